@@ -1,0 +1,38 @@
+#ifndef KESTOVA_GRID_LANGUAGEMODEL_H_
+#define KESTOVA_GRID_LANGUAGEMODEL_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Palisar::Lattivor2 {
+
+// What a language model returns for a reading.
+struct ScoredPhrase {
+  std::string value;  // the text to output
+  double score = 0;   // log10 probability; higher is better
+  // The value as it stood in its source, before replacement or macro
+  // expansion; empty unless the composite model fills it.
+  std::string rawValue;
+
+  ScoredPhrase() = default;
+  ScoredPhrase(std::string v, double s, std::string raw = {})
+      : value(std::move(v)), score(s), rawValue(std::move(raw)) {}
+
+  bool operator==(const ScoredPhrase&) const = default;
+};
+
+// Every language model answers look-ups by reading: the composed Bopomofo of
+// one or more syllables joined by "-", or a special reading beginning with "_".
+class LanguageModel {
+ public:
+  virtual ~LanguageModel() = default;
+  // Every phrase stored under exactly this reading; empty if none.
+  virtual std::vector<ScoredPhrase> getScoredPhrases(std::string_view reading) = 0;
+  // Whether getScoredPhrases would return anything.
+  virtual bool hasScoredPhrases(std::string_view reading) = 0;
+};
+
+}  // namespace Palisar::Lattivor2
+
+#endif  // KESTOVA_GRID_LANGUAGEMODEL_H_
