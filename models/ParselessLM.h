@@ -1,0 +1,50 @@
+#ifndef KESTOVA_MODELS_PARSELESSLM_H_
+#define KESTOVA_MODELS_PARSELESSLM_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "grid/LanguageModel.h"
+#include "models/MappedFile.h"
+#include "models/SortedPhraseTable.h"
+
+namespace Kestova {
+
+// A language model answered straight from a sorted phrase file
+// (SortedPhraseTable) over a read-only mapping. Opening costs one mmap; a
+// look-up is a binary search plus a copy of the lines it returns.
+//
+// Each body line is "READING VALUE SCORE", fields separated by one space.
+class ParselessLM : public Palisar::Lattivor2::LanguageModel {
+ public:
+  ParselessLM() = default;
+  ~ParselessLM() override;
+  ParselessLM(const ParselessLM&) = delete;
+  ParselessLM& operator=(const ParselessLM&) = delete;
+
+  // Maps path. Fails, keeping whatever was loaded, if a file is still open
+  // (close first) or the file cannot be mapped. A file without the header
+  // loads as an empty table.
+  bool open(const std::string& path);
+  void close();
+  bool isLoaded() const { return table_ != nullptr; }
+
+  std::vector<Palisar::Lattivor2::ScoredPhrase> getScoredPhrases(std::string_view reading) override;
+  bool hasScoredPhrases(std::string_view reading) override;
+
+ private:
+  MappedFile file_;
+  // Points into file_; always destroyed before file_ is closed.
+  std::unique_ptr<SortedPhraseTable> table_;
+};
+
+// Splits one body line into a phrase: VALUE is the second field, SCORE the
+// number at the start of the third field. A missing or non-numeric score
+// reads as 0: a damaged line in the data never stops a look-up.
+Palisar::Lattivor2::ScoredPhrase parseSortedLine(std::string_view line);
+
+}  // namespace Kestova
+
+#endif  // KESTOVA_MODELS_PARSELESSLM_H_

@@ -1,0 +1,50 @@
+#ifndef KESTOVA_TESTS_MODELS_TEMPDIR_H_
+#define KESTOVA_TESTS_MODELS_TEMPDIR_H_
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+
+namespace Kestova::Testing {
+
+// A fresh directory under the system's temporary directory, removed with
+// everything in it when the object goes away.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kestova-test-XXXXXX").string();
+    if (char* made = ::mkdtemp(pattern.data())) path_ = made;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::string file(std::string_view name) const { return (path_ / name).string(); }
+
+  // Writes bytes to name (creating or truncating it) and returns its path.
+  std::string write(std::string_view name, std::string_view bytes) const {
+    std::string target = file(name);
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return target;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace Kestova::Testing
+
+#endif  // KESTOVA_TESTS_MODELS_TEMPDIR_H_
