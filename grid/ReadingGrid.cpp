@@ -1,0 +1,341 @@
+#include "grid/ReadingGrid.h"
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+#include <utility>
+
+namespace Palisar::Lattivor2 {
+
+// ScoreRankedLanguageModel
+
+ReadingGrid::ScoreRankedLanguageModel::ScoreRankedLanguageModel(
+    std::shared_ptr<LanguageModel> model)
+    : model_(std::move(model)) {}
+
+std::vector<ScoredPhrase> ReadingGrid::ScoreRankedLanguageModel::getScoredPhrases(
+    std::string_view reading) {
+  if (!model_) return {};
+  std::vector<ScoredPhrase> phrases = model_->getScoredPhrases(reading);
+  std::stable_sort(phrases.begin(), phrases.end(),
+                   [](const ScoredPhrase& a, const ScoredPhrase& b) { return a.score > b.score; });
+  return phrases;
+}
+
+bool ReadingGrid::ScoreRankedLanguageModel::hasScoredPhrases(std::string_view reading) {
+  return model_ && model_->hasScoredPhrases(reading);
+}
+
+// Node
+
+ReadingGrid::Node::Node(std::string r, std::size_t l, std::vector<ScoredPhrase> p)
+    : reading(std::move(r)), length(l), phrases(std::move(p)) {}
+
+ScoredPhrase ReadingGrid::Node::currentPhrase() const {
+  if (selected >= phrases.size()) return {};
+  return phrases[selected];
+}
+
+std::string ReadingGrid::Node::currentValue() const {
+  if (selected >= phrases.size()) return {};
+  return phrases[selected].value;
+}
+
+double ReadingGrid::Node::score() const {
+  if (phrases.empty()) return 0;
+  switch (overrideKind) {
+    case OverrideKind::HighScore:
+      return FixedHighScore;
+    case OverrideKind::TopScore:
+      return phrases.front().score;
+    case OverrideKind::None:
+      break;
+  }
+  return selected < phrases.size() ? phrases[selected].score : phrases.front().score;
+}
+
+bool ReadingGrid::Node::overrideWith(std::string_view value, OverrideKind kind) {
+  for (std::size_t i = 0; i < phrases.size(); ++i) {
+    if (phrases[i].value == value) {
+      selected = i;
+      overrideKind = kind;
+      return true;
+    }
+  }
+  return false;
+}
+
+void ReadingGrid::Node::release() {
+  selected = 0;
+  overrideKind = OverrideKind::None;
+}
+
+// ReadingGrid: readings and editing
+
+ReadingGrid::ReadingGrid(std::shared_ptr<LanguageModel> model) : model_(std::move(model)) {}
+
+std::vector<std::string> ReadingGrid::readings() const {
+  std::vector<std::string> result;
+  result.reserve(slots_.size());
+  for (std::size_t i = 0; i < slots_.size(); ++i) result.push_back(slots_[i].reading);
+  return result;
+}
+
+std::vector<ReadingGrid::NodeColumn> ReadingGrid::columns() const {
+  std::vector<NodeColumn> result;
+  result.reserve(slots_.size());
+  for (std::size_t i = 0; i < slots_.size(); ++i) result.push_back(slots_[i].column);
+  return result;
+}
+
+void ReadingGrid::moveCursor(std::size_t position) {
+  cursor_ = std::min(position, slots_.size());
+}
+
+void ReadingGrid::reset() {
+  cursor_ = 0;
+  slots_.clear();
+}
+
+bool ReadingGrid::addReading(std::string_view reading) {
+  if (reading.empty() || reading == separator_) return false;
+  std::vector<ScoredPhrase> phrases = model_.getScoredPhrases(reading);
+  if (phrases.empty()) return false;
+
+  insertColumn(cursor_, std::string(reading));
+  NodeColumn& column = slots_[cursor_].column;
+  column.nodes[0] = std::make_shared<Node>(std::string(reading), 1, std::move(phrases));
+  column.longest = 1;
+  buildNodesAround(cursor_, Edit::Insertion);
+  ++cursor_;
+  return true;
+}
+
+bool ReadingGrid::removeReadingBefore() {
+  if (cursor_ == 0) return false;
+  --cursor_;
+  removeColumn(cursor_);
+  buildNodesAround(cursor_, Edit::Deletion);
+  return true;
+}
+
+bool ReadingGrid::removeReadingAfter() {
+  if (cursor_ >= slots_.size()) return false;
+  removeColumn(cursor_);
+  buildNodesAround(cursor_, Edit::Deletion);
+  return true;
+}
+
+void ReadingGrid::insertColumn(std::size_t p, std::string reading) {
+  const bool inside = p != 0 && p != slots_.size();
+  slots_.insert(p, Slot{std::move(reading), NodeColumn{}});
+  // No node crosses either end of the grid.
+  if (inside) dropCrossingNodes(p);
+}
+
+void ReadingGrid::removeColumn(std::size_t p) {
+  if (p >= slots_.size()) return;
+  slots_.erase(p);
+  dropCrossingNodes(p);
+}
+
+void ReadingGrid::dropCrossingNodes(std::size_t p) {
+  if (p == 0 || slots_.empty()) return;
+  const std::size_t first = p > MaxNodeLength - 1 ? p - (MaxNodeLength - 1) : 0;
+  for (std::size_t i = first; i < p; ++i) {
+    NodeColumn& column = slots_[i].column;
+    // A node starting at i crosses p when i + length > p.
+    const std::size_t keep = p - i;
+    for (std::size_t length = keep + 1; length <= MaxNodeLength; ++length) {
+      column.nodes[length - 1].reset();
+    }
+    column.longest = 0;
+    for (std::size_t length = std::min(keep, MaxNodeLength); length > 0; --length) {
+      if (column.nodes[length - 1]) {
+        column.longest = length;
+        break;
+      }
+    }
+  }
+}
+
+std::string ReadingGrid::joinedReading(std::size_t start, std::size_t length) const {
+  std::string joined = slots_[start].reading;
+  for (std::size_t i = start + 1; i < start + length; ++i) {
+    joined += separator_;
+    joined += slots_[i].reading;
+  }
+  return joined;
+}
+
+void ReadingGrid::buildNodesAround(std::size_t p, Edit edit) {
+  const std::size_t n = slots_.size();
+  // An insertion at p changes the runs containing p; a deletion at p makes
+  // runs containing both new neighbours p - 1 and p.
+  const std::size_t end = std::min(n, edit == Edit::Insertion ? p + 1 : p);  // one past last start
+  const std::size_t first = p > MaxNodeLength - 1 ? p - (MaxNodeLength - 1) : 0;
+  for (std::size_t i = first; i < end; ++i) {
+    NodeColumn& column = slots_[i].column;
+    const std::size_t maxLength = std::min(MaxNodeLength, n - i);
+    for (std::size_t length = p - i + 1; length <= maxLength; ++length) {
+      std::string reading = joinedReading(i, length);
+      NodePtr& slot = column.nodes[length - 1];
+      if (slot && slot->reading == reading) continue;
+      std::vector<ScoredPhrase> phrases = model_.getScoredPhrases(reading);
+      if (phrases.empty()) {
+        // Only a stale node could sit here; never leave one behind.
+        if (slot) {
+          slot.reset();
+          column.longest = 0;
+          for (std::size_t l = MaxNodeLength; l > 0; --l) {
+            if (column.nodes[l - 1]) {
+              column.longest = l;
+              break;
+            }
+          }
+        }
+        continue;
+      }
+      slot = std::make_shared<Node>(std::move(reading), length, std::move(phrases));
+      column.longest = std::max(column.longest, length);
+    }
+  }
+}
+
+// ReadingGrid: walk, candidates and overrides
+
+BestPath ReadingGrid::bestPath() const {
+  BestPath path;
+  const std::size_t n = slots_.size();
+  if (n == 0) return path;
+  const auto started = std::chrono::steady_clock::now();
+
+  struct Vertex {
+    double score = -std::numeric_limits<double>::infinity();
+    const NodePtr* node = nullptr;
+    std::size_t predecessor = 0;
+  };
+  std::vector<Vertex> vertices(n + 1);
+  vertices[0].score = 0;
+
+  std::size_t relaxations = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const NodeColumn& column = slots_[i].column;
+    const double base = vertices[i].score;
+    for (std::size_t length = 1; length <= column.longest; ++length) {
+      const NodePtr& node = column.nodes[length - 1];
+      if (!node) continue;
+      ++relaxations;
+      const double s = base + node->score();
+      Vertex& target = vertices[i + length];
+      // Strictly greater: among equal totals the first relaxed (the longest
+      // last node) stays.
+      if (s > target.score) {
+        target.score = s;
+        target.node = &node;
+        target.predecessor = i;
+      }
+    }
+  }
+
+  for (std::size_t v = n; v > 0;) {
+    const Vertex& vertex = vertices[v];
+    if (!vertex.node) break;  // unreachable: every reading has a length-1 node
+    path.nodes.push_back(*vertex.node);
+    path.readingCount += (*vertex.node)->length;
+    v = vertex.predecessor;
+  }
+  std::reverse(path.nodes.begin(), path.nodes.end());
+  path.vertexCount = n;
+  path.edgeCount = relaxations;
+  path.elapsedMicros = std::chrono::duration_cast<std::chrono::microseconds>(
+                           std::chrono::steady_clock::now() - started)
+                           .count();
+  return path;
+}
+
+std::vector<ReadingGrid::CrossingNode> ReadingGrid::nodesCrossing(std::size_t position) const {
+  std::vector<CrossingNode> result;
+  if (position >= slots_.size()) return result;
+  const NodeColumn& own = slots_[position].column;
+  for (std::size_t length = 1; length <= own.longest; ++length) {
+    if (own.nodes[length - 1]) result.push_back({own.nodes[length - 1], position});
+  }
+  const std::size_t first = position > MaxNodeLength - 1 ? position - (MaxNodeLength - 1) : 0;
+  for (std::size_t i = first; i < position; ++i) {
+    const NodeColumn& column = slots_[i].column;
+    for (std::size_t length = position - i + 1; length <= column.longest; ++length) {
+      if (column.nodes[length - 1]) result.push_back({column.nodes[length - 1], i});
+    }
+  }
+  return result;
+}
+
+std::vector<GridCandidate> ReadingGrid::candidateList(std::size_t position) const {
+  std::vector<GridCandidate> result;
+  const std::size_t n = slots_.size();
+  if (n == 0 || position > n) return result;
+  std::vector<CrossingNode> crossing = nodesCrossing(position == n ? n - 1 : position);
+  std::stable_sort(
+      crossing.begin(), crossing.end(),
+      [](const CrossingNode& a, const CrossingNode& b) { return a.node->length > b.node->length; });
+  for (const CrossingNode& entry : crossing) {
+    for (const ScoredPhrase& phrase : entry.node->phrases) {
+      result.push_back({entry.node->reading, phrase.value, phrase.rawValue});
+    }
+  }
+  return result;
+}
+
+bool ReadingGrid::overrideAt(std::size_t position, std::string_view value, OverrideKind kind) {
+  return overrideMatching(position, nullptr, value, kind);
+}
+
+bool ReadingGrid::overrideAt(std::size_t position, const GridCandidate& candidate,
+                             OverrideKind kind) {
+  return overrideMatching(position, &candidate.reading, candidate.value, kind);
+}
+
+bool ReadingGrid::overrideMatching(std::size_t position, const std::string* reading,
+                                   std::string_view value, OverrideKind kind) {
+  const std::size_t n = slots_.size();
+  if (n == 0 || position > n) return false;
+  const std::vector<CrossingNode> crossing = nodesCrossing(position == n ? n - 1 : position);
+  for (const CrossingNode& entry : crossing) {
+    Node& node = *entry.node;
+    if (reading && node.reading != *reading) continue;
+    if (!node.overrideWith(value, kind)) continue;
+    // Whatever else covers the fixed readings must not keep an override of
+    // its own, or the walk could not honour this one.
+    const std::size_t end = std::min(entry.start + node.length, n);
+    for (std::size_t q = entry.start; q < end; ++q) {
+      for (const CrossingNode& other : nodesCrossing(q)) {
+        if (other.node != entry.node) other.node->release();
+      }
+    }
+    return true;
+  }
+  return false;
+}
+
+// BestPath
+
+std::optional<BestPath::Covering> BestPath::nodeCovering(std::size_t position) const {
+  if (nodes.empty() || position > readingCount) return std::nullopt;
+  if (position == 0) return Covering{nodes.front(), nodes.front()->length};
+  if (position + 1 >= readingCount) return Covering{nodes.back(), readingCount};
+  std::size_t sum = 0;
+  for (const ReadingGrid::NodePtr& node : nodes) {
+    sum += node->length;
+    if (position < sum) return Covering{node, sum};
+  }
+  return std::nullopt;
+}
+
+std::string BestPath::composedText() const {
+  std::string text;
+  for (const ReadingGrid::NodePtr& node : nodes) text += node->currentValue();
+  return text;
+}
+
+}  // namespace Palisar::Lattivor2
