@@ -1,0 +1,26 @@
+#ifndef KESTOVA_ENGINE_KEYHANDLERSTRINGS_H_
+#define KESTOVA_ENGINE_KEYHANDLERSTRINGS_H_
+
+#include <cstddef>
+#include <string>
+
+#include "engine/KeyHandler.h"
+
+namespace Kestova {
+
+// The key handler's messages in Traditional Chinese, as the module shows
+// them in the status window's hint line.
+class KeyHandlerStrings : public KeyHandler::LocalizedStrings {
+ public:
+  std::string cursorBetweenReadings(const std::string& previous, const std::string& next) override;
+  std::string tooFewCharacters(std::size_t n) override;
+  std::string tooManyCharacters(std::size_t n) override;
+  std::string phraseAlreadyPresent() override;
+  std::string pressEnterToAdd() override;
+  std::string markingSummary(const std::string& markedText, const std::string& readings,
+                             const std::string& status) override;
+};
+
+}  // namespace Kestova
+
+#endif  // KESTOVA_ENGINE_KEYHANDLERSTRINGS_H_
