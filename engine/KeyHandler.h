@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -136,13 +137,14 @@ class KeyHandler {
   };
 
   ComposedParts composedPartsAt(std::size_t position);
+  bool hasPhrases(std::string_view reading) const;
   std::size_t candidateCursor() const;
   std::vector<Candidate> candidatesAt(std::size_t position) const;
   void walk();
   void showInputting(const StateCallback& onState);
 
   void composeReading(const StateCallback& onState, const ErrorCallback& onError);
-  void insertSpace(const StateCallback& onState);
+  bool insertSpace(const StateCallback& onState, const ErrorCallback& onError);
   bool handleEscape(const StateCallback& onState);
   bool handleCursorKey(Key key, const InputState* state, const StateCallback& onState,
                        const ErrorCallback& onError);
@@ -150,17 +152,22 @@ class KeyHandler {
                       const ErrorCallback& onError);
   bool handleEnter(Key key, const InputState* state, const StateCallback& onState,
                    const ErrorCallback& onError);
-  bool handleCtrlEnter(const StateCallback& onState);
+  std::optional<std::string> exportComposition(CtrlEnterMode mode) const;
   bool openCandidateWindow(const StateCallback& onState);
   bool rotateCandidate(bool backwards, const InputState* state, const StateCallback& onState,
                        const ErrorCallback& onError);
+  void rotateAtCandidateCursor(bool backwards, const StateCallback& onState,
+                               const ErrorCallback& onError);
   void fixCandidate(std::size_t fallbackCursor, const Candidate& candidate, bool moveCursorAfter);
+  bool addMarkedPhrase(std::size_t anchor, const StateCallback& onState,
+                       const ErrorCallback& onError);
   bool openPunctuationList(const StateCallback& onState, const ErrorCallback& onError);
-  void removePunctuationListReading();
+  void removePunctuationListReading(std::size_t returnCursor);
   bool handleCharacterKey(Key key, bool composing, const InputState* state,
                           const StateCallback& onState, const ErrorCallback& onError);
   bool insertSpecialReading(const std::string& reading, const StateCallback& onState,
                             const ErrorCallback& onError);
+  bool commitWithCapitalLetter(char letter, const StateCallback& onState);
   bool handleLeftoverKey(bool composing, const InputState* state, const StateCallback& onState,
                          const ErrorCallback& onError);
   std::string layoutName() const;
@@ -169,7 +176,7 @@ class KeyHandler {
   Palisar::Lattivor2::ReadingGrid grid_;
   std::shared_ptr<UserPhraseAdder> userPhraseAdder_;
   std::unique_ptr<LocalizedStrings> localizedStrings_;
-  Palisar::Lattivor2::PickHistory pickHistory_;
+  PickHistory pickHistory_;
   BpmfComposer readingBuffer_;
   bool invalidSyllableKept_ = false;
   Palisar::Lattivor2::BestPath walk_;

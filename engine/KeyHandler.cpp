@@ -1,0 +1,822 @@
+#include "engine/KeyHandler.h"
+
+#include <algorithm>
+#include <ctime>
+#include <utility>
+
+#include "engine/KeyHandlerStrings.h"
+
+namespace Kestova {
+
+namespace {
+
+using Palisar::Lattivor2::BestPath;
+using Palisar::Lattivor2::GridCandidate;
+using Palisar::Lattivor2::ReadingGrid;
+using OverrideKind = Palisar::Lattivor2::ReadingGrid::OverrideKind;
+using namespace InputStates;
+
+constexpr std::string_view kPunctuationListReading = "_punctuation_list";
+
+// Pick-history timestamps are whole seconds since the epoch.
+double currentTimestamp() {
+  return static_cast<double>(std::time(nullptr));
+}
+
+bool isContinuationByte(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+std::size_t utf8Length(std::string_view text) {
+  return static_cast<std::size_t>(
+      std::count_if(text.begin(), text.end(), [](char c) { return !isContinuationByte(c); }));
+}
+
+// The byte offset just after the first `characters` characters of `text`.
+std::size_t utf8Offset(std::string_view text, std::size_t characters) {
+  std::size_t i = 0;
+  while (i < text.size() && characters > 0) {
+    ++i;
+    while (i < text.size() && isContinuationByte(text[i])) ++i;
+    --characters;
+  }
+  return i;
+}
+
+std::string join(const std::vector<std::string>& parts, std::size_t from, std::size_t to,
+                 std::string_view separator) {
+  std::string out;
+  for (std::size_t i = from; i < to; ++i) {
+    if (i > from) out += separator;
+    out += parts[i];
+  }
+  return out;
+}
+
+template <typename T>
+const T* as(const InputState* state) {
+  return dynamic_cast<const T*>(state);
+}
+
+}  // namespace
+
+KeyHandler::KeyHandler(std::shared_ptr<Palisar::Lattivor2::LanguageModel> languageModel,
+                       std::shared_ptr<UserPhraseAdder> userPhraseAdder,
+                       std::unique_ptr<LocalizedStrings> localizedStrings)
+    : languageModel_(std::move(languageModel)),
+      grid_(languageModel_),
+      userPhraseAdder_(std::move(userPhraseAdder)),
+      localizedStrings_(std::move(localizedStrings)),
+      pickHistory_(500, 5400.0) {
+  if (!localizedStrings_) localizedStrings_ = std::make_unique<KeyHandlerStrings>();
+  readingBuffer_.setLayout(BpmfKeyboardLayout::StandardLayout());
+}
+
+void KeyHandler::setLayout(const BpmfKeyboardLayout* layout) {
+  readingBuffer_.setLayout(layout);
+}
+
+const BpmfKeyboardLayout* KeyHandler::layout() const {
+  return readingBuffer_.layout();
+}
+
+std::size_t KeyHandler::gridCursor() const {
+  return grid_.cursor();
+}
+
+void KeyHandler::setGridCursor(std::size_t cursor) {
+  grid_.moveCursor(std::min(cursor, grid_.readingCount()));
+}
+
+std::size_t KeyHandler::readingCount() const {
+  return grid_.readingCount();
+}
+
+// ---------------------------------------------------------------------------
+// Helpers shared by every part of the handler.
+
+bool KeyHandler::hasPhrases(std::string_view reading) const {
+  return languageModel_ && languageModel_->hasScoredPhrases(reading);
+}
+
+void KeyHandler::walk() {
+  walk_ = grid_.bestPath();
+}
+
+std::size_t KeyHandler::candidateCursor() const {
+  const std::size_t cursor = grid_.cursor();
+  const std::size_t count = grid_.readingCount();
+  if (count < cursor) return count > 0 ? count - 1 : 0;
+  if (cursor != 0 && cursor == count) return cursor - 1;
+  if (cursor != 0 && !selectPhraseAfterCursor_) return cursor - 1;
+  return cursor;
+}
+
+std::vector<KeyHandler::Candidate> KeyHandler::candidatesAt(std::size_t position) const {
+  std::vector<Candidate> candidates;
+  for (auto& c : grid_.candidateList(position)) {
+    candidates.push_back(
+        Candidate{std::move(c.reading), std::move(c.value), std::move(c.rawValue)});
+  }
+  return candidates;
+}
+
+KeyHandler::ComposedParts KeyHandler::composedPartsAt(std::size_t position) {
+  ComposedParts parts;
+  std::size_t readingsBefore = 0;
+  for (const auto& node : walk_.nodes) {
+    const std::string value = node->currentValue();
+    const std::size_t length = node->length;
+    if (readingsBefore + length <= position) {
+      parts.head += value;
+    } else if (readingsBefore < position) {
+      // The position falls inside this node: as many characters as readings
+      // before the position go to the head.
+      const std::size_t characters = utf8Length(value);
+      const std::size_t split = utf8Offset(value, std::min(characters, position - readingsBefore));
+      parts.head += value.substr(0, split);
+      parts.tail += value.substr(split);
+      if (characters != length && position < grid_.readingCount()) {
+        parts.hint = localizedStrings_->cursorBetweenReadings(grid_.reading(position - 1),
+                                                              grid_.reading(position));
+      }
+    } else {
+      parts.tail += value;
+    }
+    readingsBefore += length;
+  }
+  return parts;
+}
+
+void KeyHandler::showInputting(const StateCallback& onState) {
+  onState(buildInputtingState());
+}
+
+std::unique_ptr<Inputting> KeyHandler::buildInputtingState() {
+  ComposedParts parts = composedPartsAt(grid_.cursor());
+  const std::string typing = readingBuffer_.displayText();
+  const std::size_t cursor = parts.head.size() + typing.size();
+  return std::make_unique<Inputting>(parts.head + typing + parts.tail, cursor,
+                                     std::move(parts.hint));
+}
+
+void KeyHandler::reset() {
+  readingBuffer_.reset();
+  invalidSyllableKept_ = false;
+  grid_.reset();
+  walk_ = BestPath();
+}
+
+void KeyHandler::commitAll(const StateCallback& onState) {
+  readingBuffer_.reset();
+  invalidSyllableKept_ = false;
+  auto inputting = buildInputtingState();
+  onState(std::make_unique<Committing>(std::move(inputting->buffer)));
+  reset();
+}
+
+std::string KeyHandler::layoutName() const {
+  const BpmfKeyboardLayout* current = readingBuffer_.layout();
+  return current ? current->name() : std::string("Standard");
+}
+
+// ---------------------------------------------------------------------------
+// The key dispatcher.
+
+bool KeyHandler::handle(Key key, const InputState* state, const StateCallback& onState,
+                        const ErrorCallback& onError) {
+  const bool composing = as<NotEmpty>(state) != nullptr;
+
+  // Control+"\": the feature menu. The Empty commits what was composed.
+  if (key.ctrl && key.character == '\\') {
+    reset();
+    std::vector<std::unique_ptr<InputState>> states;
+    states.push_back(std::make_unique<Empty>());
+    states.push_back(std::make_unique<SelectingFeature>());
+    onState(std::make_unique<StateSequence>(std::move(states)));
+    return true;
+  }
+
+  // Modified keys never reach the reading buffer.
+  const char ch = (key.shift || key.ctrl || key.numpad) ? 0 : key.character;
+
+  // With keep_invalid_syllable a complete syllable (or a lone tone) can sit
+  // in the reading buffer. A key that the syllable takes once its tone is
+  // gone replaces the tone: "ㄅㄧㄤˇ" + "ㄠ" continues as "ㄅㄧㄠ".
+  if (keepInvalidSyllable_ && ch != 0) {
+    const BpmfSyllable syllable = readingBuffer_.syllable();
+    if (invalidSyllableKept_ ? syllable.hasTone() : syllable.isToneMarkerOnly()) {
+      BpmfComposer shortened = readingBuffer_;
+      shortened.removeLastKey();
+      BpmfComposer trial = shortened;
+      if (trial.acceptsKey(ch) && trial.addKey(ch) && !trial.syllable().hasTone()) {
+        invalidSyllableKept_ = false;
+        readingBuffer_ = shortened;
+      }
+    }
+  }
+
+  if (ch != 0 && readingBuffer_.acceptsKey(ch)) {
+    readingBuffer_.addKey(ch);
+    const BpmfSyllable syllable = readingBuffer_.syllable();
+    if (syllable.hasTone() && (!syllable.isToneMarkerOnly() || ch == Key::kSpace)) {
+      composeReading(onState, onError);
+    } else {
+      showInputting(onState);
+    }
+    return true;
+  }
+
+  if (!readingBuffer_.isEmpty() && ch == Key::kSpace) {
+    composeReading(onState, onError);
+    return true;
+  }
+
+  if (!composing && ch == Key::kEscape) return false;
+
+  if (composing && key.character == Key::kSpace && (key.shift || !chooseCandidateUsingSpace_)) {
+    return insertSpace(onState, onError);
+  }
+
+  if (readingBuffer_.isEmpty() && (ch == Key::kSpace || key.namedKey == NamedKey::Down) &&
+      composing) {
+    return openCandidateWindow(onState);
+  }
+
+  if (ch == Key::kEscape) return handleEscape(onState);
+
+  if (key.character == Key::kTab) return rotateCandidate(key.shift, state, onState, onError);
+
+  switch (key.namedKey) {
+    case NamedKey::Left:
+    case NamedKey::Right:
+    case NamedKey::Home:
+    case NamedKey::End:
+      return handleCursorKey(key, state, onState, onError);
+    default:
+      break;
+  }
+
+  if (key.character == Key::kDelete || key.character == Key::kBackspace) {
+    return handleDeletion(key, composing, onState, onError);
+  }
+
+  if (key.character == Key::kEnter) return handleEnter(key, state, onState, onError);
+
+  if (ch == '`' && hasPhrases(kPunctuationListReading)) {
+    return openPunctuationList(onState, onError);
+  }
+
+  if (ch == '?') {
+    if (const auto* marking = as<Marking>(state)) {
+      auto inputting = buildInputtingState();
+      onState(std::make_unique<SelectingDictionary>(std::move(inputting->buffer), inputting->cursor,
+                                                    std::string(), marking->selection));
+      return true;
+    }
+  }
+
+  return handleCharacterKey(key, composing, state, onState, onError);
+}
+
+// ---------------------------------------------------------------------------
+// Composing.
+
+void KeyHandler::composeReading(const StateCallback& onState, const ErrorCallback& onError) {
+  const std::string reading = readingBuffer_.syllable().toComposedText();
+  if (!hasPhrases(reading) || !grid_.addReading(reading)) {
+    onError();
+    if (keepInvalidSyllable_) {
+      // Leave the syllable visible so that the user can mend it.
+      invalidSyllableKept_ = true;
+      showInputting(onState);
+      return;
+    }
+    readingBuffer_.reset();
+    if (grid_.readingCount() > 0) {
+      showInputting(onState);
+    } else {
+      onState(std::make_unique<EmptyIgnoringPrevious>());
+    }
+    return;
+  }
+  readingBuffer_.reset();
+  invalidSyllableKept_ = false;
+  walk();
+
+  // The same choice in the same context is suggested again.
+  const std::size_t position = candidateCursor();
+  PickSuggestion suggestion = pickHistory_.suggestPick(walk_, position, currentTimestamp());
+  if (!suggestion.empty()) {
+    grid_.overrideAt(position, suggestion.value,
+                     suggestion.forceHighScore ? OverrideKind::HighScore : OverrideKind::TopScore);
+    walk();
+  }
+  showInputting(onState);
+}
+
+bool KeyHandler::insertSpace(const StateCallback& onState, const ErrorCallback& onError) {
+  // A half-typed syllable is not committed as raw symbols.
+  if (!readingBuffer_.isEmpty() || !grid_.addReading(" ")) {
+    onError();
+    showInputting(onState);
+    return true;
+  }
+  walk();
+  auto inputting = buildInputtingState();
+  if (grid_.cursor() < grid_.readingCount()) {
+    onState(std::move(inputting));
+  } else {
+    onState(std::make_unique<Committing>(std::move(inputting->buffer)));
+    reset();
+  }
+  return true;
+}
+
+bool KeyHandler::handleEscape(const StateCallback& onState) {
+  if (escClearsBuffer_) {
+    reset();
+    onState(std::make_unique<EmptyIgnoringPrevious>());
+    return true;
+  }
+  if (!readingBuffer_.isEmpty()) {
+    readingBuffer_.reset();
+    invalidSyllableKept_ = false;
+    if (grid_.readingCount() > 0) {
+      showInputting(onState);
+    } else {
+      onState(std::make_unique<EmptyIgnoringPrevious>());
+    }
+    return true;
+  }
+  showInputting(onState);
+  return true;
+}
+
+bool KeyHandler::handleCursorKey(Key key, const InputState* state, const StateCallback& onState,
+                                 const ErrorCallback& onError) {
+  const auto* marking = as<Marking>(state);
+  if (!marking && !as<Inputting>(state)) return false;
+
+  const std::size_t count = grid_.readingCount();
+  const std::size_t anchor = marking ? std::min(marking->anchor, count) : grid_.cursor();
+  if (!readingBuffer_.isEmpty()) {
+    onError();
+    showInputting(onState);
+    return true;
+  }
+
+  const std::size_t cursor = grid_.cursor();
+  switch (key.namedKey) {
+    case NamedKey::Left:
+      if (cursor > 0) {
+        grid_.moveCursor(cursor - 1);
+      } else {
+        onError();
+      }
+      break;
+    case NamedKey::Right:
+      if (cursor < count) {
+        grid_.moveCursor(cursor + 1);
+      } else {
+        onError();
+      }
+      break;
+    case NamedKey::Home:
+      grid_.moveCursor(0);
+      break;
+    default:
+      grid_.moveCursor(count);
+      break;
+  }
+
+  if (key.shift && anchor != grid_.cursor()) {
+    onState(buildMarkingState(anchor));
+  } else {
+    showInputting(onState);
+  }
+  return true;
+}
+
+bool KeyHandler::handleDeletion(Key key, bool composing, const StateCallback& onState,
+                                const ErrorCallback& onError) {
+  if (!composing) return false;
+  const bool backspace = key.character == Key::kBackspace;
+  const BpmfSyllable syllable = readingBuffer_.syllable();
+  if (syllable.isToneMarkerOnly()) {
+    readingBuffer_.reset();
+    invalidSyllableKept_ = false;
+  } else if (!syllable.isEmpty()) {
+    if (backspace) {
+      readingBuffer_.removeLastKey();
+      invalidSyllableKept_ = false;
+    } else {
+      onError();
+    }
+  } else {
+    const std::size_t cursor = grid_.cursor();
+    bool removed = false;
+    if (!backspace && cursor < grid_.readingCount()) {
+      removed = grid_.removeReadingAfter();
+    } else if (backspace && cursor > 0) {
+      removed = grid_.removeReadingBefore();
+    }
+    if (!removed) {
+      onError();
+      showInputting(onState);
+      return true;
+    }
+    walk();
+  }
+
+  if (readingBuffer_.isEmpty() && grid_.readingCount() == 0) {
+    onState(std::make_unique<EmptyIgnoringPrevious>());
+  } else {
+    showInputting(onState);
+  }
+  return true;
+}
+
+bool KeyHandler::handleEnter(Key key, const InputState* state, const StateCallback& onState,
+                             const ErrorCallback& onError) {
+  if (!as<NotEmpty>(state)) return false;
+  if (!readingBuffer_.isEmpty()) {
+    onError();
+    showInputting(onState);
+    return true;
+  }
+  if (key.shift) {
+    auto inputting = buildInputtingState();
+    std::string context = inputting->buffer.substr(0, inputting->cursor);
+    onState(std::make_unique<AssociatedPhrases>(std::move(inputting->buffer), inputting->cursor,
+                                                std::string(), std::move(context)));
+    return true;
+  }
+  if (key.ctrl) {
+    std::optional<std::string> text = exportComposition(ctrlEnterMode_);
+    if (!text) return false;
+    onState(std::make_unique<Committing>(std::move(*text)));
+    reset();
+    return true;
+  }
+  if (const auto* marking = as<Marking>(state)) {
+    return addMarkedPhrase(marking->anchor, onState, onError);
+  }
+  auto inputting = buildInputtingState();
+  onState(std::make_unique<Committing>(std::move(inputting->buffer)));
+  reset();
+  return true;
+}
+
+// The one place where Control+Enter's notations are produced. Readings are
+// joined here; the other notations come from the export formats library.
+std::optional<std::string> KeyHandler::exportComposition(CtrlEnterMode mode) const {
+  switch (mode) {
+    case CtrlEnterMode::BpmfReading:
+      return join(grid_.readings(), 0, grid_.readingCount(), "-");
+    default:
+      return std::nullopt;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Candidates.
+
+bool KeyHandler::openCandidateWindow(const StateCallback& onState) {
+  const std::size_t returnCursor = grid_.cursor();
+  const std::size_t count = grid_.readingCount();
+  if (count > 0 && returnCursor == count && selectPhraseAfterCursor_ && moveCursorAfterSelection_) {
+    grid_.moveCursor(returnCursor - 1);
+  }
+  auto inputting = buildInputtingState();
+  onState(buildChoosingCandidateState(*inputting, returnCursor));
+  return true;
+}
+
+std::unique_ptr<ChoosingCandidate> KeyHandler::buildChoosingCandidateState(
+    const Inputting& inputting, std::size_t returnCursor) {
+  return std::make_unique<ChoosingCandidate>(inputting.buffer, inputting.cursor, std::string(),
+                                             candidatesAt(candidateCursor()), returnCursor);
+}
+
+void KeyHandler::candidateSelected(const Candidate& candidate, std::size_t returnCursor,
+                                   const StateCallback& onState) {
+  fixCandidate(returnCursor, candidate, true);
+  auto inputting = buildInputtingState();
+  onState(std::make_unique<Inputting>(*inputting));
+}
+
+void KeyHandler::candidateCancelled(std::size_t returnCursor, const StateCallback& onState) {
+  setGridCursor(returnCursor);
+  showInputting(onState);
+}
+
+void KeyHandler::fixCandidate(std::size_t fallbackCursor, const Candidate& candidate,
+                              bool moveCursorAfter) {
+  const BestPath before = walk_;
+  const std::size_t position = candidateCursor();
+  const GridCandidate gridCandidate{candidate.reading, candidate.value, candidate.rawValue};
+  if (!grid_.overrideAt(position, gridCandidate, OverrideKind::HighScore)) return;
+  walk();
+
+  auto covering = walk_.nodeCovering(position);
+  if (!covering) return;
+  // Picks of very unlikely phrases are not learnt.
+  if (covering->node->currentPhrase().score > kLearningThreshold) {
+    pickHistory_.recordPick(before, walk_, position, currentTimestamp());
+  }
+  setGridCursor(moveCursorAfter && moveCursorAfterSelection_ ? covering->end : fallbackCursor);
+}
+
+bool KeyHandler::rotateCandidate(bool backwards, const InputState* state,
+                                 const StateCallback& onState, const ErrorCallback& onError) {
+  if (readingBuffer_.isEmpty() && walk_.nodes.empty()) return false;
+  if (!as<Inputting>(state) || !readingBuffer_.isEmpty()) {
+    onError();
+    return true;
+  }
+  rotateAtCandidateCursor(backwards, onState, onError);
+  return true;
+}
+
+void KeyHandler::rotateAtCandidateCursor(bool backwards, const StateCallback& onState,
+                                         const ErrorCallback& onError) {
+  const std::size_t position = candidateCursor();
+  const std::vector<Candidate> candidates = candidatesAt(position);
+  if (candidates.empty()) {
+    onError();
+    return;
+  }
+  auto covering = walk_.nodeCovering(position);
+  if (!covering) {
+    onError();
+    return;
+  }
+  const auto& node = *covering->node;
+  const std::string currentValue = node.currentValue();
+  const std::size_t m = candidates.size();
+  auto isCurrent = [&](const Candidate& c) {
+    return c.reading == node.reading && c.value == currentValue;
+  };
+
+  std::size_t next = 0;
+  if (node.isOverridden()) {
+    auto found = std::find_if(candidates.begin(), candidates.end(), isCurrent);
+    if (found == candidates.end()) {
+      next = m;
+    } else {
+      const std::size_t i = static_cast<std::size_t>(found - candidates.begin());
+      next = backwards ? (i == 0 ? m - 1 : i - 1) : i + 1;
+    }
+  } else if (isCurrent(candidates.front())) {
+    next = backwards ? m - 1 : 1;
+  }
+  if (next >= m) next = 0;
+
+  fixCandidate(grid_.cursor(), candidates[next], false);
+  showInputting(onState);
+}
+
+// ---------------------------------------------------------------------------
+// Marking and user phrases.
+
+std::unique_ptr<Marking> KeyHandler::buildMarkingState(std::size_t anchor) {
+  const std::size_t count = grid_.readingCount();
+  anchor = std::min(anchor, count);
+  const std::size_t cursor = grid_.cursor();
+  ComposedParts atCursor = composedPartsAt(cursor);
+  std::string buffer = atCursor.head + atCursor.tail;
+  const std::size_t bufferCursor = atCursor.head.size();
+
+  const std::size_t lo = std::min(anchor, cursor);
+  const std::size_t hi = std::max(anchor, cursor);
+  ComposedParts atLo = composedPartsAt(lo);
+  ComposedParts atHi = composedPartsAt(hi);
+  std::string selection = atHi.head.substr(std::min(atLo.head.size(), atHi.head.size()));
+
+  const std::vector<std::string> readings = grid_.readings();
+  std::string selectionReadings = join(readings, lo, hi, "-");
+  const std::string spacedReadings = join(readings, lo, hi, " ");
+
+  const std::size_t marked = hi - lo;
+  bool canAdd = false;
+  std::string status;
+  if (marked < kMinMarkedReadings) {
+    status = localizedStrings_->tooFewCharacters(kMinMarkedReadings);
+  } else if (marked > kMaxMarkedReadings) {
+    status = localizedStrings_->tooManyCharacters(kMaxMarkedReadings);
+  } else {
+    bool present = false;
+    if (hasPhrases(selectionReadings)) {
+      for (const auto& phrase : languageModel_->getScoredPhrases(selectionReadings)) {
+        if (phrase.value == selection) {
+          present = true;
+          break;
+        }
+      }
+    }
+    if (present) {
+      status = localizedStrings_->phraseAlreadyPresent();
+    } else {
+      status = localizedStrings_->pressEnterToAdd();
+      canAdd = true;
+    }
+  }
+  std::string hint = localizedStrings_->markingSummary(selection, spacedReadings, status);
+  return std::make_unique<Marking>(std::move(buffer), bufferCursor, std::move(hint), anchor,
+                                   std::move(atLo.head), std::move(selection), std::move(atHi.tail),
+                                   std::move(selectionReadings), canAdd);
+}
+
+bool KeyHandler::addMarkedPhrase(std::size_t anchor, const StateCallback& onState,
+                                 const ErrorCallback& onError) {
+  // The marking is rebuilt from the grid rather than trusted from the
+  // receiver's state, so what is added is what the grid holds now.
+  auto marking = buildMarkingState(anchor);
+  if (!marking->canAdd) {
+    onError();
+    onState(std::move(marking));
+    return true;
+  }
+  if (userPhraseAdder_) {
+    userPhraseAdder_->addPhrase(marking->selectionReadings, marking->selection);
+  }
+  if (marking->anchor == grid_.readingCount() && grid_.cursor() < marking->anchor) {
+    grid_.moveCursor(marking->anchor);
+  }
+  showInputting(onState);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Punctuation, letters and other special readings.
+
+bool KeyHandler::insertSpecialReading(const std::string& reading, const StateCallback& onState,
+                                      const ErrorCallback& onError) {
+  if (!hasPhrases(reading)) return false;
+
+  if (repeatedPunctuationSelects_ && readingBuffer_.isEmpty()) {
+    // The same key again right after its own reading picks its next
+    // candidate instead of inserting another copy.
+    const std::size_t cursor = grid_.cursor();
+    const std::size_t previous = cursor > 0 ? cursor - 1 : 0;
+    auto covering = walk_.nodeCovering(previous);
+    if (covering && covering->node->reading == reading &&
+        grid_.candidateList(previous).size() > 1) {
+      if (selectPhraseAfterCursor_) grid_.moveCursor(previous);
+      rotateAtCandidateCursor(
+          false, [](std::unique_ptr<InputState>) {}, onError);
+      grid_.moveCursor(cursor);
+      showInputting(onState);
+      return true;
+    }
+  }
+
+  if (!readingBuffer_.isEmpty()) {
+    onError();
+    showInputting(onState);
+    return true;
+  }
+  if (!grid_.addReading(reading)) return false;
+  walk();
+  showInputting(onState);
+  return true;
+}
+
+bool KeyHandler::handleCharacterKey(Key key, bool composing, const InputState* state,
+                                    const StateCallback& onState, const ErrorCallback& onError) {
+  const char c = key.character;
+  if (c == 0) return handleLeftoverKey(composing, state, onState, onError);
+
+  if (key.numpad) {
+    if (!composing) return false;
+    if (grid_.addReading("_numpad_" + std::string(1, c))) {
+      walk();
+    } else {
+      onError();
+    }
+    showInputting(onState);
+    return true;
+  }
+
+  const std::string character(1, c);
+  if (key.ctrl) return insertSpecialReading("_ctrl_punctuation_" + character, onState, onError);
+
+  const std::string layout = layoutName();
+  if (halfWidthPunctuation_) {
+    if (insertSpecialReading("_half_punctuation_" + layout + "_" + character, onState, onError) ||
+        insertSpecialReading("_half_punctuation_" + character, onState, onError)) {
+      return true;
+    }
+  }
+  if (insertSpecialReading("_punctuation_" + layout + "_" + character, onState, onError) ||
+      insertSpecialReading("_punctuation_" + character, onState, onError)) {
+    return true;
+  }
+
+  if (c >= 'A' && c <= 'Z') {
+    if (putLowercaseToBuffer_) {
+      insertSpecialReading("_letter_" + character, onState, onError);
+      return true;
+    }
+    if (!composing) return false;
+    return commitWithCapitalLetter(c, onState);
+  }
+
+  return handleLeftoverKey(composing, state, onState, onError);
+}
+
+bool KeyHandler::commitWithCapitalLetter(char letter, const StateCallback& onState) {
+  // A half-typed syllable is dropped, as when everything is committed.
+  readingBuffer_.reset();
+  invalidSyllableKept_ = false;
+  const std::string character(1, letter);
+  std::string text;
+  if (grid_.addReading("_letter_" + character)) {
+    if (grid_.cursor() > 0) {
+      grid_.overrideAt(grid_.cursor() - 1, character, OverrideKind::HighScore);
+    }
+    walk();
+    text = std::move(buildInputtingState()->buffer);
+  } else {
+    // The model has no reading for the letter: it still must not be lost.
+    auto inputting = buildInputtingState();
+    text = std::move(inputting->buffer);
+    text.insert(inputting->cursor, character);
+  }
+  onState(std::make_unique<Committing>(std::move(text)));
+  reset();
+  return true;
+}
+
+bool KeyHandler::handleLeftoverKey(bool composing, const InputState* state,
+                                   const StateCallback& onState, const ErrorCallback& onError) {
+  if (!composing) return false;
+  if (as<Marking>(state)) return true;
+  onError();
+  showInputting(onState);
+  return true;
+}
+
+bool KeyHandler::openPunctuationList(const StateCallback& onState, const ErrorCallback& onError) {
+  if (!readingBuffer_.isEmpty() || !grid_.addReading(kPunctuationListReading)) {
+    onError();
+    return true;
+  }
+  walk();
+  const std::size_t returnCursor = grid_.cursor();
+  // Either way the candidate cursor now points at the inserted reading.
+  if (selectPhraseAfterCursor_) grid_.moveCursor(returnCursor - 1);
+  auto inputting = buildInputtingState();
+  auto choosing = buildChoosingCandidateState(*inputting, returnCursor);
+  onState(std::make_unique<ChoosingPunctuationList>(std::move(*choosing)));
+  return true;
+}
+
+void KeyHandler::removePunctuationListReading(std::size_t returnCursor) {
+  const std::size_t cursor = grid_.cursor();
+  const std::size_t count = grid_.readingCount();
+  if (selectPhraseAfterCursor_) {
+    if (cursor < count && grid_.reading(cursor) == kPunctuationListReading) {
+      grid_.removeReadingAfter();
+      return;
+    }
+  } else if (cursor > 0 && cursor <= count &&
+             grid_.reading(cursor - 1) == kPunctuationListReading) {
+    grid_.removeReadingBefore();
+    return;
+  }
+  // The cursor was moved away from the list's reading; it sits just before
+  // the list's returnCursor.
+  if (returnCursor > 0 && returnCursor <= count &&
+      grid_.reading(returnCursor - 1) == kPunctuationListReading) {
+    grid_.moveCursor(returnCursor);
+    grid_.removeReadingBefore();
+  }
+}
+
+bool KeyHandler::punctuationListKey(char key, std::size_t returnCursor,
+                                    const StateCallback& onState) {
+  if (key == 0) return false;
+  const std::string reading = std::string(kPunctuationListReading) + "_" + std::string(1, key);
+  if (!hasPhrases(reading)) return false;
+  removePunctuationListReading(returnCursor);
+  grid_.addReading(reading);
+  walk();
+  showInputting(onState);
+  return true;
+}
+
+void KeyHandler::punctuationListCancelled(std::size_t returnCursor, const StateCallback& onState) {
+  removePunctuationListReading(returnCursor);
+  walk();
+  setGridCursor(returnCursor > 0 ? returnCursor - 1 : 0);
+  if (grid_.readingCount() == 0) {
+    reset();
+    onState(std::make_unique<EmptyIgnoringPrevious>());
+  } else {
+    showInputting(onState);
+  }
+}
+
+}  // namespace Kestova
