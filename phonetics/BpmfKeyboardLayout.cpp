@@ -1,0 +1,245 @@
+#include "phonetics/BpmfKeyboardLayout.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <utility>
+
+namespace Kestova {
+
+namespace {
+
+using S = BpmfSyllable;
+using Component = BpmfSyllable::Component;
+
+struct KeyRow {
+  char key;
+  std::string_view symbols;  // the key's components in order, as Bopomofo text
+};
+
+// Builds a key table from rows of symbols; every symbol is one component.
+BpmfKeyboardLayout::KeyTable makeKeyTable(std::initializer_list<KeyRow> rows) {
+  BpmfKeyboardLayout::KeyTable table;
+  for (const auto& row : rows) {
+    std::vector<Component>& components = table[row.key];
+    std::string_view rest = row.symbols;
+    while (!rest.empty()) {
+      auto lead = static_cast<unsigned char>(rest.front());
+      size_t length = (lead & 0x20) ? 3 : 2;
+      components.push_back(S::fromComposedText(rest.substr(0, length)).value());
+      rest.remove_prefix(std::min(length, rest.size()));
+    }
+  }
+  return table;
+}
+
+}  // namespace
+
+BpmfKeyboardLayout::BpmfKeyboardLayout(std::string name, KeyTable keyTable)
+    : name_(std::move(name)), keyToComponents_(std::move(keyTable)) {
+  // Keys in ascending order; a later key takes over a component from an
+  // earlier one.
+  for (const auto& [key, components] : keyToComponents_) {
+    for (Component component : components) componentToKey_[component] = key;
+  }
+}
+
+const BpmfKeyboardLayout* BpmfKeyboardLayout::StandardLayout() {
+  static const auto* layout = new BpmfKeyboardLayout(
+      "Standard",
+      makeKeyTable({{'1', "ㄅ"}, {'q', "ㄆ"}, {'a', "ㄇ"}, {'z', "ㄈ"}, {'2', "ㄉ"}, {'w', "ㄊ"},
+                    {'s', "ㄋ"}, {'x', "ㄌ"}, {'e', "ㄍ"}, {'d', "ㄎ"}, {'c', "ㄏ"}, {'r', "ㄐ"},
+                    {'f', "ㄑ"}, {'v', "ㄒ"}, {'5', "ㄓ"}, {'t', "ㄔ"}, {'g', "ㄕ"}, {'b', "ㄖ"},
+                    {'y', "ㄗ"}, {'h', "ㄘ"}, {'n', "ㄙ"}, {'u', "ㄧ"}, {'j', "ㄨ"}, {'m', "ㄩ"},
+                    {'8', "ㄚ"}, {'i', "ㄛ"}, {'k', "ㄜ"}, {',', "ㄝ"}, {'9', "ㄞ"}, {'o', "ㄟ"},
+                    {'l', "ㄠ"}, {'.', "ㄡ"}, {'0', "ㄢ"}, {'p', "ㄣ"}, {';', "ㄤ"}, {'/', "ㄥ"},
+                    {'-', "ㄦ"}, {'3', "ˇ"},  {'4', "ˋ"},  {'6', "ˊ"},  {'7', "˙"}}));
+  return layout;
+}
+
+const BpmfKeyboardLayout* BpmfKeyboardLayout::ETenLayout() {
+  static const auto* layout = new BpmfKeyboardLayout(
+      "ETen",
+      makeKeyTable({{'b', "ㄅ"}, {'p', "ㄆ"},  {'m', "ㄇ"}, {'f', "ㄈ"}, {'d', "ㄉ"}, {'t', "ㄊ"},
+                    {'n', "ㄋ"}, {'l', "ㄌ"},  {'v', "ㄍ"}, {'k', "ㄎ"}, {'h', "ㄏ"}, {'g', "ㄐ"},
+                    {'7', "ㄑ"}, {'c', "ㄒ"},  {',', "ㄓ"}, {'.', "ㄔ"}, {'/', "ㄕ"}, {'j', "ㄖ"},
+                    {';', "ㄗ"}, {'\'', "ㄘ"}, {'s', "ㄙ"}, {'e', "ㄧ"}, {'x', "ㄨ"}, {'u', "ㄩ"},
+                    {'a', "ㄚ"}, {'o', "ㄛ"},  {'r', "ㄜ"}, {'w', "ㄝ"}, {'i', "ㄞ"}, {'q', "ㄟ"},
+                    {'z', "ㄠ"}, {'y', "ㄡ"},  {'8', "ㄢ"}, {'9', "ㄣ"}, {'0', "ㄤ"}, {'-', "ㄥ"},
+                    {'=', "ㄦ"}, {'2', "ˊ"},   {'3', "ˇ"},  {'4', "ˋ"},  {'1', "˙"}}));
+  return layout;
+}
+
+const BpmfKeyboardLayout* BpmfKeyboardLayout::HsuLayout() {
+  static const auto* layout = new BpmfKeyboardLayout(
+      "Hsu",
+      makeKeyTable({{'b', "ㄅ"},   {'p', "ㄆ"},    {'m', "ㄇㄢ"},   {'f', "ㄈˇ"},  {'d', "ㄉˊ"},
+                    {'t', "ㄊ"},   {'n', "ㄋㄣ"},  {'l', "ㄌㄥㄦ"}, {'g', "ㄍㄜ"}, {'k', "ㄎㄤ"},
+                    {'h', "ㄏㄛ"}, {'j', "ㄐㄓˋ"}, {'v', "ㄑㄔ"},   {'c', "ㄒㄕ"}, {'r', "ㄖ"},
+                    {'z', "ㄗ"},   {'a', "ㄘㄟ"},  {'s', "ㄙ˙"},    {'e', "ㄧㄝ"}, {'x', "ㄨ"},
+                    {'u', "ㄩ"},   {'y', "ㄚ"},    {'i', "ㄞ"},     {'w', "ㄠ"},   {'o', "ㄡ"}}));
+  return layout;
+}
+
+const BpmfKeyboardLayout* BpmfKeyboardLayout::ETen26Layout() {
+  static const auto* layout = new BpmfKeyboardLayout(
+      "ETen26",
+      makeKeyTable({{'b', "ㄅ"},   {'p', "ㄆㄡ"}, {'m', "ㄇㄢ"}, {'f', "ㄈˊ"},  {'d', "ㄉ˙"},
+                    {'t', "ㄊㄤ"}, {'n', "ㄋㄣ"}, {'l', "ㄌㄥ"}, {'v', "ㄍㄑ"}, {'k', "ㄎˋ"},
+                    {'h', "ㄏㄦ"}, {'g', "ㄓㄐ"}, {'c', "ㄕㄒ"}, {'y', "ㄔ"},   {'j', "ㄖˇ"},
+                    {'q', "ㄗㄟ"}, {'w', "ㄘㄝ"}, {'s', "ㄙ"},   {'e', "ㄧ"},   {'x', "ㄨ"},
+                    {'u', "ㄩ"},   {'a', "ㄚ"},   {'o', "ㄛ"},   {'r', "ㄜ"},   {'i', "ㄞ"},
+                    {'z', "ㄠ"}}));
+  return layout;
+}
+
+const BpmfKeyboardLayout* BpmfKeyboardLayout::IBMLayout() {
+  static const auto* layout = new BpmfKeyboardLayout(
+      "IBM",
+      makeKeyTable({{'1', "ㄅ"}, {'2', "ㄆ"}, {'3', "ㄇ"}, {'4', "ㄈ"}, {'5', "ㄉ"}, {'6', "ㄊ"},
+                    {'7', "ㄋ"}, {'8', "ㄌ"}, {'9', "ㄍ"}, {'0', "ㄎ"}, {'-', "ㄏ"}, {'q', "ㄐ"},
+                    {'w', "ㄑ"}, {'e', "ㄒ"}, {'r', "ㄓ"}, {'t', "ㄔ"}, {'y', "ㄕ"}, {'u', "ㄖ"},
+                    {'i', "ㄗ"}, {'o', "ㄘ"}, {'p', "ㄙ"}, {'a', "ㄧ"}, {'s', "ㄨ"}, {'d', "ㄩ"},
+                    {'f', "ㄚ"}, {'g', "ㄛ"}, {'h', "ㄜ"}, {'j', "ㄝ"}, {'k', "ㄞ"}, {'l', "ㄟ"},
+                    {';', "ㄠ"}, {'z', "ㄡ"}, {'x', "ㄢ"}, {'c', "ㄣ"}, {'v', "ㄤ"}, {'b', "ㄥ"},
+                    {'n', "ㄦ"}, {'m', "ˊ"},  {',', "ˇ"},  {'.', "ˋ"},  {'/', "˙"}}));
+  return layout;
+}
+
+const BpmfKeyboardLayout* BpmfKeyboardLayout::HanyuPinyinLayout() {
+  static const auto* layout = new BpmfKeyboardLayout("HanyuPinyin", KeyTable());
+  return layout;
+}
+
+const BpmfKeyboardLayout* BpmfKeyboardLayout::LayoutForName(std::string_view name) {
+  for (const BpmfKeyboardLayout* layout : {StandardLayout(), ETenLayout(), HsuLayout(),
+                                           ETen26Layout(), IBMLayout(), HanyuPinyinLayout()}) {
+    if (layout->name() == name) return layout;
+  }
+  return nullptr;
+}
+
+std::vector<Component> BpmfKeyboardLayout::componentsForKey(char key) const {
+  auto it = keyToComponents_.find(key);
+  return it == keyToComponents_.end() ? std::vector<Component>() : it->second;
+}
+
+char BpmfKeyboardLayout::keyForComponent(Component component) const {
+  auto it = componentToKey_.find(component);
+  return it == componentToKey_.end() ? 0 : it->second;
+}
+
+std::string BpmfKeyboardLayout::keysForSyllable(BpmfSyllable syllable) const {
+  std::string keys;
+  for (Component component : {syllable.consonantComponent(), syllable.middleVowelComponent(),
+                              syllable.vowelComponent(), syllable.toneMarkComponent()}) {
+    if (component == 0) continue;
+    if (char key = keyForComponent(component)) keys += key;
+  }
+  return keys;
+}
+
+bool BpmfKeyboardLayout::isIOrUeKey(char key) const {
+  return key != 0 && (key == keyForComponent(S::I) || key == keyForComponent(S::UE));
+}
+
+bool BpmfKeyboardLayout::isToneKey(char key) const {
+  if (key == 0) return false;
+  for (Component tone : {S::Tone2, S::Tone3, S::Tone4, S::Tone5}) {
+    if (key == keyForComponent(tone)) return true;
+  }
+  return false;
+}
+
+BpmfSyllable BpmfKeyboardLayout::syllableForKeys(std::string_view keys) const {
+  BpmfSyllable syllable;
+  const size_t n = keys.size();
+
+  for (size_t i = 0; i < n; ++i) {
+    const std::vector<Component> components = componentsForKey(keys[i]);
+    if (components.empty()) continue;
+    if (components.size() == 1) {
+      syllable.overlay(BpmfSyllable(components[0]));
+      continue;
+    }
+
+    const BpmfSyllable head(components[0]);
+    const BpmfSyllable follow(components[1]);
+    const BpmfSyllable ending(components.size() > 2 ? components[2] : components[1]);
+
+    bool iOrUeBefore = false;
+    for (size_t j = 0; j < i; ++j) iOrUeBefore = iOrUeBefore || isIOrUeKey(keys[j]);
+    bool iOrUeAfter = false;
+    for (size_t j = i + 1; j < n; ++j) iOrUeAfter = iOrUeAfter || isIOrUeKey(keys[j]);
+
+    // ㄝ only follows ㄧ or ㄩ; elsewhere the key means its other component.
+    const bool headIsE = head.vowelComponent() == S::E;
+    const bool followIsE = follow.vowelComponent() == S::E;
+    if (headIsE && !followIsE) {
+      syllable.overlay(iOrUeBefore ? head : follow);
+      continue;
+    }
+    if (!headIsE && followIsE) {
+      syllable.overlay(iOrUeBefore ? follow : head);
+      continue;
+    }
+
+    // ㄐ ㄑ ㄒ only come before ㄧ or ㄩ. A palatal key typed after another
+    // component can only mean its last component.
+    if (head.hasPalatalConsonant() != follow.hasPalatalConsonant()) {
+      const BpmfSyllable palatal = head.hasPalatalConsonant() ? head : follow;
+      const BpmfSyllable other = head.hasPalatalConsonant() ? follow : head;
+      if (!syllable.isEmpty()) {
+        if (ending != follow) syllable.overlay(ending);
+      } else {
+        syllable = iOrUeAfter ? palatal : other;
+      }
+      continue;
+    }
+
+    // A key typed alone.
+    if (n == 1) {
+      if (head.hasVowel() || follow.hasTone() || head.hasRetroflexOrDentalConsonant()) {
+        syllable = head;
+      } else if (follow.hasVowel() || ending.hasTone()) {
+        syllable = follow;
+      } else {
+        syllable = ending;
+      }
+      continue;
+    }
+
+    // Otherwise the first component that still fits.
+    const Component mask = syllable.componentMask();
+    const bool toneOrEndNext = i + 1 == n || isToneKey(keys[i + 1]);
+    if ((mask & head.componentMask()) == 0 && !toneOrEndNext) {
+      syllable.overlay(head);
+    } else if (toneOrEndNext && head.hasRetroflexOrDentalConsonant() && syllable.isEmpty()) {
+      syllable.overlay(head);
+    } else {
+      const Component followMask = follow.componentMask();
+      if (mask < followMask) {
+        syllable.overlay(follow);
+      } else if (mask == S::VowelMask && followMask == S::VowelMask) {
+        syllable.overlay(head);
+      } else {
+        syllable.overlay(ending);
+      }
+    }
+  }
+
+  if (name_ == "Hsu") {
+    if ((syllable.value() & 0x07FF) == S::ENG) {
+      // A lone ㄥ on the Hsu l key is ㄦ.
+      syllable = BpmfSyllable(static_cast<Component>(S::ERR | syllable.toneMarkComponent()));
+    } else if (syllable.consonantComponent() == S::G &&
+               (syllable.middleVowelComponent() == S::I ||
+                syllable.middleVowelComponent() == S::UE)) {
+      // ㄍ before ㄧ or ㄩ is ㄐ typed on the g key.
+      syllable =
+          BpmfSyllable(static_cast<Component>((syllable.value() & ~S::ConsonantMask) | S::J));
+    }
+  }
+  return syllable;
+}
+
+}  // namespace Kestova

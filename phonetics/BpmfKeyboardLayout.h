@@ -1,0 +1,65 @@
+#ifndef KESTOVA_PHONETICS_BPMFKEYBOARDLAYOUT_H_
+#define KESTOVA_PHONETICS_BPMFKEYBOARDLAYOUT_H_
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "phonetics/BpmfSyllable.h"
+
+namespace Kestova {
+
+// Which Bopomofo components each key of a US keyboard types. "Standard",
+// "ETen" and "IBM" give every component a key of its own; "Hsu" and "ETen26"
+// use the letter keys only, so a key may carry two or three components and
+// context rules pick one inside a key sequence. "HanyuPinyin" maps no keys:
+// it tells the reading buffer to read Hanyu Pinyin letters instead.
+//
+// The six layouts exist once each for the life of the process and are
+// identified by address: compare a layout pointer with the accessors.
+class BpmfKeyboardLayout {
+ public:
+  using Component = BpmfSyllable::Component;
+  using KeyTable = std::map<char, std::vector<Component>>;
+
+  // The shared instances, created on first use and never freed.
+  static const BpmfKeyboardLayout* StandardLayout();
+  static const BpmfKeyboardLayout* ETenLayout();
+  static const BpmfKeyboardLayout* HsuLayout();
+  static const BpmfKeyboardLayout* ETen26Layout();
+  static const BpmfKeyboardLayout* IBMLayout();
+  static const BpmfKeyboardLayout* HanyuPinyinLayout();
+  // The shared layout of this name ("Standard", "ETen", "Hsu", "ETen26",
+  // "IBM", "HanyuPinyin"), or nullptr for any other name.
+  static const BpmfKeyboardLayout* LayoutForName(std::string_view name);
+
+  BpmfKeyboardLayout(std::string name, KeyTable keyTable);
+
+  const std::string& name() const { return name_; }
+
+  // The components of a key, first, second and third; empty if unmapped.
+  // Keys are matched exactly: an upper-case letter carries nothing.
+  std::vector<Component> componentsForKey(char key) const;
+  // The key that carries a component, or 0 if none does.
+  char keyForComponent(Component component) const;
+
+  // The keys of the syllable's consonant, medial, vowel and tone, in this
+  // order; components without a key are skipped.
+  std::string keysForSyllable(BpmfSyllable syllable) const;
+  // The syllable a key sequence types; unmapped keys are ignored. Keys that
+  // carry several components are resolved by their context.
+  BpmfSyllable syllableForKeys(std::string_view keys) const;
+
+ private:
+  bool isIOrUeKey(char key) const;
+  bool isToneKey(char key) const;
+
+  std::string name_;
+  KeyTable keyToComponents_;
+  std::map<Component, char> componentToKey_;
+};
+
+}  // namespace Kestova
+
+#endif  // KESTOVA_PHONETICS_BPMFKEYBOARDLAYOUT_H_
