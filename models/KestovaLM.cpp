@@ -1,0 +1,105 @@
+#include "models/KestovaLM.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace Kestova {
+
+using Palisar::Lattivor2::ScoredPhrase;
+
+namespace {
+
+constexpr std::string_view kSpaceReading = " ";
+constexpr std::string_view kMacroPrefix = "MACRO@";
+// The score the phrase data gives to macro names.
+constexpr double kMacroScore = -8;
+// How far a user's single character ranks above the best built-in one.
+constexpr double kUserBoost = 1e-9;
+
+}  // namespace
+
+void KestovaLM::filter(const std::vector<ScoredPhrase>& input, const StringSet& excluded,
+                       StringSet& inserted, std::vector<ScoredPhrase>& output) {
+  for (const ScoredPhrase& phrase : input) {
+    // Exclusion looks at the value as the source has it.
+    if (excluded.contains(phrase.value)) continue;
+    std::string value = phrase.value;
+    if (replacementEnabled_) {
+      std::string replacement = replacements_.replacementFor(value);
+      if (!replacement.empty() && replacement != value) value = std::move(replacement);
+    }
+    if (macroExpander_) {
+      std::string expanded = macroExpander_(value);
+      if (expanded != value) value = std::move(expanded);
+    }
+    // A macro name the expander did not know is never shown.
+    if (phrase.score == kMacroScore && value.size() > kMacroPrefix.size() &&
+        value.starts_with(kMacroPrefix)) {
+      continue;
+    }
+    if (!inserted.insert(value).second) continue;
+    output.emplace_back(std::move(value), phrase.score, phrase.value);
+  }
+}
+
+std::vector<ScoredPhrase> KestovaLM::getScoredPhrases(std::string_view reading) {
+  if (reading == kSpaceReading) return {ScoredPhrase(std::string(kSpaceReading), 0)};
+
+  StringSet excluded;
+  StringSet inserted;
+  if (excludedPhrases_.hasScoredPhrases(reading)) {
+    for (ScoredPhrase& phrase : excludedPhrases_.getScoredPhrases(reading)) {
+      excluded.insert(std::move(phrase.value));
+    }
+  }
+
+  std::vector<ScoredPhrase> userPhrases;
+  if (userPhrases_.hasScoredPhrases(reading)) {
+    filter(userPhrases_.getScoredPhrases(reading), excluded, inserted, userPhrases);
+  }
+  std::vector<ScoredPhrase> builtInPhrases;
+  if (builtIn_.hasScoredPhrases(reading)) {
+    filter(builtIn_.getScoredPhrases(reading), excluded, inserted, builtInPhrases);
+  }
+
+  // A user's single character should win over the built-in ones of its
+  // syllable but not over whole words, so it ranks just above the best
+  // built-in score instead of at 0.
+  bool singleSyllable = reading.find('-') == std::string_view::npos;
+  if (singleSyllable && !builtInPhrases.empty()) {
+    double top = std::numeric_limits<double>::lowest();
+    for (const ScoredPhrase& phrase : builtInPhrases) top = std::max(top, phrase.score);
+    top += kUserBoost;
+    for (ScoredPhrase& phrase : userPhrases) phrase = ScoredPhrase(std::move(phrase.value), top);
+  }
+
+  userPhrases.insert(userPhrases.end(), std::make_move_iterator(builtInPhrases.begin()),
+                     std::make_move_iterator(builtInPhrases.end()));
+  return userPhrases;
+}
+
+bool KestovaLM::hasScoredPhrases(std::string_view reading) {
+  if (reading == kSpaceReading) return true;
+  if (excludedPhrases_.hasScoredPhrases(reading)) return !getScoredPhrases(reading).empty();
+  return userPhrases_.hasScoredPhrases(reading) || builtIn_.hasScoredPhrases(reading);
+}
+
+void KestovaLM::openBuiltInTable(const std::string& path) {
+  builtIn_.close();
+  builtIn_.open(path);
+}
+
+void KestovaLM::openUserFiles(const std::string& userPhrasesPath,
+                              const std::string& excludedPhrasesPath) {
+  userPhrases_.close();
+  excludedPhrases_.close();
+  if (!userPhrasesPath.empty()) userPhrases_.open(userPhrasesPath);
+  if (!excludedPhrasesPath.empty()) excludedPhrases_.open(excludedPhrasesPath);
+}
+
+void KestovaLM::openReplacementFile(const std::string& path) {
+  replacements_.close();
+  replacements_.open(path);
+}
+
+}  // namespace Kestova

@@ -1,0 +1,64 @@
+#ifndef KESTOVA_MODELS_KESTOVALM_H_
+#define KESTOVA_MODELS_KESTOVALM_H_
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "grid/LanguageModel.h"
+#include "models/ParselessLM.h"
+#include "models/UserPhrasesLM.h"
+
+namespace Kestova {
+
+// The one language model the reading grid and the key handler see. It merges
+// the user's phrases (first) with the built-in phrases, drops the user's
+// excluded phrases, applies the user's value replacements when enabled,
+// expands input macros, and lists every value only once.
+//
+// rawValue of each returned phrase is its value as it stood in its source,
+// except for boosted single-syllable user phrases, whose rawValue is empty.
+class KestovaLM : public Palisar::Lattivor2::LanguageModel {
+ public:
+  using MacroExpander = std::function<std::string(std::string_view)>;
+
+  KestovaLM() = default;
+  ~KestovaLM() override = default;
+  KestovaLM(const KestovaLM&) = delete;
+  KestovaLM& operator=(const KestovaLM&) = delete;
+
+  std::vector<Palisar::Lattivor2::ScoredPhrase> getScoredPhrases(std::string_view reading) override;
+  bool hasScoredPhrases(std::string_view reading) override;
+
+  // Each of these closes its source first, so a source that fails to load
+  // becomes empty rather than stale.
+  void openBuiltInTable(const std::string& path);
+  bool builtInTableLoaded() const { return builtIn_.isLoaded(); }
+  void openUserFiles(const std::string& userPhrasesPath, const std::string& excludedPhrasesPath);
+  void openReplacementFile(const std::string& path);
+
+  void setReplacementEnabled(bool enabled) { replacementEnabled_ = enabled; }
+  bool replacementEnabled() const { return replacementEnabled_; }
+  void setMacroExpander(MacroExpander expander) { macroExpander_ = std::move(expander); }
+
+ private:
+  using StringSet = std::unordered_set<std::string>;
+
+  // Appends to output the phrases of input that survive exclusion,
+  // replacement, macro expansion and de-duplication against inserted.
+  void filter(const std::vector<Palisar::Lattivor2::ScoredPhrase>& input, const StringSet& excluded,
+              StringSet& inserted, std::vector<Palisar::Lattivor2::ScoredPhrase>& output);
+
+  ParselessLM builtIn_;
+  UserPhrasesLM userPhrases_;
+  UserPhrasesLM excludedPhrases_;
+  ReplacementTable replacements_;
+  bool replacementEnabled_ = false;
+  MacroExpander macroExpander_;
+};
+
+}  // namespace Kestova
+
+#endif  // KESTOVA_MODELS_KESTOVALM_H_

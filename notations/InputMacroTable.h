@@ -1,0 +1,39 @@
+#ifndef KESTOVA_NOTATIONS_INPUTMACROTABLE_H_
+#define KESTOVA_NOTATIONS_INPUTMACROTABLE_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "notations/InputMacro.h"
+
+namespace Kestova {
+
+// Every input macro by name. Filled once on construction, never changed.
+class InputMacroTable {
+ public:
+  InputMacroTable();
+  InputMacroTable(const InputMacroTable&) = delete;
+  InputMacroTable& operator=(const InputMacroTable&) = delete;
+
+  // The macro's text if text is exactly a macro name; otherwise text itself.
+  std::string expand(std::string_view text) const;
+
+  size_t size() const { return macros_.size(); }
+
+ private:
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+  };
+
+  // Keeps the first macro registered under a name.
+  void add(std::unique_ptr<InputMacro> macro);
+
+  std::unordered_map<std::string, std::unique_ptr<InputMacro>, Hash, std::equal_to<>> macros_;
+};
+
+}  // namespace Kestova
+
+#endif  // KESTOVA_NOTATIONS_INPUTMACROTABLE_H_
