@@ -1,0 +1,554 @@
+// The settings window in a real X server: the window is opened through the
+// exported entry point, driven with real pointer and keyboard events, and
+// judged by what it shows and by what lands in the settings file on disk.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <json-c/json.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "XTestSession.h"
+#include "module/SettingsWindow.h"
+
+namespace fs = std::filesystem;
+using namespace KestovaTest;
+
+namespace {
+
+constexpr char kTitle[] = "gcin Kestova設定";
+constexpr char kErrorText[] = "無法儲存Kestova的設定";
+const std::array<std::string, 8> kOptionLabels = {
+    "空白鍵叫出候選字", "候選字取游標後的詞",        "選字後游標移到詞後",
+    "ESC 鍵清空編輯區", "保留打錯的注音以便修改",    "Shift + 字母以小寫放進編輯區",
+    "半形標點",         "重複按標點鍵選下一個候選字"};
+const std::array<std::string, 8> kOptionKeys = {
+    "choose_candidate_using_space", "select_phrase_after_cursor",
+    "move_cursor_after_selection",  "esc_clears_buffer",
+    "keep_invalid_syllable",        "put_lowercase_to_buffer",
+    "half_width_punctuation",       "repeated_punctuation_selects"};
+const std::array<std::string, 6> kComboEntries = {"不使用",   "注音",           "HTML Ruby",
+                                                  "漢語拼音", "點字 (Unicode)", "點字 (ASCII)"};
+const std::array<std::string, 6> kCtrlEnterNames = {
+    "disabled", "bpmf_reading", "html_ruby", "hanyu_pinyin", "braille_unicode", "braille_ascii"};
+
+fs::path outputDir() {
+  fs::path dir(KESTOVA_SETTINGS_OUTPUT_DIR);
+  fs::create_directories(dir);
+  return dir;
+}
+
+// One X server and one GTK for the whole test program.
+class XEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    // Keep GTK away from the session bus, the accessibility bus, dconf and
+    // any input method server of the machine.
+    setenv("NO_AT_BRIDGE", "1", 1);
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+    setenv("GDK_BACKEND", "x11", 1);
+    setenv("GTK_IM_MODULE", "gtk-im-context-simple", 1);
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    if (!server_.start((outputDir() / "xvfb.log").string())) {
+      FAIL() << server_.error();
+    }
+    setenv("DISPLAY", server_.display().c_str(), 1);
+    ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "GTK cannot open " << server_.display();
+  }
+  void TearDown() override { server_.stop(); }
+
+ private:
+  XvfbServer server_;
+};
+
+[[maybe_unused]] ::testing::Environment* const gXEnvironment =
+    ::testing::AddGlobalTestEnvironment(new XEnvironment);
+
+std::optional<std::string> readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// The settings file as (key, value) pairs in file order; booleans read "true"
+// or "false", strings their text. Empty when the file is missing or not JSON.
+using Entries = std::vector<std::pair<std::string, std::string>>;
+Entries readEntries(const fs::path& path) {
+  Entries entries;
+  json_object* root = json_object_from_file(path.c_str());
+  if (!root) return entries;
+  json_object_object_foreach(root, key, value) {
+    entries.emplace_back(key, json_object_is_type(value, json_type_boolean)
+                                  ? (json_object_get_boolean(value) ? "true" : "false")
+                                  : json_object_get_string(value));
+  }
+  json_object_put(root);
+  return entries;
+}
+
+Entries expectedEntries(const std::array<bool, 8>& checked, int ctrlEnter) {
+  Entries entries;
+  for (size_t i = 0; i < kOptionKeys.size(); ++i) {
+    entries.emplace_back(kOptionKeys[i], checked[i] ? "true" : "false");
+  }
+  entries.emplace_back("ctrl_enter", kCtrlEnterNames[static_cast<size_t>(ctrlEnter)]);
+  return entries;
+}
+
+// The widgets of an open settings window, found by walking its widget tree.
+struct SettingsView {
+  GtkWidget* window = nullptr;
+  std::vector<std::string> labels;  // eight options, then the Ctrl+Enter label
+  std::array<GtkWidget*, 8> checks{};
+  GtkWidget* combo = nullptr;
+  GtkWidget* cancel = nullptr;
+  GtkWidget* ok = nullptr;
+
+  std::array<bool, 8> checkedStates() const {
+    std::array<bool, 8> states{};
+    for (size_t i = 0; i < checks.size(); ++i) {
+      states[i] = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(checks[i]));
+    }
+    return states;
+  }
+  int comboIndex() const { return gtk_combo_box_get_active(GTK_COMBO_BOX(combo)); }
+};
+
+const char* labelText(GtkWidget* widget) {
+  return GTK_IS_LABEL(widget) ? gtk_label_get_text(GTK_LABEL(widget)) : "(not a label)";
+}
+
+// Reads the layout of the window; records a failure and returns nothing when
+// the window is not built as a column of rows.
+std::optional<SettingsView> inspect(GtkWidget* window) {
+  SettingsView view;
+  view.window = window;
+  std::vector<GtkWidget*> top = childrenOf(window);
+  if (top.size() != 1 || !GTK_IS_BOX(top[0])) {
+    ADD_FAILURE() << "the window does not hold one box";
+    return std::nullopt;
+  }
+  std::vector<GtkWidget*> rows = childrenOf(top[0]);
+  if (rows.size() != 10) {
+    ADD_FAILURE() << "expected 8 option rows, the Ctrl+Enter row and the button row, got "
+                  << rows.size();
+    return std::nullopt;
+  }
+  for (size_t i = 0; i < 9; ++i) {
+    std::vector<GtkWidget*> cells = childrenOf(rows[i]);
+    if (cells.size() != 2) {
+      ADD_FAILURE() << "row " << i << " holds " << cells.size() << " widgets";
+      return std::nullopt;
+    }
+    view.labels.push_back(labelText(cells[0]));
+    if (i < 8) {
+      if (!GTK_IS_CHECK_BUTTON(cells[1])) {
+        ADD_FAILURE() << "row " << i << " has no check box on the right";
+        return std::nullopt;
+      }
+      view.checks[i] = cells[1];
+    } else if (GTK_IS_COMBO_BOX_TEXT(cells[1])) {
+      view.combo = cells[1];
+    }
+  }
+  for (GtkWidget* button : childrenOf(rows[9])) {
+    const char* stock = GTK_IS_BUTTON(button) ? gtk_button_get_label(GTK_BUTTON(button)) : nullptr;
+    if (stock && std::string(stock) == "gtk-cancel") view.cancel = button;
+    if (stock && std::string(stock) == "gtk-ok") view.ok = button;
+  }
+  if (!view.combo || !view.cancel || !view.ok) {
+    ADD_FAILURE() << "missing the combo box or a stock button";
+    return std::nullopt;
+  }
+  return view;
+}
+
+class SettingsWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const char* home = getenv("HOME")) savedHome_ = home;
+    char pattern[] = "/tmp/kestova-settings-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    home_ = pattern;
+    setenv("HOME", home_.c_str(), 1);
+    setAlternativeButtonOrder(false);
+    // The window opens at the pointer.
+    ASSERT_TRUE(movePointer(300, 200));
+  }
+
+  void TearDown() override {
+    // Whatever a failed test left open must not leak into the next one.
+    // Destroying one window may destroy others of the list (a dialog with
+    // its parent), so every entry is held until the loop is done.
+    GList* list = gtk_window_list_toplevels();
+    for (GList* item = list; item; item = item->next) g_object_ref(item->data);
+    for (GList* item = list; item; item = item->next) {
+      if (gtk_window_get_window_type(GTK_WINDOW(item->data)) == GTK_WINDOW_TOPLEVEL) {
+        gtk_widget_destroy(GTK_WIDGET(item->data));
+      }
+    }
+    g_list_free_full(list, g_object_unref);
+    pumpFor(std::chrono::milliseconds(50));
+    if (savedHome_.empty()) {
+      unsetenv("HOME");
+    } else {
+      setenv("HOME", savedHome_.c_str(), 1);
+    }
+    std::error_code ignored;
+    fs::remove_all(home_, ignored);
+  }
+
+  static void setAlternativeButtonOrder(bool on) {
+    g_object_set(gtk_settings_get_default(), "gtk-alternative-button-order", on ? TRUE : FALSE,
+                 nullptr);
+  }
+
+  fs::path settingsPath() const { return home_ / ".gcin" / "config" / "kestova.json"; }
+
+  // Opens the window through the exported entry point and waits until it can
+  // be clicked.
+  std::optional<SettingsView> open() {
+    module_setup_window_create();
+    GtkWidget* window = nullptr;
+    bool shown = pumpUntil([&] {
+      std::vector<GtkWidget*> windows = visibleWindowsTitled(kTitle);
+      window = windows.size() == 1 ? windows[0] : nullptr;
+      return window && isOnScreen(window);
+    });
+    if (!shown) {
+      ADD_FAILURE() << "the settings window did not appear";
+      return std::nullopt;
+    }
+    std::optional<SettingsView> view = inspect(window);
+    if (view && !pumpUntil([&] { return isOnScreen(view->ok) && isOnScreen(view->checks[7]); })) {
+      ADD_FAILURE() << "the window's widgets were not laid out";
+      return std::nullopt;
+    }
+    return view;
+  }
+
+  static bool windowGone() { return visibleWindowsTitled(kTitle).empty(); }
+
+  // Clicks a check box and waits until GTK has toggled it.
+  static void toggle(const SettingsView& view, size_t row) {
+    GtkToggleButton* check = GTK_TOGGLE_BUTTON(view.checks[row]);
+    const bool before = gtk_toggle_button_get_active(check);
+    ASSERT_TRUE(clickWidget(view.checks[row]));
+    ASSERT_TRUE(pumpUntil([&] { return gtk_toggle_button_get_active(check) != before; }))
+        << "clicking the check box of row " << row << " did not toggle it";
+  }
+
+  // Picks a combo entry the way a user does: click to pop the list up, move
+  // with the arrow keys, confirm with Return.
+  static void chooseCtrlEnter(const SettingsView& view, int index) {
+    GtkComboBox* combo = GTK_COMBO_BOX(view.combo);
+    ASSERT_TRUE(clickWidget(view.combo));
+    ASSERT_TRUE(pumpUntil([&] {
+      gboolean shown = FALSE;
+      g_object_get(combo, "popup-shown", &shown, nullptr);
+      return shown == TRUE;
+    })) << "the Ctrl+Enter list did not pop up";
+    pumpFor(std::chrono::milliseconds(100));
+    int steps = index - gtk_combo_box_get_active(combo);
+    for (int i = 0; i < std::abs(steps); ++i) ASSERT_TRUE(pressKey(steps > 0 ? "Down" : "Up"));
+    ASSERT_TRUE(pressKey("Return"));
+    ASSERT_TRUE(pumpUntil([&] {
+      gboolean shown = TRUE;
+      g_object_get(combo, "popup-shown", &shown, nullptr);
+      return !shown && gtk_combo_box_get_active(combo) == index;
+    })) << "entry "
+        << index << " was not chosen; active is " << gtk_combo_box_get_active(combo);
+  }
+
+  fs::path home_;
+  std::string savedHome_;
+};
+
+TEST_F(SettingsWindowTest, ShowsDefaultsWithoutSettingsFile) {
+  std::optional<SettingsView> view = open();
+  ASSERT_TRUE(view);
+  EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(view->window)), kTitle);
+  std::vector<std::string> expectedLabels(kOptionLabels.begin(), kOptionLabels.end());
+  expectedLabels.push_back("Ctrl + Enter 送出");
+  EXPECT_EQ(view->labels, expectedLabels);
+
+  std::vector<std::string> entries;
+  GtkTreeModel* model = gtk_combo_box_get_model(GTK_COMBO_BOX(view->combo));
+  GtkTreeIter iter;
+  for (gboolean valid = gtk_tree_model_get_iter_first(model, &iter); valid;
+       valid = gtk_tree_model_iter_next(model, &iter)) {
+    gchar* text = nullptr;
+    gtk_tree_model_get(model, &iter, 0, &text, -1);
+    entries.push_back(text ? text : "");
+    g_free(text);
+  }
+  EXPECT_EQ(entries, std::vector<std::string>(kComboEntries.begin(), kComboEntries.end()));
+
+  EXPECT_EQ(view->checkedStates(),
+            (std::array<bool, 8>{true, false, false, false, false, false, false, false}));
+  EXPECT_EQ(view->comboIndex(), 0);
+  gchar* active = gtk_combo_box_text_get_active_text(GTK_COMBO_BOX_TEXT(view->combo));
+  EXPECT_STREQ(active, "不使用");
+  g_free(active);
+
+  // Check box on the right of its label, in the same row.
+  GtkAllocation label;
+  GtkAllocation check;
+  gtk_widget_get_allocation(childrenOf(gtk_widget_get_parent(view->checks[0]))[0], &label);
+  gtk_widget_get_allocation(view->checks[0], &check);
+  EXPECT_LT(label.x, check.x);
+
+  // Opening the window writes nothing.
+  EXPECT_FALSE(fs::exists(settingsPath()));
+
+  pumpFor(std::chrono::milliseconds(300));
+  const fs::path shot = outputDir() / "settings-window.png";
+  EXPECT_TRUE(captureScreen(shot.string()));
+  EXPECT_GT(fs::file_size(shot), 0u);
+}
+
+TEST_F(SettingsWindowTest, ShowsTheValuesOfTheSettingsFile) {
+  writeFile(settingsPath(), R"({
+  "choose_candidate_using_space": false,
+  "select_phrase_after_cursor": true,
+  "esc_clears_buffer": 1,
+  "half_width_punctuation": true,
+  "ctrl_enter": "braille_unicode"
+})");
+  std::optional<SettingsView> view = open();
+  ASSERT_TRUE(view);
+  // A number where a boolean belongs is ignored, leaving the default.
+  EXPECT_EQ(view->checkedStates(),
+            (std::array<bool, 8>{false, true, false, false, false, false, true, false}));
+  EXPECT_EQ(view->comboIndex(), 4);
+}
+
+TEST_F(SettingsWindowTest, SecondOpenShowsTheSameWindow) {
+  std::optional<SettingsView> first = open();
+  ASSERT_TRUE(first);
+  toggle(*first, 2);
+
+  std::optional<SettingsView> second = open();
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->window, first->window);
+  // The open window keeps what the user has done in it.
+  EXPECT_TRUE(second->checkedStates()[2]);
+
+  // The X server sees one window with the title, too.
+  std::string found;
+  ASSERT_TRUE(xdotool({"search", "--onlyvisible", "--name", kTitle}, &found));
+  EXPECT_EQ(std::count(found.begin(), found.end(), '\n'), 1) << found;
+}
+
+// Each case: the rows to click, the Ctrl+Enter entry to pick (-1: leave it),
+// and what the file must then say.
+struct SaveCase {
+  const char* name;
+  std::vector<size_t> clicks;
+  int ctrlEnter;
+  std::array<bool, 8> saved;
+  int savedCtrlEnter;
+};
+
+TEST_F(SettingsWindowTest, OkSavesTheChoicesInFileOrder) {
+  const std::vector<SaveCase> cases = {
+      {"untouched", {}, -1, {true, false, false, false, false, false, false, false}, 0},
+      {"several boxes and Hanyu Pinyin",
+       {0, 3, 7},
+       3,
+       {false, false, false, true, false, false, false, true},
+       3},
+      {"every box cleared", {0}, 5, {false, false, false, false, false, false, false, false}, 5},
+      {"every box checked",
+       {1, 2, 3, 4, 5, 6, 7},
+       2,
+       {true, true, true, true, true, true, true, true},
+       2},
+  };
+  for (const SaveCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::error_code ignored;
+    fs::remove_all(home_ / ".gcin", ignored);
+
+    std::optional<SettingsView> view = open();
+    ASSERT_TRUE(view);
+    for (size_t row : c.clicks) toggle(*view, row);
+    if (c.ctrlEnter >= 0) chooseCtrlEnter(*view, c.ctrlEnter);
+    ASSERT_TRUE(clickWidget(view->ok));
+    ASSERT_TRUE(pumpUntil(windowGone)) << "OK did not close the window";
+
+    EXPECT_EQ(readEntries(settingsPath()), expectedEntries(c.saved, c.savedCtrlEnter));
+    EXPECT_FALSE(fs::exists(settingsPath().string() + ".tmp"));
+    // The directory is private to the user.
+    struct stat st;
+    ASSERT_EQ(stat(settingsPath().parent_path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    // Opened again, the window shows what was saved.
+    std::optional<SettingsView> again = open();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->checkedStates(), c.saved);
+    EXPECT_EQ(again->comboIndex(), c.savedCtrlEnter);
+    ASSERT_TRUE(clickWidget(again->cancel));
+    ASSERT_TRUE(pumpUntil(windowGone));
+  }
+}
+
+TEST_F(SettingsWindowTest, CancelAndCloseDiscardTheChanges) {
+  const std::string original = R"({ "half_width_punctuation": true, "ctrl_enter": "html_ruby" })";
+  writeFile(settingsPath(), original);
+  const auto modified = fs::last_write_time(settingsPath());
+
+  const std::vector<std::pair<const char*, bool (*)(const SettingsView&)>> ways = {
+      {"Cancel button", [](const SettingsView& v) { return clickWidget(v.cancel); }},
+      {"close request", [](const SettingsView& v) { return sendDeleteRequest(v.window); }},
+  };
+  for (const auto& [name, dismiss] : ways) {
+    SCOPED_TRACE(name);
+    std::optional<SettingsView> view = open();
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->checkedStates(),
+              (std::array<bool, 8>{true, false, false, false, false, false, true, false}));
+    toggle(*view, 0);
+    toggle(*view, 6);
+    chooseCtrlEnter(*view, 1);
+    GtkWidget* dismissed = view->window;
+    g_object_add_weak_pointer(G_OBJECT(dismissed), reinterpret_cast<gpointer*>(&dismissed));
+    const bool sent = dismiss(*view);
+    const bool gone = sent && pumpUntil(windowGone);
+    if (dismissed) {
+      g_object_remove_weak_pointer(G_OBJECT(dismissed), reinterpret_cast<gpointer*>(&dismissed));
+    }
+    ASSERT_TRUE(sent);
+    ASSERT_TRUE(gone) << "the window stayed open";
+    EXPECT_EQ(dismissed, nullptr) << "the window was hidden, not destroyed";
+    EXPECT_EQ(readFile(settingsPath()), original);
+    EXPECT_EQ(fs::last_write_time(settingsPath()), modified);
+
+    // A new window starts again from the file, not from the discarded choices.
+    std::optional<SettingsView> again = open();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->checkedStates(),
+              (std::array<bool, 8>{true, false, false, false, false, false, true, false}));
+    EXPECT_EQ(again->comboIndex(), 2);
+    ASSERT_TRUE(clickWidget(again->cancel));
+    ASSERT_TRUE(pumpUntil(windowGone));
+  }
+}
+
+TEST_F(SettingsWindowTest, CancelWithoutSettingsFileCreatesNone) {
+  std::optional<SettingsView> view = open();
+  ASSERT_TRUE(view);
+  toggle(*view, 4);
+  ASSERT_TRUE(clickWidget(view->cancel));
+  ASSERT_TRUE(pumpUntil(windowGone));
+  EXPECT_FALSE(fs::exists(home_ / ".gcin"));
+}
+
+TEST_F(SettingsWindowTest, FailedSaveShowsErrorAndKeepsTheWindow) {
+  // A directory where the settings file belongs: the rename over it fails for
+  // every user, root included.
+  fs::create_directories(settingsPath());
+
+  std::optional<SettingsView> view = open();
+  ASSERT_TRUE(view);
+  toggle(*view, 1);
+  chooseCtrlEnter(*view, 2);
+  ASSERT_TRUE(clickWidget(view->ok));
+
+  GtkWidget* dialog = nullptr;
+  ASSERT_TRUE(pumpUntil([&] {
+    GList* list = gtk_window_list_toplevels();
+    for (GList* item = list; item; item = item->next) {
+      if (GTK_IS_MESSAGE_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
+        dialog = GTK_WIDGET(item->data);
+      }
+    }
+    g_list_free(list);
+    return dialog && isOnScreen(dialog);
+  })) << "no error dialog";
+  gchar* text = nullptr;
+  g_object_get(dialog, "text", &text, nullptr);
+  EXPECT_STREQ(text, kErrorText);
+  g_free(text);
+  EXPECT_TRUE(gtk_window_get_modal(GTK_WINDOW(dialog)));
+  EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(dialog)), GTK_WINDOW(view->window));
+  GtkWidget* dialogOk = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+  ASSERT_NE(dialogOk, nullptr);
+
+  // Nothing was written and the window is still there.
+  EXPECT_TRUE(fs::is_directory(settingsPath()));
+  EXPECT_TRUE(fs::is_empty(settingsPath()));
+  EXPECT_FALSE(fs::exists(settingsPath().string() + ".tmp"));
+  EXPECT_EQ(visibleWindowsTitled(kTitle).size(), 1u);
+
+  pumpFor(std::chrono::milliseconds(300));
+  EXPECT_TRUE(captureScreen((outputDir() / "settings-save-failed.png").string()));
+
+  ASSERT_TRUE(pumpUntil([&] { return isOnScreen(dialogOk); }));
+  ASSERT_TRUE(clickWidget(dialogOk));
+  ASSERT_TRUE(pumpUntil([&] {
+    std::vector<GtkWidget*> all;
+    GList* list = gtk_window_list_toplevels();
+    bool dialogLeft = false;
+    for (GList* item = list; item; item = item->next) {
+      if (GTK_IS_MESSAGE_DIALOG(item->data)) dialogLeft = true;
+    }
+    g_list_free(list);
+    return !dialogLeft;
+  })) << "the error dialog was not dismissed";
+
+  // The settings window stays, with the user's choices, and saves them once
+  // the obstacle is gone.
+  std::vector<GtkWidget*> windows = visibleWindowsTitled(kTitle);
+  ASSERT_EQ(windows.size(), 1u);
+  EXPECT_EQ(windows[0], view->window);
+  EXPECT_EQ(view->checkedStates(),
+            (std::array<bool, 8>{true, true, false, false, false, false, false, false}));
+  EXPECT_EQ(view->comboIndex(), 2);
+
+  fs::remove(settingsPath());
+  ASSERT_TRUE(clickWidget(view->ok));
+  ASSERT_TRUE(pumpUntil(windowGone));
+  EXPECT_EQ(readEntries(settingsPath()),
+            expectedEntries({true, true, false, false, false, false, false, false}, 2));
+}
+
+TEST_F(SettingsWindowTest, ButtonOrderFollowsTheDesktopSetting) {
+  for (bool alternative : {false, true}) {
+    SCOPED_TRACE(alternative ? "alternative order" : "usual order");
+    setAlternativeButtonOrder(alternative);
+    std::optional<SettingsView> view = open();
+    ASSERT_TRUE(view);
+    GtkAllocation cancel;
+    GtkAllocation ok;
+    gtk_widget_get_allocation(view->cancel, &cancel);
+    gtk_widget_get_allocation(view->ok, &ok);
+    if (alternative) {
+      EXPECT_LT(ok.x, cancel.x) << "OK belongs left of Cancel";
+    } else {
+      EXPECT_LT(cancel.x, ok.x) << "Cancel belongs left of OK";
+    }
+    // The button row still works with the buttons swapped.
+    ASSERT_TRUE(clickWidget(view->cancel));
+    ASSERT_TRUE(pumpUntil(windowGone));
+    EXPECT_FALSE(fs::exists(settingsPath()));
+  }
+}
+
+}  // namespace
