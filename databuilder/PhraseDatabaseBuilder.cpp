@@ -1,0 +1,455 @@
+#include "databuilder/PhraseDatabaseBuilder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <unordered_set>
+
+#include "phonetics/BpmfSyllable.h"
+
+namespace Kestova::DataBuilder {
+
+namespace {
+
+using Reading = std::vector<std::string>;
+
+// What is known about the readings of one character.
+struct CharacterInfo {
+  // Taiwan-standard readings and the character's rank among the characters
+  // of that syllable (0 = most common).
+  std::map<std::string, size_t> taiwanRanks;
+  // Readings the Taiwan phrase table gives the character alone.
+  std::set<std::string> phraseTableReadings;
+  // Pinyin dictionary readings and their percentages (negative: unknown).
+  std::map<std::string, double> pinyinPercents;
+  // Corpus evidence: occurrences read each way inside phrases.
+  std::map<std::string, double> phraseEvidence;
+  // The readings a typist uses, and the share of each.
+  std::map<std::string, double> distribution;
+};
+
+constexpr std::string_view kOne = "一";
+constexpr std::string_view kNot = "不";
+
+std::string WithoutTone(std::string_view composed) {
+  BpmfSyllable syllable = BpmfSyllable::fromComposedText(composed);
+  return BpmfSyllable(syllable.value() & 0x07FF).toComposedText();
+}
+
+std::string JoinReading(const Reading& syllables) {
+  std::string joined;
+  for (const auto& syllable : syllables) {
+    if (!joined.empty()) joined += '-';
+    joined += syllable;
+  }
+  return joined;
+}
+
+bool AllHan(const std::vector<std::string>& characters) {
+  return !characters.empty() && std::all_of(characters.begin(), characters.end(),
+                                            [](const std::string& c) { return IsHanCharacter(c); });
+}
+
+class Builder {
+ public:
+  Builder(const BuilderInputs& inputs, const BuilderOptions& options, BuildStatistics& statistics)
+      : inputs_(inputs), options_(options), statistics_(statistics) {}
+
+  std::vector<DatabaseLine> Build() {
+    totalCount_ = 0;
+    for (const auto& [word, count] : inputs_.wordCounts) totalCount_ += count;
+    if (totalCount_ <= 0) totalCount_ = 1;
+
+    CollectCharacterReadings();
+    CollectPhraseTableReadings();
+    CollectPinyinPhraseReadings();
+    GatherPhraseEvidence();
+    ComputeDistributions();
+    EmitPhrases();
+    EmitCharacters();
+    return Scale();
+  }
+
+ private:
+  // Readings of a character a Taiwanese typist would accept.
+  std::set<std::string> TaiwanReadings(const std::string& character) const {
+    std::set<std::string> readings;
+    auto it = characters_.find(character);
+    if (it == characters_.end()) return readings;
+    for (const auto& [reading, rank] : it->second.taiwanRanks) readings.insert(reading);
+    readings.insert(it->second.phraseTableReadings.begin(), it->second.phraseTableReadings.end());
+    if (readings.empty()) {
+      for (const auto& [reading, percent] : it->second.pinyinPercents) readings.insert(reading);
+    }
+    return readings;
+  }
+
+  // The written tones of 一 and 不, whatever the tone sandhi of a phrase.
+  static void UseWrittenTones(const std::vector<std::string>& characters, Reading& reading) {
+    for (size_t i = 0; i < characters.size() && i < reading.size(); ++i) {
+      if (characters[i] == kOne) reading[i] = "ㄧ";
+      if (characters[i] == kNot) reading[i] = "ㄅㄨˋ";
+    }
+  }
+
+  void CollectCharacterReadings() {
+    for (const auto& [syllable, list] : inputs_.taiwanCharacters) {
+      for (size_t rank = 0; rank < list.size(); ++rank) {
+        auto& ranks = characters_[list[rank]].taiwanRanks;
+        auto [it, inserted] = ranks.emplace(syllable, rank);
+        if (!inserted) it->second = std::min(it->second, rank);
+      }
+    }
+    for (const auto& entry : inputs_.phraseTableEntries) {
+      if (entry.syllables.size() != 1 || entry.syllables[0].empty()) continue;
+      if (!IsHanCharacter(entry.word)) continue;
+      characters_[entry.word].phraseTableReadings.insert(entry.syllables[0]);
+    }
+    for (const auto& entry : inputs_.pinyinEntries) {
+      if (entry.syllables.size() != 1 || !IsHanCharacter(entry.word)) continue;
+      auto& percents = characters_[entry.word].pinyinPercents;
+      auto [it, inserted] = percents.emplace(entry.syllables[0], entry.percent);
+      if (!inserted) it->second = std::max(it->second, entry.percent);
+    }
+  }
+
+  void CollectPhraseTableReadings() {
+    for (const auto& entry : inputs_.phraseTableEntries) {
+      auto characters = SplitCharacters(entry.word);
+      if (characters.size() < 2 || characters.size() > options_.maxSyllables) continue;
+      if (characters.size() != entry.syllables.size() || !AllHan(characters)) continue;
+      Reading reading = entry.syllables;
+      UseWrittenTones(characters, reading);
+      bool standard = true;
+      for (size_t i = 0; i < characters.size() && standard; ++i) {
+        // Abbreviated keys (a lone initial) and readings the character does
+        // not have are typing shortcuts, not readings.
+        standard = !reading[i].empty() && TaiwanReadings(characters[i]).count(reading[i]) > 0;
+      }
+      if (!standard) {
+        ++statistics_.rejectedPhraseTableReadings;
+        continue;
+      }
+      auto& readings = phraseTableReadings_[entry.word];
+      if (std::find(readings.begin(), readings.end(), reading) == readings.end()) {
+        readings.push_back(std::move(reading));
+      }
+    }
+  }
+
+  void CollectPinyinPhraseReadings() {
+    for (const auto& entry : inputs_.pinyinEntries) {
+      auto characters = SplitCharacters(entry.word);
+      if (characters.size() < 2 || characters.size() > options_.maxSyllables) continue;
+      if (characters.size() != entry.syllables.size() || !AllHan(characters)) continue;
+      auto& readings = pinyinReadings_[entry.word];
+      if (std::find(readings.begin(), readings.end(), entry.syllables) == readings.end()) {
+        readings.push_back(entry.syllables);
+      }
+    }
+  }
+
+  double CorpusCount(const std::string& word) const {
+    auto it = inputs_.wordCounts.find(word);
+    return it == inputs_.wordCounts.end() ? 0 : it->second;
+  }
+
+  // Taiwan readings in context: how often each character is read each way
+  // inside the phrases of the Taiwan phrase table, weighted by corpus use.
+  void GatherPhraseEvidence() {
+    for (const auto& [word, readings] : phraseTableReadings_) {
+      double count = CorpusCount(word) + 1;
+      auto characters = SplitCharacters(word);
+      for (const auto& reading : readings) {
+        for (size_t i = 0; i < characters.size(); ++i) {
+          characters_[characters[i]].phraseEvidence[reading[i]] += count / readings.size();
+          inWordCounts_[characters[i]] += CorpusCount(word) / readings.size();
+        }
+      }
+    }
+  }
+
+  void ComputeDistributions() {
+    for (auto& [character, info] : characters_) {
+      std::set<std::string> readings = TaiwanReadings(character);
+      if (character == kOne) readings = {"ㄧ"};
+      if (readings.empty()) continue;
+      // Prior from the pinyin dictionary's percentages, carried over to
+      // the Taiwan reading of the same syllable when only the tone differs.
+      std::map<std::string, double> prior;
+      for (const auto& reading : readings) prior[reading] = 0;
+      double unmatched = 0;
+      for (const auto& [reading, percent] : info.pinyinPercents) {
+        double share = percent >= 0 ? percent / 100.0 : 1.0 / info.pinyinPercents.size();
+        if (prior.count(reading)) {
+          prior[reading] += share;
+          continue;
+        }
+        std::vector<std::string> sameSyllable;
+        for (const auto& candidate : readings) {
+          if (WithoutTone(candidate) == WithoutTone(reading)) sameSyllable.push_back(candidate);
+        }
+        if (sameSyllable.empty()) {
+          unmatched += share;
+        } else {
+          for (const auto& candidate : sameSyllable)
+            prior[candidate] += share / sameSyllable.size();
+        }
+      }
+      (void)unmatched;
+      double priorTotal = 0;
+      for (auto& [reading, value] : prior) {
+        // Readings only the Taiwan sources know still get a fair share, the
+        // more so the more common the character is under that syllable.
+        auto rank = info.taiwanRanks.find(reading);
+        double floor = 0.02;
+        if (rank != info.taiwanRanks.end()) floor = rank->second < 10 ? 0.15 : 0.05;
+        value = std::max(value, floor);
+        priorTotal += value;
+      }
+      double evidenceTotal = 0;
+      for (const auto& reading : readings) {
+        auto it = info.phraseEvidence.find(reading);
+        if (it != info.phraseEvidence.end()) evidenceTotal += it->second;
+      }
+      double evidenceWeight = evidenceTotal / (evidenceTotal + 20.0);
+      for (const auto& reading : readings) {
+        double share = prior[reading] / priorTotal * (1 - evidenceWeight);
+        if (evidenceTotal > 0) {
+          auto it = info.phraseEvidence.find(reading);
+          double evidence = it == info.phraseEvidence.end() ? 0 : it->second;
+          share += evidence / evidenceTotal * evidenceWeight;
+        }
+        info.distribution[reading] = std::max(share, 0.005);
+      }
+    }
+  }
+
+  // The most likely Taiwan reading of a character; "" if it has none.
+  std::string LikeliestReading(const std::string& character) const {
+    if (character == kOne) return "ㄧ";
+    if (character == kNot) return "ㄅㄨˋ";
+    auto it = characters_.find(character);
+    if (it == characters_.end()) return {};
+    std::string best;
+    double bestShare = -1;
+    for (const auto& [reading, share] : it->second.distribution) {
+      if (share > bestShare) {
+        best = reading;
+        bestShare = share;
+      }
+    }
+    return best;
+  }
+
+  // Carries a pinyin dictionary reading over to Taiwan readings: a
+  // syllable the character has in Taiwan stays, a different tone of the
+  // same syllable becomes the Taiwan tone, anything else the character's
+  // likeliest Taiwan reading.
+  bool ToTaiwanReading(const std::vector<std::string>& characters, Reading& reading) const {
+    for (size_t i = 0; i < characters.size(); ++i) {
+      auto it = characters_.find(characters[i]);
+      if (it == characters_.end() || it->second.distribution.empty()) return false;
+      const auto& distribution = it->second.distribution;
+      if (distribution.count(reading[i])) continue;
+      std::string best;
+      double bestShare = -1;
+      for (const auto& [candidate, share] : distribution) {
+        if (WithoutTone(candidate) == WithoutTone(reading[i]) && share > bestShare) {
+          best = candidate;
+          bestShare = share;
+        }
+      }
+      reading[i] = best.empty() ? LikeliestReading(characters[i]) : best;
+    }
+    UseWrittenTones(characters, reading);
+    return true;
+  }
+
+  void AddLine(const Reading& reading, const std::string& value, double count) {
+    raw_.push_back({JoinReading(reading), value, std::log10(count / totalCount_)});
+  }
+
+  void EmitPhrase(const std::string& word, double count) {
+    auto characters = SplitCharacters(word);
+    if (auto it = phraseTableReadings_.find(word); it != phraseTableReadings_.end()) {
+      for (const auto& reading : it->second) AddLine(reading, word, count);
+      ++statistics_.phrasesFromPhraseTable;
+      return;
+    }
+    std::vector<Reading> readings;
+    if (auto it = pinyinReadings_.find(word); it != pinyinReadings_.end()) {
+      for (Reading reading : it->second) {
+        if (!ToTaiwanReading(characters, reading)) continue;
+        if (std::find(readings.begin(), readings.end(), reading) == readings.end()) {
+          readings.push_back(std::move(reading));
+        }
+      }
+    }
+    if (!readings.empty()) {
+      ++statistics_.phrasesFromPinyin;
+    } else {
+      Reading reading;
+      for (const auto& character : characters) {
+        reading.push_back(LikeliestReading(character));
+        if (reading.back().empty()) return;
+      }
+      readings.push_back(std::move(reading));
+      ++statistics_.phrasesComposed;
+    }
+    for (const auto& reading : readings) AddLine(reading, word, count);
+  }
+
+  void EmitPhrases() {
+    std::unordered_set<std::string> done;
+    auto consider = [&](const std::string& word, double count) {
+      if (!done.insert(word).second) return;
+      auto characters = SplitCharacters(word);
+      if (characters.size() < 2 || characters.size() > options_.maxSyllables) return;
+      if (!AllHan(characters)) return;
+      EmitPhrase(word, count);
+    };
+    for (const auto& [word, count] : inputs_.wordCounts) consider(word, count);
+    for (const auto& [word, readings] : phraseTableReadings_) {
+      consider(word, options_.phraseTableOnlyCount);
+    }
+    for (const auto& [word, readings] : pinyinReadings_) consider(word, options_.pinyinOnlyCount);
+    statistics_.phraseLines = raw_.size();
+  }
+
+  void EmitCharacters() {
+    for (const auto& [character, info] : characters_) {
+      if (info.distribution.empty()) continue;
+      double count = CorpusCount(character);
+      if (auto it = inWordCounts_.find(character); it != inWordCounts_.end()) {
+        count += it->second * options_.inWordCharacterShare;
+      }
+      size_t bestRank = SIZE_MAX;
+      for (const auto& [reading, rank] : info.taiwanRanks) bestRank = std::min(bestRank, rank);
+      double unseen = options_.unseenCharacterCount;
+      if (bestRank != SIZE_MAX)
+        unseen /= 1.0 + bestRank / 8.0;
+      else
+        unseen /= 20.0;
+      count = std::max(count, unseen);
+      for (const auto& [reading, share] : info.distribution) {
+        // A reading the Taiwan sources list under a rank of its own keeps
+        // that rank among the characters of the syllable.
+        double rankFactor = 1;
+        if (auto rank = info.taiwanRanks.find(reading); rank != info.taiwanRanks.end()) {
+          rankFactor = 1.0 / (1.0 + rank->second / 200.0);
+        }
+        raw_.push_back({reading, character, std::log10(count * share * rankFactor / totalCount_)});
+        ++statistics_.characterLines;
+      }
+    }
+  }
+
+  std::vector<DatabaseLine> Scale() {
+    double lowest = -1;
+    for (const auto& line : raw_) lowest = std::min(lowest, line.score);
+    double factor = std::min(1.0, options_.lowestScore / lowest);
+    for (auto& line : raw_) line.score = std::min(line.score * factor, -0.0001);
+    return std::move(raw_);
+  }
+
+  const BuilderInputs& inputs_;
+  const BuilderOptions& options_;
+  BuildStatistics& statistics_;
+  double totalCount_ = 1;
+  std::unordered_map<std::string, CharacterInfo> characters_;
+  std::unordered_map<std::string, double> inWordCounts_;
+  std::map<std::string, std::vector<Reading>> phraseTableReadings_;
+  std::map<std::string, std::vector<Reading>> pinyinReadings_;
+  std::vector<DatabaseLine> raw_;
+};
+
+}  // namespace
+
+std::vector<DatabaseLine> BuildPhraseLines(const BuilderInputs& inputs,
+                                           const BuilderOptions& options,
+                                           BuildStatistics* statistics) {
+  BuildStatistics local;
+  Builder builder(inputs, options, statistics ? *statistics : local);
+  return builder.Build();
+}
+
+void SortAndMergeLines(std::vector<DatabaseLine>& lines) {
+  auto byKey = [](const DatabaseLine& a, const DatabaseLine& b) {
+    // The reading followed by its space, compared as unsigned bytes.
+    std::string_view ra = a.reading, rb = b.reading;
+    size_t common = std::min(ra.size(), rb.size());
+    int order = std::memcmp(ra.data(), rb.data(), common);
+    if (order != 0) return order < 0;
+    if (ra.size() != rb.size()) {
+      unsigned char na = ra.size() > common ? ra[common] : ' ';
+      unsigned char nb = rb.size() > common ? rb[common] : ' ';
+      return na < nb;
+    }
+    if (a.value != b.value) return a.value < b.value;
+    return a.score > b.score;
+  };
+  std::sort(lines.begin(), lines.end(), byKey);
+  // Keep the best score of each (reading, value).
+  lines.erase(std::unique(lines.begin(), lines.end(),
+                          [](const DatabaseLine& a, const DatabaseLine& b) {
+                            return a.reading == b.reading && a.value == b.value;
+                          }),
+              lines.end());
+  // Within a reading, best first.
+  auto begin = lines.begin();
+  while (begin != lines.end()) {
+    auto end = std::find_if(begin, lines.end(), [&](const DatabaseLine& line) {
+      return line.reading != begin->reading;
+    });
+    std::stable_sort(
+        begin, end, [](const DatabaseLine& a, const DatabaseLine& b) { return a.score > b.score; });
+    begin = end;
+  }
+}
+
+std::string FormatScore(double score) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.4f", score);
+  return buffer;
+}
+
+bool WriteDatabase(const std::string& path, const std::vector<DatabaseLine>& lines) {
+  std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out << kDatabaseHeader;
+    std::string buffer;
+    for (const auto& line : lines) {
+      buffer.clear();
+      buffer += line.reading;
+      buffer += ' ';
+      buffer += line.value;
+      buffer += ' ';
+      buffer += FormatScore(line.score);
+      buffer += '\n';
+      out << buffer;
+    }
+    out.flush();
+    if (!out) {
+      std::error_code error;
+      std::filesystem::remove(temporary, error);
+      return false;
+    }
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary, path, error);
+  if (error) {
+    std::filesystem::remove(temporary, error);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace Kestova::DataBuilder

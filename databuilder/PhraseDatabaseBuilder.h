@@ -1,0 +1,82 @@
+#ifndef KESTOVA_DATABUILDER_PHRASEDATABASEBUILDER_H_
+#define KESTOVA_DATABUILDER_PHRASEDATABASEBUILDER_H_
+
+#include <cstddef>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "databuilder/OpenDataSources.h"
+
+namespace Kestova::DataBuilder {
+
+// One line of the sorted phrase file.
+struct DatabaseLine {
+  std::string reading;
+  std::string value;
+  double score = 0;
+
+  bool operator==(const DatabaseLine&) const = default;
+};
+
+// Everything the phrase database is made from.
+struct BuilderInputs {
+  // Word -> occurrences in a segmented corpus.
+  std::unordered_map<std::string, double> wordCounts;
+  // Pinyin readings of characters (with percentages) and of phrases.
+  std::vector<ReadingEntry> pinyinEntries;
+  // Taiwan-standard Bopomofo readings of phrases (and some characters).
+  std::vector<ReadingEntry> phraseTableEntries;
+  // Taiwan-standard characters of each syllable, most common first.
+  SyllableCharacters taiwanCharacters;
+};
+
+struct BuilderOptions {
+  size_t maxSyllables = 8;
+  // Corpus count given to a phrase of the Taiwan phrase table that the
+  // corpus lacks, and to a phrase known only from the pinyin dictionary.
+  double phraseTableOnlyCount = 3;
+  double pinyinOnlyCount = 1;
+  // Corpus count given to a character the corpus never has as a word of its
+  // own, before the rank discount of the character table.
+  double unseenCharacterCount = 1;
+  // Share of a character's occurrences inside longer words that is added to
+  // its count as a word of its own.
+  double inWordCharacterShare = 0.05;
+  // Lowest score an ordinary phrase may get; the scale of all scores is
+  // chosen so that the rarest entry lands here.
+  double lowestScore = -7.95;
+};
+
+struct BuildStatistics {
+  size_t characterLines = 0;
+  size_t phraseLines = 0;
+  size_t phrasesFromPhraseTable = 0;
+  size_t phrasesFromPinyin = 0;
+  size_t phrasesComposed = 0;
+  size_t rejectedPhraseTableReadings = 0;
+};
+
+// Builds the character and phrase lines with log10 probability scores, all
+// above options.lowestScore - 0.05 and below 0.
+std::vector<DatabaseLine> BuildPhraseLines(const BuilderInputs& inputs,
+                                           const BuilderOptions& options,
+                                           BuildStatistics* statistics = nullptr);
+
+// Puts lines in the order of the sorted phrase file: by the bytes of the
+// reading followed by a space, then by descending score; drops repeated
+// (reading, value) pairs, keeping the best score.
+void SortAndMergeLines(std::vector<DatabaseLine>& lines);
+
+// The text of a score as written to the file.
+std::string FormatScore(double score);
+
+// Writes the header and the lines (already sorted) to path + ".tmp" and
+// renames it over path. Returns false on any I/O failure.
+bool WriteDatabase(const std::string& path, const std::vector<DatabaseLine>& lines);
+
+inline constexpr const char* kDatabaseHeader = "# format org.tarnwick.kestova.sorted\n";
+
+}  // namespace Kestova::DataBuilder
+
+#endif  // KESTOVA_DATABUILDER_PHRASEDATABASEBUILDER_H_

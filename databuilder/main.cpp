@@ -1,0 +1,120 @@
+// kestova-databuilder: generates the built-in phrase database in the sorted
+// phrase format from open data installed on the system.
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "databuilder/OpenDataSources.h"
+#include "databuilder/PhraseDatabaseBuilder.h"
+#include "databuilder/SpecialReadings.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kestova-databuilder --output FILE [options]\n"
+    "  --essay FILE         word frequencies (word TAB count)\n"
+    "                       default /usr/share/rime-data/essay.txt\n"
+    "  --pinyin FILE        pinyin dictionary with reading percentages\n"
+    "                       default /usr/share/rime-data/terra_pinyin.dict.yaml\n"
+    "  --gcin-phrases FILE  gcin binary phrase table\n"
+    "                       default /usr/lib/x86_64-linux-gnu/gcin/table/tsin32\n"
+    "  --characters FILE    Taiwan characters by syllable (syllable TAB chars);\n"
+    "                       default: enumerated through libchewing\n"
+    "  --quiet              print no statistics\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace Kestova::DataBuilder;
+  std::string output;
+  std::string essay = "/usr/share/rime-data/essay.txt";
+  std::string pinyin = "/usr/share/rime-data/terra_pinyin.dict.yaml";
+  std::string gcin = "/usr/lib/x86_64-linux-gnu/gcin/table/tsin32";
+  std::string characters;
+  bool quiet = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    auto value = [&](std::string& target) {
+      if (i + 1 >= argc) return false;
+      target = argv[++i];
+      return true;
+    };
+    bool ok = true;
+    if (arg == "--output")
+      ok = value(output);
+    else if (arg == "--essay")
+      ok = value(essay);
+    else if (arg == "--pinyin")
+      ok = value(pinyin);
+    else if (arg == "--gcin-phrases")
+      ok = value(gcin);
+    else if (arg == "--characters")
+      ok = value(characters);
+    else if (arg == "--quiet")
+      quiet = true;
+    else if (arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else
+      ok = false;
+    if (!ok) {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+  }
+  if (output.empty()) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+
+  auto start = std::chrono::steady_clock::now();
+  BuilderInputs inputs;
+  if (!ReadWordFrequencies(essay, inputs.wordCounts)) {
+    std::fprintf(stderr, "kestova-databuilder: cannot read %s\n", essay.c_str());
+    return 1;
+  }
+  if (!ReadPinyinDictionary(pinyin, inputs.pinyinEntries)) {
+    std::fprintf(stderr, "kestova-databuilder: cannot read %s\n", pinyin.c_str());
+    return 1;
+  }
+  if (!ReadGcinPhraseTable(gcin, inputs.phraseTableEntries)) {
+    std::fprintf(stderr, "kestova-databuilder: cannot read %s\n", gcin.c_str());
+    return 1;
+  }
+  bool haveCharacters = characters.empty()
+                            ? EnumerateChewingCharacters(inputs.taiwanCharacters)
+                            : ReadSyllableCharacters(characters, inputs.taiwanCharacters);
+  if (!haveCharacters) {
+    std::fprintf(stderr, "kestova-databuilder: cannot read the Taiwan character table%s%s\n",
+                 characters.empty() ? "" : " ", characters.c_str());
+    return 1;
+  }
+
+  BuilderOptions options;
+  BuildStatistics statistics;
+  std::vector<DatabaseLine> lines = BuildPhraseLines(inputs, options, &statistics);
+  auto special = BuildSpecialReadingLines();
+  auto macros = BuildMacroLines();
+  lines.insert(lines.end(), special.begin(), special.end());
+  lines.insert(lines.end(), macros.begin(), macros.end());
+  SortAndMergeLines(lines);
+  if (!WriteDatabase(output, lines)) {
+    std::fprintf(stderr, "kestova-databuilder: cannot write %s\n", output.c_str());
+    return 1;
+  }
+  if (!quiet) {
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf(
+        "kestova-databuilder: %zu lines (%zu character, %zu phrase readings; phrases from the "
+        "phrase table %zu, from pinyin %zu, composed %zu; %zu phrase-table readings rejected; "
+        "%zu special) in %.1f s\n",
+        lines.size(), statistics.characterLines, statistics.phraseLines,
+        statistics.phrasesFromPhraseTable, statistics.phrasesFromPinyin, statistics.phrasesComposed,
+        statistics.rejectedPhraseTableReadings, special.size() + macros.size(), seconds);
+  }
+  return 0;
+}
