@@ -5,6 +5,7 @@
 #include <gtk/gtk.h>
 #include <json-c/json.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdlib>
@@ -18,6 +19,12 @@
 
 #include "XTestSession.h"
 #include "module/SettingsWindow.h"
+
+// Read by LeakSanitizer in sanitizer builds: fontconfig keeps its font caches
+// for the life of the process and never frees them.
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
 
 namespace fs = std::filesystem;
 using namespace KestovaTest;
@@ -57,16 +64,24 @@ class XEnvironment : public ::testing::Environment {
     setenv("GDK_BACKEND", "x11", 1);
     setenv("GTK_IM_MODULE", "gtk-im-context-simple", 1);
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    if (!server_.start((outputDir() / "xvfb.log").string())) {
+    // Test cases may run in parallel, each with a server of its own.
+    log_ = outputDir() / ("xvfb-" + std::to_string(getpid()) + ".log");
+    if (!server_.start(log_.string())) {
       FAIL() << server_.error();
     }
     setenv("DISPLAY", server_.display().c_str(), 1);
     ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "GTK cannot open " << server_.display();
   }
-  void TearDown() override { server_.stop(); }
+  void TearDown() override {
+    server_.stop();
+    // The server's log only matters when it failed to start.
+    std::error_code ignored;
+    fs::remove(log_, ignored);
+  }
 
  private:
   XvfbServer server_;
+  fs::path log_;
 };
 
 [[maybe_unused]] ::testing::Environment* const gXEnvironment =
