@@ -1,0 +1,134 @@
+#ifndef KESTOVA_TESTS_ENGINE_ENGINETESTSUPPORT_H_
+#define KESTOVA_TESTS_ENGINE_ENGINETESTSUPPORT_H_
+
+// A small phrase database written into a temporary directory, the composite
+// model over it, and a receiver that applies the key handler's states the way
+// the module does (commit on Empty and Committing, presenter keys while a
+// candidate list is shown).
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "engine/InputState.h"
+#include "engine/Key.h"
+#include "engine/KeyHandler.h"
+#include "models/KestovaLM.h"
+#include "models/UserPhraseAdder.h"
+
+namespace Kestova::Testing {
+
+// A directory removed with everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// One line of the built-in phrase file.
+struct PhraseLine {
+  std::string reading;
+  std::string value;
+  double score;
+};
+
+// The phrases of the fixture: a few words with competing scores, punctuation
+// by layout and generic, a punctuation list with per-key readings, letters and
+// a keypad digit.
+std::vector<PhraseLine> fixturePhrases();
+
+// Writes lines in the sorted phrase format (sorted here).
+void writeSortedPhraseFile(const std::filesystem::path& path, std::vector<PhraseLine> lines);
+
+// Adds phrases the way the loader does: appends "value reading" to the user
+// phrase file and reloads the user files of the model.
+class FileUserPhraseAdder : public UserPhraseAdder {
+ public:
+  FileUserPhraseAdder(std::shared_ptr<KestovaLM> model, std::filesystem::path userPhrases,
+                      std::filesystem::path excludedPhrases);
+  void addPhrase(std::string_view reading, std::string_view value) override;
+  void excludePhrase(std::string_view reading, std::string_view value) override;
+  int added = 0;
+
+ private:
+  std::shared_ptr<KestovaLM> model_;
+  std::filesystem::path userPhrases_;
+  std::filesystem::path excludedPhrases_;
+};
+
+// Options as a bit set, for test tables.
+enum Option : unsigned {
+  kNoOptions = 0,
+  kSpaceInserts = 1u << 0,       // choose_candidate_using_space off
+  kSelectAfter = 1u << 1,        // select_phrase_after_cursor
+  kMoveAfter = 1u << 2,          // move_cursor_after_selection
+  kEscClears = 1u << 3,          // esc_clears_buffer
+  kKeepInvalid = 1u << 4,        // keep_invalid_syllable
+  kLowercase = 1u << 5,          // put_lowercase_to_buffer
+  kHalfWidth = 1u << 6,          // half_width_punctuation
+  kRepeatSelects = 1u << 7,      // repeated_punctuation_selects
+  kCtrlEnterReadings = 1u << 8,  // ctrl_enter 1
+  kAllOptionBits = (1u << 9) - 1,
+};
+void applyOptions(KeyHandler& handler, unsigned options);
+
+// The key handler over the fixture database, with a receiver.
+class EngineSession {
+ public:
+  explicit EngineSession(std::vector<PhraseLine> phrases = fixturePhrases());
+
+  KeyHandler& handler() { return *handler_; }
+  KestovaLM& model() { return *model_; }
+  const std::filesystem::path& userPhrasesPath() const { return userPhrases_; }
+  FileUserPhraseAdder& adder() { return *adder_; }
+
+  // Feeds one key as the module does. Returns whether it was used.
+  bool press(Key key);
+  // Feeds keys in the notation of engine/KeyNotation.h; fails the test on a
+  // malformed notation.
+  void type(std::string_view notation);
+
+  const InputState* state() const { return state_.get(); }
+  template <typename T>
+  const T* stateAs() const {
+    return dynamic_cast<const T*>(state_.get());
+  }
+  // The buffer of a NotEmpty state, else "".
+  std::string buffer() const;
+  // The cursor of a NotEmpty state in characters, else 0.
+  std::size_t cursorChars() const;
+  std::string hint() const;
+
+  std::string committed;  // everything committed so far
+  int errors = 0;         // onError calls
+  int statesReceived = 0;
+  bool lastResult = false;
+
+  void enterState(std::unique_ptr<InputState> state);
+  StateCallback callback();
+  ErrorCallback errorCallback();
+
+ private:
+  bool candidateKey(Key key);
+
+  TempDir dir_;
+  std::filesystem::path userPhrases_;
+  std::shared_ptr<KestovaLM> model_;
+  std::shared_ptr<FileUserPhraseAdder> adder_;
+  std::unique_ptr<KeyHandler> handler_;
+  std::unique_ptr<InputState> state_;
+};
+
+}  // namespace Kestova::Testing
+
+#endif  // KESTOVA_TESTS_ENGINE_ENGINETESTSUPPORT_H_
