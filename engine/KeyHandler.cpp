@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/KeyHandlerStrings.h"
+#include "notations/ExportFormats.h"
 
 namespace Kestova {
 
@@ -468,15 +469,24 @@ bool KeyHandler::handleEnter(Key key, const InputState* state, const StateCallba
   return true;
 }
 
-// The one place where Control+Enter's notations are produced. Readings are
-// joined here; the other notations come from the export formats library.
+// The one place where Control+Enter's notations are produced, from the grid
+// and the last walk as they stand.
 std::optional<std::string> KeyHandler::exportComposition(CtrlEnterMode mode) const {
   switch (mode) {
-    case CtrlEnterMode::BpmfReading:
-      return join(grid_.readings(), 0, grid_.readingCount(), "-");
-    default:
+    case CtrlEnterMode::Disabled:
       return std::nullopt;
+    case CtrlEnterMode::BpmfReading:
+      return exportReadings(grid_);
+    case CtrlEnterMode::HtmlRuby:
+      return exportHtmlRuby(walk_);
+    case CtrlEnterMode::HanyuPinyin:
+      return exportHanyuPinyin(walk_);
+    case CtrlEnterMode::BrailleUnicode:
+      return exportBraille(walk_, BrailleEncoding::Unicode);
+    case CtrlEnterMode::BrailleAscii:
+      return exportBraille(walk_, BrailleEncoding::Ascii);
   }
+  return std::nullopt;
 }
 
 // ---------------------------------------------------------------------------

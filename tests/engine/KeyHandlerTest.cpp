@@ -427,6 +427,28 @@ TEST(KeyHandlerTest, MarkingSplitsTheBufferTheSameWayInBothDirections) {
   EXPECT_EQ(a->before + a->selection + a->after, a->buffer);
 }
 
+TEST(KeyHandlerTest, ControlEnterCommitsEachNotation) {
+  using Mode = KeyHandler::CtrlEnterMode;
+  const struct {
+    Mode mode;
+    const char* text;
+  } cases[] = {
+      {Mode::BpmfReading, "ㄋㄧˇ-ㄏㄠˇ-_punctuation_Standard_<"},
+      {Mode::HtmlRuby, "<ruby>你好<rp>(</rp><rt>ㄋㄧˇ ㄏㄠˇ</rt><rp>)</rp></ruby>，"},
+      {Mode::HanyuPinyin, "nihao，"},
+      {Mode::BrailleUnicode, "⠝⠡⠈⠗⠩⠈⠆"},
+      {Mode::BrailleAscii, "n*`r%`2"},
+  };
+  for (const auto& c : cases) {
+    EngineSession session;
+    session.handler().setCtrlEnterMode(c.mode);
+    session.type("su3cl3<lt><C-Enter>");
+    EXPECT_EQ(session.committed, c.text) << static_cast<int>(c.mode);
+    EXPECT_TRUE(session.lastResult);
+    EXPECT_EQ(session.handler().readingCount(), 0u);
+  }
+}
+
 TEST(KeyHandlerTest, CommitAllDropsTheHalfTypedSyllable) {
   EngineSession session;
   session.type("su3cl");
