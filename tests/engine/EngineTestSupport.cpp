@@ -143,6 +143,7 @@ StateCallback EngineSession::callback() {
   return [this](std::unique_ptr<InputState> s) {
     ++statesReceived;
     if (auto* seq = dynamic_cast<StateSequence*>(s.get())) {
+      if (observer) observer(*s);
       for (auto& each : seq->states) enterState(std::move(each));
       return;
     }
@@ -155,6 +156,7 @@ ErrorCallback EngineSession::errorCallback() {
 }
 
 void EngineSession::enterState(std::unique_ptr<InputState> s) {
+  if (observer && dynamic_cast<StateSequence*>(s.get()) == nullptr) observer(*s);
   if (dynamic_cast<AssociatedPhrases*>(s.get()) || dynamic_cast<SelectingDictionary*>(s.get()) ||
       dynamic_cast<SelectingFeature*>(s.get())) {
     auto inputting = handler_->buildInputtingState();

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -113,6 +114,8 @@ class EngineSession {
   int errors = 0;         // onError calls
   int statesReceived = 0;
   bool lastResult = false;
+  // Sees every state the handler reports, before the receiver applies it.
+  std::function<void(const InputState&)> observer;
 
   void enterState(std::unique_ptr<InputState> state);
   StateCallback callback();

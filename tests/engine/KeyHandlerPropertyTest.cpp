@@ -1,0 +1,158 @@
+// Random key sequences of every kind, under every option combination and
+// layout: the handler never throws, and every state it reports is well formed.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <map>
+#include <random>
+#include <string>
+#include <typeinfo>
+
+#include "engine/KeyHandler.h"
+#include "engine/KeyNotation.h"
+#include "tests/engine/EngineTestSupport.h"
+
+namespace Kestova {
+namespace {
+
+using namespace InputStates;
+using namespace Testing;
+
+bool isValidUtf8(const std::string& s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    std::size_t extra = 0;
+    if (c < 0x80) {
+      extra = 0;
+    } else if ((c & 0xE0) == 0xC0) {
+      extra = 1;
+    } else if ((c & 0xF0) == 0xE0) {
+      extra = 2;
+    } else if ((c & 0xF8) == 0xF0) {
+      extra = 3;
+    } else {
+      return false;
+    }
+    if (s.size() - i < extra + 1) return false;
+    for (std::size_t k = 1; k <= extra; ++k) {
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += extra + 1;
+  }
+  return true;
+}
+
+bool onBoundary(const std::string& s, std::size_t cursor) {
+  if (cursor > s.size()) return false;
+  return cursor == s.size() || (static_cast<unsigned char>(s[cursor]) & 0xC0) != 0x80;
+}
+
+// Keys weighted towards what composes: layout keys, Space and the editing
+// keys, with every other character and named key mixed in.
+Key randomKey(std::mt19937& rng) {
+  static constexpr std::string_view kComposing = "su3cl3a8<Space>1u;dk6479,./-`!?AB";
+  static constexpr std::array<char, 7> kControl{8, 9, 13, 27, 32, 127, 0};
+  std::uniform_int_distribution<int> pick(0, 99);
+  const int kind = pick(rng);
+  Key key;
+  if (kind < 45) {
+    key.character = kComposing[static_cast<std::size_t>(pick(rng)) % kComposing.size()];
+  } else if (kind < 65) {
+    key.character = static_cast<char>(0x20 + pick(rng) % 0x5F);
+  } else if (kind < 85) {
+    key.character = kControl[static_cast<std::size_t>(pick(rng)) % kControl.size()];
+  } else {
+    key.namedKey = static_cast<NamedKey>(1 + pick(rng) % 7);
+  }
+  const int mods = pick(rng);
+  key.shift = mods % 4 == 0;
+  key.ctrl = mods % 7 == 0;
+  key.numpad = key.namedKey == NamedKey::None && mods % 11 == 0;
+  return key;
+}
+
+void checkState(const InputState& state, const KeyHandler& handler, const std::string& trail) {
+  if (const auto* s = dynamic_cast<const NotEmpty*>(&state)) {
+    ASSERT_TRUE(isValidUtf8(s->buffer)) << trail;
+    ASSERT_TRUE(onBoundary(s->buffer, s->cursor))
+        << trail << " cursor " << s->cursor << " in \"" << s->buffer << "\"";
+  }
+  if (const auto* m = dynamic_cast<const Marking*>(&state)) {
+    ASSERT_EQ(m->before + m->selection + m->after, m->buffer) << trail;
+    ASSERT_LE(m->anchor, handler.readingCount()) << trail;
+    ASSERT_NE(m->anchor, handler.gridCursor()) << trail;
+  }
+  if (const auto* c = dynamic_cast<const ChoosingCandidate*>(&state)) {
+    ASSERT_EQ(c->hint, "") << trail;
+    ASSERT_LE(c->returnCursor, handler.readingCount()) << trail;
+  }
+  if (const auto* c = dynamic_cast<const Committing*>(&state)) {
+    ASSERT_TRUE(isValidUtf8(c->text)) << trail;
+  }
+  ASSERT_LE(handler.gridCursor(), handler.readingCount()) << trail;
+}
+
+const BpmfKeyboardLayout* layoutAt(unsigned i) {
+  switch (i % 7) {
+    case 0:
+      return BpmfKeyboardLayout::StandardLayout();
+    case 1:
+      return BpmfKeyboardLayout::ETenLayout();
+    case 2:
+      return BpmfKeyboardLayout::HsuLayout();
+    case 3:
+      return BpmfKeyboardLayout::ETen26Layout();
+    case 4:
+      return BpmfKeyboardLayout::IBMLayout();
+    case 5:
+      return BpmfKeyboardLayout::HanyuPinyinLayout();
+    default:
+      return nullptr;
+  }
+}
+
+TEST(KeyHandlerPropertyTest, RandomKeysKeepStatesWellFormed) {
+  constexpr unsigned kRuns = 2 * (kAllOptionBits + 1);  // every option set, twice
+  constexpr int kKeysPerRun = 60;
+  // How often each kind of state came up, to show the keys reach them all.
+  std::map<std::string, int> seen;
+  for (unsigned run = 0; run < kRuns; ++run) {
+    std::mt19937 rng(0x5eed0000u + run);
+    const unsigned options = run % (kAllOptionBits + 1);
+    EngineSession session;
+    applyOptions(session.handler(), options);
+    session.handler().setCtrlEnterMode(static_cast<KeyHandler::CtrlEnterMode>(run % 6));
+    session.handler().setLayout(layoutAt(run / (kAllOptionBits + 1) + run));
+
+    std::vector<Key> keys;
+    session.observer = [&](const InputState& state) {
+      seen[typeid(state).name()]++;
+      checkState(state, session.handler(),
+                 "run " + std::to_string(run) + " options " + std::to_string(options) + " keys " +
+                     formatKeys(keys));
+    };
+    for (int i = 0; i < kKeysPerRun; ++i) {
+      keys.push_back(randomKey(rng));
+      ASSERT_NO_THROW(session.press(keys.back())) << formatKeys(keys);
+      if (HasFatalFailure()) return;
+      ASSERT_NO_FATAL_FAILURE(
+          checkState(*session.state(), session.handler(), "after " + formatKeys(keys)));
+    }
+    // Whatever is left can always be committed.
+    session.handler().commitAll(session.callback());
+    ASSERT_TRUE(isValidUtf8(session.committed));
+    EXPECT_EQ(session.handler().readingCount(), 0u);
+  }
+  for (const auto* name :
+       {typeid(Inputting).name(), typeid(Marking).name(), typeid(ChoosingCandidate).name(),
+        typeid(ChoosingPunctuationList).name(), typeid(Committing).name(),
+        typeid(EmptyIgnoringPrevious).name(), typeid(Empty).name(),
+        typeid(AssociatedPhrases).name(), typeid(SelectingDictionary).name()}) {
+    EXPECT_GT(seen[name], 0) << name;
+  }
+}
+
+}  // namespace
+}  // namespace Kestova
