@@ -61,11 +61,12 @@ class Builder {
       : inputs_(inputs), options_(options), statistics_(statistics) {}
 
   std::vector<DatabaseLine> Build() {
+    CollectCharacterReadings();
+    NormalizeCorpusVariants();
     totalCount_ = 0;
-    for (const auto& [word, count] : inputs_.wordCounts) totalCount_ += count;
+    for (const auto& [word, count] : wordCounts_) totalCount_ += count;
     if (totalCount_ <= 0) totalCount_ = 1;
 
-    CollectCharacterReadings();
     CollectPhraseTableReadings();
     CollectPinyinPhraseReadings();
     GatherPhraseEvidence();
@@ -118,6 +119,106 @@ class Builder {
     }
   }
 
+  // Every reading any source gives a character.
+  std::set<std::string> AnyReadings(const std::string& character) const {
+    std::set<std::string> readings;
+    auto it = characters_.find(character);
+    if (it == characters_.end()) return readings;
+    for (const auto& [reading, rank] : it->second.taiwanRanks) readings.insert(reading);
+    for (const auto& [reading, percent] : it->second.pinyinPercents) readings.insert(reading);
+    readings.insert(it->second.phraseTableReadings.begin(), it->second.phraseTableReadings.end());
+    return readings;
+  }
+
+  // The corpus writes some characters in forms that Taiwan does not use
+  // (爲 for 為, 着 for 著, 裏 for 裡). Such a form shows itself by being
+  // (nearly) absent from the Taiwan phrase table while many corpus words
+  // that contain it are phrase-table words with another character of the
+  // same reading in its place. Those forms are replaced in the corpus
+  // before anything is counted.
+  void NormalizeCorpusVariants() {
+    std::unordered_map<std::string, std::vector<std::string>> patterns;
+    std::unordered_map<std::string, size_t> phrasesWith;
+    std::unordered_set<std::string> tableWords;
+    for (const auto& entry : inputs_.phraseTableEntries) {
+      auto characters = SplitCharacters(entry.word);
+      if (characters.size() < 2 || !AllHan(characters)) continue;
+      if (!tableWords.insert(entry.word).second) continue;
+      std::set<std::string> distinct(characters.begin(), characters.end());
+      for (const auto& character : distinct) ++phrasesWith[character];
+      for (size_t i = 0; i < characters.size(); ++i) {
+        patterns[PatternKey(characters, i)].push_back(characters[i]);
+      }
+    }
+    // Support of (form, replacement), keyed by form + "\t" + replacement.
+    std::unordered_map<std::string, size_t> pairs;
+    std::unordered_map<std::string, size_t> pairsOf;
+    std::unordered_map<std::string, bool> shareReading;
+    std::unordered_map<std::string, std::set<std::string>> readingCache;
+    auto readingsOf = [&](const std::string& character) -> const std::set<std::string>& {
+      auto it = readingCache.find(character);
+      if (it == readingCache.end())
+        it = readingCache.emplace(character, AnyReadings(character)).first;
+      return it->second;
+    };
+    for (const auto& [word, count] : inputs_.wordCounts) {
+      auto characters = SplitCharacters(word);
+      if (characters.size() < 2 || characters.size() > options_.maxSyllables) continue;
+      if (!AllHan(characters) || tableWords.count(word)) continue;
+      for (size_t i = 0; i < characters.size(); ++i) {
+        auto it = patterns.find(PatternKey(characters, i));
+        if (it == patterns.end()) continue;
+        for (const auto& replacement : it->second) {
+          if (replacement == characters[i]) continue;
+          std::string key = characters[i] + '\t' + replacement;
+          auto [shared, inserted] = shareReading.emplace(key, false);
+          if (inserted) {
+            const auto& a = readingsOf(characters[i]);
+            const auto& b = readingsOf(replacement);
+            shared->second = std::any_of(a.begin(), a.end(),
+                                         [&](const std::string& r) { return b.count(r) > 0; });
+          }
+          if (!shared->second) continue;
+          ++pairs[key];
+          ++pairsOf[characters[i]];
+        }
+      }
+    }
+    std::map<std::string, size_t> bestSupport;
+    for (const auto& [key, support] : pairs) {
+      size_t tab = key.find('\t');
+      std::string form = key.substr(0, tab), replacement = key.substr(tab + 1);
+      double share = static_cast<double>(support) / pairsOf[form];
+      size_t formPhrases = phrasesWith[form], replacementPhrases = phrasesWith[replacement];
+      bool absent = formPhrases <= 2;
+      bool rare = support >= 20 && share >= 0.8 && formPhrases * 100 <= replacementPhrases * 15;
+      if (support < 5 || share < 0.5 || !(absent || rare)) continue;
+      if (support > bestSupport[form]) {
+        bestSupport[form] = support;
+        variants_[form] = replacement;
+      }
+    }
+    for (const auto& [form, replacement] : variants_) {
+      statistics_.variants.emplace_back(form, replacement);
+    }
+    for (const auto& [word, count] : inputs_.wordCounts) {
+      auto characters = SplitCharacters(word);
+      std::string normalized;
+      for (const auto& character : characters) {
+        auto it = variants_.find(character);
+        normalized += it == variants_.end() ? character : it->second;
+      }
+      wordCounts_[characters.empty() ? word : normalized] += count;
+    }
+  }
+
+  static std::string PatternKey(const std::vector<std::string>& characters, size_t blank) {
+    std::string key;
+    for (size_t i = 0; i < characters.size(); ++i)
+      key += i == blank ? std::string("\x01") : characters[i];
+    return key;
+  }
+
   void CollectPhraseTableReadings() {
     for (const auto& entry : inputs_.phraseTableEntries) {
       auto characters = SplitCharacters(entry.word);
@@ -155,8 +256,8 @@ class Builder {
   }
 
   double CorpusCount(const std::string& word) const {
-    auto it = inputs_.wordCounts.find(word);
-    return it == inputs_.wordCounts.end() ? 0 : it->second;
+    auto it = wordCounts_.find(word);
+    return it == wordCounts_.end() ? 0 : it->second;
   }
 
   // Taiwan readings in context: how often each character is read each way
@@ -314,7 +415,7 @@ class Builder {
       if (!AllHan(characters)) return;
       EmitPhrase(word, count);
     };
-    for (const auto& [word, count] : inputs_.wordCounts) consider(word, count);
+    for (const auto& [word, count] : wordCounts_) consider(word, count);
     for (const auto& [word, readings] : phraseTableReadings_) {
       consider(word, options_.phraseTableOnlyCount);
     }
@@ -364,6 +465,8 @@ class Builder {
   double totalCount_ = 1;
   std::unordered_map<std::string, CharacterInfo> characters_;
   std::unordered_map<std::string, double> inWordCounts_;
+  std::unordered_map<std::string, double> wordCounts_;
+  std::map<std::string, std::string> variants_;
   std::map<std::string, std::vector<Reading>> phraseTableReadings_;
   std::map<std::string, std::vector<Reading>> pinyinReadings_;
   std::vector<DatabaseLine> raw_;

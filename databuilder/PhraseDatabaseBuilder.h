@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "databuilder/OpenDataSources.h"
@@ -55,6 +56,8 @@ struct BuildStatistics {
   size_t phrasesFromPinyin = 0;
   size_t phrasesComposed = 0;
   size_t rejectedPhraseTableReadings = 0;
+  // Corpus character forms replaced by the form the phrase table uses.
+  std::vector<std::pair<std::string, std::string>> variants;
 };
 
 // Builds the character and phrase lines with log10 probability scores, all

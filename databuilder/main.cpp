@@ -106,6 +106,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!quiet) {
+    std::string variants;
+    for (const auto& [form, replacement] : statistics.variants) {
+      variants += " " + form + ">" + replacement;
+    }
+    std::printf("kestova-databuilder: corpus forms replaced:%s\n", variants.c_str());
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf(
