@@ -1,0 +1,119 @@
+#ifndef KESTOVA_MODELS_LANGUAGEMODELLOADER_H_
+#define KESTOVA_MODELS_LANGUAGEMODELLOADER_H_
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "models/KestovaLM.h"
+#include "models/UserPhraseAdder.h"
+#include "models/WatchedFile.h"
+#include "notations/InputMacroTable.h"
+
+namespace Kestova {
+
+// Puts the language models together and keeps them in step with the user's
+// files: loads the built-in phrase file from the data root, creates the
+// user files directory and the user phrase files when missing, reloads user
+// files whose modification changed, and adds user phrases by rewriting the
+// files. Every problem is logged to the module log; nothing is thrown.
+class LanguageModelLoader : public UserPhraseAdder {
+ public:
+  // Texts written into newly created user files.
+  class LocalizedStrings {
+   public:
+    virtual ~LocalizedStrings() = default;
+    virtual std::string userPhrasesTemplate() const = 0;
+    virtual std::string excludedPhrasesTemplate() const = 0;
+  };
+
+  static constexpr std::string_view kDefaultDataRoot = "/usr/local/share/gcin/kestova";
+  static constexpr std::string_view kBuiltInDataFile = "data/kestova-data.txt";
+  static constexpr std::string_view kUserFilesDirectoryName = "kestova";
+  static constexpr std::string_view kUserPhrasesFileName = "data.txt";
+  static constexpr std::string_view kExcludedPhrasesFileName = "exclude-phrases.txt";
+  static constexpr std::string_view kReplacementFileName = "phrases-replacement.txt";
+
+  // Where the data lives. The module fills it from the paths it resolved;
+  // tests point it into a temporary directory.
+  struct Paths {
+    std::string dataRoot{kDefaultDataRoot};
+    // $HOME/.gcin/kestova; empty means no user files are used.
+    std::string userDataDirectory;
+
+    // The user data directory for a home directory ("" for an empty home).
+    static std::string userDataDirectoryFor(std::string_view home);
+    // The default data root and the user data directory under $HOME.
+    static Paths fromEnvironment();
+  };
+
+  // Runs the start-up sequence: built-in model, macro expander, user files
+  // directory and templates, first load of the user files.
+  explicit LanguageModelLoader(std::unique_ptr<LocalizedStrings> strings,
+                               Paths paths = Paths::fromEnvironment());
+  ~LanguageModelLoader() override = default;
+  LanguageModelLoader(const LanguageModelLoader&) = delete;
+  LanguageModelLoader& operator=(const LanguageModelLoader&) = delete;
+
+  std::shared_ptr<KestovaLM> languageModel() const { return languageModel_; }
+
+  // data root + "/" + relative if that file is readable, else "".
+  std::string dataFilePath(std::string_view relative) const;
+  const std::string& userDataDirectory() const { return paths_.userDataDirectory; }
+  // Empty until the directory is known to exist.
+  const std::string& userFilesDirectory() const { return userFilesDirectory_; }
+
+  // Opens the built-in phrase file again.
+  void reloadBuiltInModel();
+  // Reloads the user files whose state on disk changed; switches phrase
+  // replacement on or off as the replacement file appears or goes away.
+  // True if anything was reloaded.
+  bool reloadIfChanged();
+
+  // Adds "value reading" to the user phrase file, first taking it out of
+  // the excluded phrases. A value or reading that could not be read back as
+  // written (line breaks, a reading with blanks, ...) is refused.
+  void addPhrase(std::string_view reading, std::string_view value) override;
+  // Not used by the input method.
+  void excludePhrase(std::string_view reading, std::string_view value) override;
+
+  const WatchedFile& userPhrasesFile() const { return userPhrasesFile_; }
+  const WatchedFile& excludedPhrasesFile() const { return excludedPhrasesFile_; }
+  const WatchedFile& replacementFile() const { return replacementFile_; }
+
+  // Line operations on a user file; each logs what went wrong.
+  // Drops every line "value reading" (ignoring trailing blanks) through a
+  // temporary file renamed over the original. True if a line was removed.
+  static bool removeLine(const std::filesystem::path& file, std::string_view reading,
+                         std::string_view value);
+  static bool hasLine(const std::filesystem::path& file, std::string_view reading,
+                      std::string_view value);
+  // Appends "value reading", first ending an unterminated last line.
+  static bool appendLine(const std::filesystem::path& file, std::string_view reading,
+                         std::string_view value);
+
+ private:
+  void startUp();
+  void createUserFileIfMissing(const WatchedFile& file, const std::string& contents);
+
+  std::unique_ptr<LocalizedStrings> localizedStrings_;
+  std::shared_ptr<KestovaLM> languageModel_;
+  Paths paths_;
+  std::string userFilesDirectory_;
+  WatchedFile userPhrasesFile_;
+  WatchedFile excludedPhrasesFile_;
+  WatchedFile replacementFile_;
+  std::shared_ptr<InputMacroTable> macroTable_;
+};
+
+// The Chinese texts of new user files.
+class LoaderStrings : public LanguageModelLoader::LocalizedStrings {
+ public:
+  std::string userPhrasesTemplate() const override;
+  std::string excludedPhrasesTemplate() const override;
+};
+
+}  // namespace Kestova
+
+#endif  // KESTOVA_MODELS_LANGUAGEMODELLOADER_H_
