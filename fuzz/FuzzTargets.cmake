@@ -1,0 +1,39 @@
+# The fuzz targets: name, source file, libraries. Shared by the libFuzzer
+# build (fuzz/) and the corpus replay tests (tests/fuzz/).
+pkg_check_modules(FUZZ_GLIB REQUIRED IMPORTED_TARGET glib-2.0)
+pkg_check_modules(FUZZ_JSONC REQUIRED IMPORTED_TARGET json-c)
+
+set(KESTOVA_FUZZ_TARGETS phrase_table user_file module_config syllable braille key_handler)
+
+set(KESTOVA_FUZZ_phrase_table_SOURCES PhraseTableFuzzer.cpp)
+set(KESTOVA_FUZZ_phrase_table_LIBS kestova_models)
+set(KESTOVA_FUZZ_user_file_SOURCES UserFileFuzzer.cpp)
+set(KESTOVA_FUZZ_user_file_LIBS kestova_models)
+# The settings readers live in the module, which exports only gcin's entry
+# points, so the target compiles them in.
+set(KESTOVA_FUZZ_module_config_SOURCES ModuleConfigFuzzer.cpp ../module/ModuleConfig.cpp)
+set(KESTOVA_FUZZ_module_config_LIBS PkgConfig::FUZZ_GLIB PkgConfig::FUZZ_JSONC)
+set(KESTOVA_FUZZ_syllable_SOURCES SyllableFuzzer.cpp)
+set(KESTOVA_FUZZ_syllable_LIBS kestova_phonetics)
+set(KESTOVA_FUZZ_braille_SOURCES BrailleFuzzer.cpp)
+set(KESTOVA_FUZZ_braille_LIBS kestova_notations)
+set(KESTOVA_FUZZ_key_handler_SOURCES KeyHandlerFuzzer.cpp)
+set(KESTOVA_FUZZ_key_handler_LIBS kestova_engine)
+
+# Adds executable <prefix><name> for every target, built from the target's
+# sources plus `extra` sources, with `options` as compile and link options.
+function(kestova_add_fuzz_executables prefix extra options)
+  foreach(name IN LISTS KESTOVA_FUZZ_TARGETS)
+    set(sources)
+    foreach(source IN LISTS KESTOVA_FUZZ_${name}_SOURCES extra)
+      list(APPEND sources ${PROJECT_SOURCE_DIR}/fuzz/${source})
+    endforeach()
+    add_executable(${prefix}${name} ${sources})
+    target_include_directories(${prefix}${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${prefix}${name} PRIVATE ${KESTOVA_FUZZ_${name}_LIBS})
+    if(options)
+      target_compile_options(${prefix}${name} PRIVATE ${options})
+      target_link_options(${prefix}${name} PRIVATE ${options})
+    endif()
+  endforeach()
+endfunction()

@@ -1,0 +1,39 @@
+// Bopomofo and Hanyu Pinyin text to syllables. Both readers are tolerant and
+// must never fail; whatever they read must survive a round trip through its
+// own text form.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "fuzz/FuzzSupport.h"
+#include "phonetics/BpmfSyllable.h"
+#include "phonetics/HanyuPinyin.h"
+
+using namespace Kestova;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+
+  BpmfSyllable composed = BpmfSyllable::fromComposedText(text);
+  std::string composedText = composed.toComposedText();
+  KESTOVA_FUZZ_CHECK(Fuzz::isValidUtf8(composedText));
+  KESTOVA_FUZZ_CHECK(BpmfSyllable::fromComposedText(composedText) == composed);
+
+  BpmfSyllable typed = fromPinyin(text);
+  for (bool tone : {false, true}) {
+    for (bool useV : {false, true}) {
+      std::string spelled = toPinyin(typed, tone, useV);
+      // Only "ü" lies outside ASCII, and useV spells it "v".
+      KESTOVA_FUZZ_CHECK(Fuzz::isValidUtf8(spelled));
+      if (useV) {
+        for (char c : spelled) KESTOVA_FUZZ_CHECK(static_cast<unsigned char>(c) < 0x80);
+      }
+    }
+  }
+  // Pinyin spelled from a Bopomofo syllable is read back as that syllable
+  // whenever the syllable is one pinyin can spell.
+  std::string spelled = toPinyin(typed, true);
+  KESTOVA_FUZZ_CHECK(fromPinyin(spelled) == typed);
+  (void)typed.toComposedText();
+  return 0;
+}
