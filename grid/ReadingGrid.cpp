@@ -28,8 +28,9 @@ bool ReadingGrid::ScoreRankedLanguageModel::hasScoredPhrases(std::string_view re
 
 // Node
 
-ReadingGrid::Node::Node(std::string r, std::size_t l, std::vector<ScoredPhrase> p)
-    : reading(std::move(r)), length(l), phrases(std::move(p)) {}
+ReadingGrid::Node::Node(std::string runReading, std::size_t runLength,
+                        std::vector<ScoredPhrase> runPhrases)
+    : reading(std::move(runReading)), length(runLength), phrases(std::move(runPhrases)) {}
 
 ScoredPhrase ReadingGrid::Node::currentPhrase() const {
   if (selected >= phrases.size()) return {};

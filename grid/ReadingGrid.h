@@ -111,6 +111,12 @@ class ReadingGrid {
   };
 
   explicit ReadingGrid(std::shared_ptr<LanguageModel> model);
+  // A copy would share its nodes, and with them its overrides, with the
+  // original; grids are moved, never copied.
+  ReadingGrid(const ReadingGrid&) = delete;
+  ReadingGrid& operator=(const ReadingGrid&) = delete;
+  ReadingGrid(ReadingGrid&&) = default;
+  ReadingGrid& operator=(ReadingGrid&&) = default;
 
   std::size_t readingCount() const { return slots_.size(); }
   // A copy of the readings in order.
