@@ -14,6 +14,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -53,6 +54,22 @@ fs::path outputDir() {
   return dir;
 }
 
+// Warnings and criticals that GLib, GTK or the window logged: a misused GTK
+// call shows up here rather than as a visible fault.
+std::vector<std::string> gLoggedProblems;
+
+GLogWriterOutput recordProblems(GLogLevelFlags level, const GLogField* fields, gsize count,
+                                gpointer data) {
+  if (level & (G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING)) {
+    for (gsize i = 0; i < count; ++i) {
+      if (std::string_view(fields[i].key) == "MESSAGE" && fields[i].length < 0) {
+        gLoggedProblems.emplace_back(static_cast<const char*>(fields[i].value));
+      }
+    }
+  }
+  return g_log_writer_default(level, fields, count, data);
+}
+
 // One X server and one GTK for the whole test program.
 class XEnvironment : public ::testing::Environment {
  public:
@@ -64,6 +81,7 @@ class XEnvironment : public ::testing::Environment {
     setenv("GDK_BACKEND", "x11", 1);
     setenv("GTK_IM_MODULE", "gtk-im-context-simple", 1);
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    g_log_set_writer_func(recordProblems, nullptr, nullptr);
     // Test cases may run in parallel, each with a server of its own.
     log_ = outputDir() / ("xvfb-" + std::to_string(getpid()) + ".log");
     if (!server_.start(log_.string())) {
@@ -219,6 +237,9 @@ class SettingsWindowTest : public ::testing::Test {
     }
     g_list_free_full(list, g_object_unref);
     pumpFor(std::chrono::milliseconds(50));
+    EXPECT_TRUE(gLoggedProblems.empty())
+        << "GTK reported: " << (gLoggedProblems.empty() ? "" : gLoggedProblems.front());
+    gLoggedProblems.clear();
     if (savedHome_.empty()) {
       unsetenv("HOME");
     } else {
@@ -327,6 +348,13 @@ TEST_F(SettingsWindowTest, ShowsDefaultsWithoutSettingsFile) {
   gtk_widget_get_allocation(childrenOf(gtk_widget_get_parent(view->checks[0]))[0], &label);
   gtk_widget_get_allocation(view->checks[0], &check);
   EXPECT_LT(label.x, check.x);
+
+  // The window opens centred on the pointer, which the fixture put at 300,200.
+  int x = 0;
+  int y = 0;
+  gdk_window_get_origin(gtk_widget_get_window(view->window), &x, &y);
+  EXPECT_NEAR(x + gtk_widget_get_allocated_width(view->window) / 2, 300, 2);
+  EXPECT_NEAR(y + gtk_widget_get_allocated_height(view->window) / 2, 200, 2);
 
   // Opening the window writes nothing.
   EXPECT_FALSE(fs::exists(settingsPath()));
@@ -503,6 +531,13 @@ TEST_F(SettingsWindowTest, FailedSaveShowsErrorAndKeepsTheWindow) {
   g_free(text);
   EXPECT_TRUE(gtk_window_get_modal(GTK_WINDOW(dialog)));
   EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(dialog)), GTK_WINDOW(view->window));
+  GtkMessageType type = GTK_MESSAGE_OTHER;
+  g_object_get(dialog, "message-type", &type, nullptr);
+  EXPECT_EQ(type, GTK_MESSAGE_ERROR);
+  // OK is the only answer.
+  for (GtkResponseType other : {GTK_RESPONSE_CANCEL, GTK_RESPONSE_CLOSE, GTK_RESPONSE_YES}) {
+    EXPECT_EQ(gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), other), nullptr);
+  }
   GtkWidget* dialogOk = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
   ASSERT_NE(dialogOk, nullptr);
 
