@@ -1,0 +1,185 @@
+// Loading and look-up costs of the language models. The sorted phrase files
+// are generated into a temporary directory when the program starts and
+// removed when it ends.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "models/KestovaLM.h"
+#include "models/LanguageModelLoader.h"
+#include "models/ModuleLog.h"
+#include "models/ParselessLM.h"
+#include "models/SortedPhraseTable.h"
+#include "notations/InputMacroTable.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Kestova::KestovaLM;
+using Kestova::LanguageModelLoader;
+using Kestova::ParselessLM;
+
+constexpr int kPhrasesPerReading = 3;
+
+// The reading of synthetic entry i; fixed width keeps numeric order equal
+// to byte order.
+std::string readingFor(long i) {
+  char text[32];
+  std::snprintf(text, sizeof text, "ㄅㄚ-%09ld", i);
+  return text;
+}
+
+class Workspace {
+ public:
+  Workspace() {
+    std::string pattern = (fs::temp_directory_path() / "kestova-bench-XXXXXX").string();
+    root_ = ::mkdtemp(pattern.data());
+  }
+  ~Workspace() {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+
+  // A sorted phrase file of about megabytes MB; generated once.
+  const std::string& sortedFile(int megabytes) {
+    auto found = files_.find(megabytes);
+    if (found != files_.end()) return found->second;
+    std::string path = (root_ / ("sorted-" + std::to_string(megabytes) + ".txt")).string();
+    std::ofstream out(path, std::ios::binary);
+    out << Kestova::SortedPhraseTable::kHeader;
+    const long target = static_cast<long>(megabytes) * 1024 * 1024;
+    std::string block;
+    long written = 0;
+    for (long i = 0; written < target; ++i) {
+      std::string reading = readingFor(i);
+      for (int j = 0; j < kPhrasesPerReading; ++j) {
+        block += reading + " 詞" + std::to_string(j) + " -" + std::to_string(3 + j) + ".25\n";
+      }
+      if (block.size() > (1 << 20)) {
+        written += static_cast<long>(block.size());
+        out << block;
+        block.clear();
+      }
+      readings_[megabytes] = i;
+    }
+    out << block;
+    return files_[megabytes] = path;
+  }
+  // How many readings the file of that size holds.
+  long readingCount(int megabytes) const { return readings_.at(megabytes) + 1; }
+
+  const fs::path& root() const { return root_; }
+
+ private:
+  fs::path root_;
+  std::map<int, std::string> files_;
+  std::map<int, long> readings_;
+};
+
+Workspace& workspace() {
+  static Workspace instance;
+  return instance;
+}
+
+void BM_ParselessOpen(benchmark::State& state) {
+  const std::string& path = workspace().sortedFile(static_cast<int>(state.range(0)));
+  ParselessLM lm;
+  for (auto _ : state) {
+    lm.close();
+    benchmark::DoNotOptimize(lm.open(path));
+  }
+  state.SetLabel(std::to_string(state.range(0)) + " MB");
+}
+BENCHMARK(BM_ParselessOpen)->Arg(1)->Arg(10)->Arg(100);
+
+void BM_ParselessHit(benchmark::State& state) {
+  Workspace& w = workspace();
+  ParselessLM lm;
+  lm.open(w.sortedFile(100));
+  long count = w.readingCount(100);
+  long i = 0;
+  for (auto _ : state) {
+    // Spread the look-ups over the whole file.
+    std::string reading = readingFor((i++ * 7919) % count);
+    auto phrases = lm.getScoredPhrases(reading);
+    if (phrases.size() != kPhrasesPerReading) state.SkipWithError("wrong hit");
+    benchmark::DoNotOptimize(phrases);
+  }
+}
+BENCHMARK(BM_ParselessHit);
+
+void BM_ParselessMiss(benchmark::State& state) {
+  Workspace& w = workspace();
+  ParselessLM lm;
+  lm.open(w.sortedFile(100));
+  long count = w.readingCount(100);
+  long i = 0;
+  for (auto _ : state) {
+    // Readings that fall between existing ones, and past the end.
+    std::string reading = readingFor((i++ * 7919) % count) + "ˊ";
+    auto phrases = lm.getScoredPhrases(reading);
+    if (!phrases.empty()) state.SkipWithError("unexpected hit");
+    benchmark::DoNotOptimize(phrases);
+  }
+}
+BENCHMARK(BM_ParselessMiss);
+
+void BM_KestovaLMAllSources(benchmark::State& state) {
+  Workspace& w = workspace();
+  fs::path dir = w.root() / "composite";
+  fs::create_directories(dir);
+  std::string reading = readingFor(4242);
+  auto write = [&](const char* name, const std::string& text) {
+    std::ofstream((dir / name).string(), std::ios::binary) << text;
+    return (dir / name).string();
+  };
+  std::string user = write("data.txt", "我的詞 " + reading + "\n詞0 " + reading + "\n");
+  std::string excluded = write("exclude-phrases.txt", "詞1 " + reading + "\n");
+  std::string replacement = write("phrases-replacement.txt", "詞2 替換詞\n");
+
+  KestovaLM lm;
+  lm.openBuiltInTable(w.sortedFile(100));
+  lm.openUserFiles(user, excluded);
+  lm.openReplacementFile(replacement);
+  lm.setReplacementEnabled(true);
+  auto table = std::make_shared<Kestova::InputMacroTable>();
+  lm.setMacroExpander([table](std::string_view text) { return table->expand(text); });
+  for (auto _ : state) {
+    auto phrases = lm.getScoredPhrases(reading);
+    if (phrases.size() != 3) state.SkipWithError("wrong result");
+    benchmark::DoNotOptimize(phrases);
+  }
+}
+BENCHMARK(BM_KestovaLMAllSources);
+
+void BM_ReloadIfChangedNothingChanged(benchmark::State& state) {
+  Workspace& w = workspace();
+  fs::path root = w.root() / "loader-root";
+  fs::create_directories(root / "data");
+  fs::copy_file(w.sortedFile(1), root / "data/kestova-data.txt",
+                fs::copy_options::overwrite_existing);
+  fs::path home = w.root() / "loader-home";
+  fs::create_directories(home / ".gcin");
+  // Keep the start-up lines out of the figures.
+  auto previous = Kestova::ModuleLog::setSink([](std::string_view) {});
+  LanguageModelLoader loader(
+      std::make_unique<Kestova::LoaderStrings>(),
+      {root.string(), LanguageModelLoader::Paths::userDataDirectoryFor(home.string())});
+  std::ofstream(loader.userFilesDirectory() + "/phrases-replacement.txt") << "a b\n";
+  loader.reloadIfChanged();
+  for (auto _ : state) {
+    if (loader.reloadIfChanged()) state.SkipWithError("reloaded");
+  }
+  Kestova::ModuleLog::setSink(std::move(previous));
+}
+BENCHMARK(BM_ReloadIfChangedNothingChanged);
+
+}  // namespace
+
+BENCHMARK_MAIN();
