@@ -25,18 +25,18 @@ class BpmfSyllable {
   static constexpr Component VowelMask = 0x0780;
   static constexpr Component ToneMarkMask = 0x3800;
 
-  // Consonants.
+  // Consonants ㄅ ㄆ ㄇ ㄈ ㄉ ㄊ ㄋ ㄌ ㄍ ㄎ ㄏ ㄐ ㄑ ㄒ ㄓ ㄔ ㄕ ㄖ ㄗ ㄘ ㄙ.
   static constexpr Component B = 0x0001, P = 0x0002, M = 0x0003, F = 0x0004, D = 0x0005, T = 0x0006,
                              N = 0x0007, L = 0x0008, G = 0x0009, K = 0x000A, H = 0x000B, J = 0x000C,
                              Q = 0x000D, X = 0x000E, ZH = 0x000F, CH = 0x0010, SH = 0x0011,
                              R = 0x0012, Z = 0x0013, C = 0x0014, S = 0x0015;
-  // Medials.
+  // Medials ㄧ ㄨ ㄩ.
   static constexpr Component I = 0x0020, U = 0x0040, UE = 0x0060;
-  // Vowels (ㄚ ㄛ ㄜ ㄝ ㄞ ㄟ ㄠ ㄡ ㄢ ㄣ ㄤ ㄥ ㄦ).
+  // Vowels ㄚ ㄛ ㄜ ㄝ ㄞ ㄟ ㄠ ㄡ ㄢ ㄣ ㄤ ㄥ ㄦ (ER is ㄜ, E is ㄝ, ERR is ㄦ).
   static constexpr Component A = 0x0080, O = 0x0100, ER = 0x0180, E = 0x0200, AI = 0x0280,
                              EI = 0x0300, AO = 0x0380, OU = 0x0400, AN = 0x0480, EN = 0x0500,
                              ANG = 0x0580, ENG = 0x0600, ERR = 0x0680;
-  // Tones; the first tone has no mark and no bits.
+  // Tones: first (no mark, no bits), ˊ, ˇ, ˋ and the neutral ˙.
   static constexpr Component Tone1 = 0x0000, Tone2 = 0x0800, Tone3 = 0x1000, Tone4 = 0x1800,
                              Tone5 = 0x2000;
 
