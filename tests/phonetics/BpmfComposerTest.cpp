@@ -103,6 +103,18 @@ TEST(BpmfComposerTest, LayoutChangesSwitchPinyinModeByIdentity) {
   EXPECT_FALSE(composer.acceptsKey('a'));
 }
 
+TEST(BpmfComposerTest, CopiesAreIndependentTrials) {
+  BpmfComposer composer;
+  composer.setLayout(Layout::HanyuPinyinLayout());
+  typed(composer, "lv");
+  BpmfComposer trial = composer;
+  trial.removeLastKey();
+  trial.addKey('u');
+  EXPECT_EQ(trial.syllable().toComposedText(), "ㄌㄨ");
+  EXPECT_EQ(composer.pinyinLetters(), "lv");
+  EXPECT_EQ(composer.syllable().toComposedText(), "ㄌㄩ");
+}
+
 TEST(BpmfComposerTest, WithoutALayoutNothingIsAccepted) {
   BpmfComposer composer;
   typed(composer, "1");

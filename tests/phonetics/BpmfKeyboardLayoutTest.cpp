@@ -183,6 +183,13 @@ TEST(BpmfKeyboardLayoutTest, ContextRulesOfSharedKeys) {
   EXPECT_EQ(Layout::HanyuPinyinLayout()->keysForSyllable(S::fromComposedText("ㄇㄚˇ")), "");
 }
 
+TEST(BpmfKeyboardLayoutTest, ALaterKeyTakesOverASharedComponent) {
+  Layout layout("Test", {{'b', {S::B}}, {'a', {S::B, S::A}}, {'c', {S::A}}});
+  EXPECT_EQ(layout.keyForComponent(S::B), 'b');
+  EXPECT_EQ(layout.keyForComponent(S::A), 'c');
+  EXPECT_EQ(layout.keysForSyllable(S(S::B | S::A | S::Tone2)), "bc");  // ˊ has no key
+}
+
 TEST(BpmfKeyboardLayoutTest, LayoutsAreSharedAndFoundByName) {
   EXPECT_EQ(Layout::HsuLayout(), Layout::HsuLayout());
   for (const Layout* layout :
