@@ -1,0 +1,29 @@
+// Module-wide state shared by the exported functions and the status window:
+// the copy of the host table, the core, and the file times of the settings.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "module/HostFunctions.h"
+#include "module/KstCore.h"
+
+namespace Kestova {
+
+struct ModuleState {
+  HostFunctions host{};
+  // Created at the first successful init and kept for the life of the process.
+  std::unique_ptr<KstCore> core;
+  int64_t configTime = 0;
+  int64_t keyboardTime = 0;
+};
+
+ModuleState& moduleState();
+
+// Reads gcin's keyboard file and the settings file and applies them to the
+// core, remembering both modification times.
+void reloadConfiguration(KstCore& core);
+// True when either settings file changed since the last reload.
+bool configurationChanged();
+
+}  // namespace Kestova

@@ -1,0 +1,262 @@
+#include "module/StatusWindow.h"
+
+#include <glib.h>
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "module/KstCore.h"
+#include "module/ModuleState.h"
+
+namespace Kestova::StatusWindow {
+namespace {
+
+struct Widgets {
+  GtkWidget* window = nullptr;
+  GtkWidget* textLabel = nullptr;
+  GtkWidget* hintLabel = nullptr;
+};
+
+Widgets& widgets() {
+  static Widgets w;
+  return w;
+}
+
+HostFunctions& host() {
+  return moduleState().host;
+}
+
+// Bytes of the UTF-8 sequence starting at text[at], never past the end; a
+// stray byte counts as one character.
+std::size_t sequenceLength(std::string_view text, std::size_t at) {
+  unsigned char lead = static_cast<unsigned char>(text[at]);
+  std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+  std::size_t end = std::min(text.size(), at + length);
+  std::size_t i = at + 1;
+  while (i < end && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+  return i - at;
+}
+
+// Byte length of the longest run of whole characters that fits in `limit` bytes.
+std::size_t prefixFitting(std::string_view text, std::size_t limit, std::size_t* characters) {
+  std::size_t bytes = 0;
+  std::size_t count = 0;
+  while (bytes < text.size()) {
+    std::size_t length = sequenceLength(text, bytes);
+    if (bytes + length > limit) break;
+    bytes += length;
+    ++count;
+  }
+  if (characters) *characters = count;
+  return bytes;
+}
+
+struct GFree {
+  void operator()(char* p) const { g_free(p); }
+};
+std::string escaped(std::string_view text) {
+  std::unique_ptr<char, GFree> markup(
+      g_markup_escape_text(text.data(), static_cast<gssize>(text.size())));
+  return markup.get();
+}
+
+bool suppressed() {
+  return host().window_suppressed && host().window_suppressed() != 0;
+}
+
+bool mayShow(const KstCore& core) {
+  if (!widgets().window || suppressed()) return false;
+  const int* showWhenEmpty = host().show_window_when_empty;
+  return !core.isIdle() || (showWhenEmpty && *showWhenEmpty != 0);
+}
+
+void showWindow() {
+  Widgets& w = widgets();
+  gtk_window_resize(GTK_WINDOW(w.window), 1, 1);
+  gtk_widget_show(w.window);
+  if (host().on_window_shown) host().on_window_shown();
+}
+
+const char* hostColour(char** slot, const char* fallback) {
+  return slot && *slot ? *slot : fallback;
+}
+
+}  // namespace
+
+std::string candidateRowText(std::string_view value) {
+  if (value.size() < kHostRowBytes) return std::string(value);
+  static constexpr std::string_view kEllipsis = "\u2026";
+  std::size_t keep = prefixFitting(value, kHostRowBytes - 1 - kEllipsis.size(), nullptr);
+  return std::string(value.substr(0, keep)) + std::string(kEllipsis);
+}
+
+std::string statusMarkup(std::string_view text, std::size_t caretCharacters, const char* background,
+                         const char* foreground) {
+  std::size_t before = 0;
+  for (std::size_t i = 0; i < caretCharacters && before < text.size(); ++i) {
+    before += sequenceLength(text, before);
+  }
+  std::string_view at = " ";
+  std::size_t after = before;
+  if (before < text.size()) {
+    after = before + sequenceLength(text, before);
+    at = text.substr(before, after - before);
+  }
+  std::string markup = escaped(text.substr(0, before));
+  markup += "<span background=\"";
+  markup += escaped(background);
+  markup += "\" foreground=\"";
+  markup += escaped(foreground);
+  markup += "\">";
+  markup += escaped(at);
+  markup += "</span>";
+  markup += escaped(text.substr(after));
+  return markup;
+}
+
+int fillPreedit(const KstCore* core, char* text, PreeditAttribute* attributes, int* cursor,
+                int* fourth) {
+  if (text) text[0] = '\0';
+  if (cursor) *cursor = 0;
+  if (fourth) *fourth = 0;
+  if (!core || !text) return 0;
+  std::size_t caret = 0;
+  std::string_view preedit = core->preeditText(&caret);
+  std::size_t characters = 0;
+  std::size_t bytes = prefixFitting(preedit, kPreeditBytes - 1, &characters);
+  std::copy_n(preedit.data(), bytes, text);
+  text[bytes] = '\0';
+  if (characters == 0) return 0;
+  if (cursor) *cursor = static_cast<int>(std::min(caret, characters));
+  if (attributes) {
+    attributes[0].kind = 1;
+    attributes[0].start = 0;
+    attributes[0].end = static_cast<int16_t>(characters);
+  }
+  return 1;
+}
+
+void create() {
+  Widgets& w = widgets();
+  if (w.window) return;
+  w.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_resizable(GTK_WINDOW(w.window), FALSE);
+  gtk_widget_realize(w.window);
+  if (host().adopt_window) host().adopt_window(w.window);
+
+  GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  gtk_container_add(GTK_CONTAINER(w.window), box);
+  w.textLabel = gtk_label_new(nullptr);
+  w.hintLabel = gtk_label_new(nullptr);
+  gtk_box_pack_start(GTK_BOX(box), w.textLabel, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(box), w.hintLabel, FALSE, FALSE, 0);
+  gtk_widget_show_all(box);
+
+  if (host().on_window_built) host().on_window_built();
+  applyFontSize();
+  hide();
+}
+
+bool exists() {
+  return widgets().window != nullptr;
+}
+
+void applyFontSize() {
+  Widgets& w = widgets();
+  if (!w.window) return;
+  if (host().style_window) host().style_window(w.window);
+  int size = host().font_size ? *host().font_size : 16;
+  if (host().set_label_font_size) {
+    host().set_label_font_size(w.textLabel, size);
+    host().set_label_font_size(w.hintLabel, 2 * size / 3);
+  }
+}
+
+void hide() {
+  Widgets& w = widgets();
+  if (w.window) gtk_widget_hide(w.window);
+  if (host().hide_candidates) host().hide_candidates();
+  if (host().on_window_hidden) host().on_window_hidden();
+}
+
+void show(const KstCore& core) {
+  if (mayShow(core)) showWindow();
+}
+
+bool visible() {
+  return widgets().window && gtk_widget_get_visible(widgets().window);
+}
+
+void refresh(const KstCore& core) {
+  Widgets& w = widgets();
+  if (core.isIdle()) {
+    if (w.window) hide();
+    return;
+  }
+  if (w.window) {
+    std::size_t caret = 0;
+    const char* text = core.preeditText(&caret);
+    std::string markup = statusMarkup(text, caret, hostColour(host().cursor_background, "blue"),
+                                      hostColour(host().cursor_foreground, "white"));
+    gtk_label_set_markup(GTK_LABEL(w.textLabel), markup.c_str());
+    std::string hint(core.hintText());
+    gtk_label_set_text(GTK_LABEL(w.hintLabel), hint.c_str());
+    gtk_widget_set_visible(w.hintLabel, !hint.empty());
+    if (mayShow(core)) showWindow();
+  }
+
+  std::size_t rows = core.rowsOnPage();
+  if (host().clear_candidates) host().clear_candidates();
+  if (rows == 0) {
+    if (host().hide_candidates) host().hide_candidates();
+    return;
+  }
+  if (host().set_candidate) {
+    for (std::size_t row = 0; row < rows; ++row) {
+      std::string text = candidateRowText(core.rowText(row));
+      host().set_candidate(static_cast<int>(row), text.c_str(), -1);
+    }
+  }
+  if (core.hasPreviousPage() && host().mark_previous_page) host().mark_previous_page();
+  if (core.hasNextPage() && host().mark_next_page) host().mark_next_page();
+  int x = host().window_x ? *host().window_x : 0;
+  int y = host().window_y ? *host().window_y : 0;
+  if (!suppressed() && host().window_height) y += *host().window_height;
+  if (host().show_candidates_at) host().show_candidates_at(x, y);
+}
+
+void move(int x, int y) {
+  Widgets& w = widgets();
+  if (!w.window) return;
+  int width = 0;
+  int height = 0;
+  gtk_window_get_size(GTK_WINDOW(w.window), &width, &height);
+  if (host().window_width) *host().window_width = width;
+  if (host().window_height) *host().window_height = height;
+  int screenWidth = host().screen_width ? *host().screen_width : 0;
+  int screenHeight = host().screen_height ? *host().screen_height : 0;
+  if (x + width > screenWidth) x = screenWidth - width;
+  if (x <= 0) x = 0;
+  if (y + height > screenHeight) y = screenHeight - height;
+  if (y <= 0) y = 0;
+  gtk_window_move(GTK_WINDOW(w.window), x, y);
+  if (host().window_x) *host().window_x = x;
+  if (host().window_y) *host().window_y = y;
+  if (host().on_window_moved) host().on_window_moved();
+}
+
+void readGeometry() {
+  Widgets& w = widgets();
+  if (!w.window) return;
+  int x = 0;
+  int y = 0;
+  gtk_window_get_position(GTK_WINDOW(w.window), &x, &y);
+  if (host().window_x) *host().window_x = x;
+  if (host().window_y) *host().window_y = y;
+  if (host().get_window_size && host().window_width && host().window_height) {
+    host().get_window_size(w.window, host().window_width, host().window_height);
+  }
+}
+
+}  // namespace Kestova::StatusWindow
