@@ -318,7 +318,10 @@ class Builder {
         auto it = info.phraseEvidence.find(reading);
         if (it != info.phraseEvidence.end()) evidenceTotal += it->second;
       }
-      double evidenceWeight = evidenceTotal / (evidenceTotal + 20.0);
+      // Readings inside phrases say little about a character typed alone, but
+      // they do show which readings Taiwan uses at all.
+      double evidenceWeight =
+          options_.phraseEvidenceWeight * evidenceTotal / (evidenceTotal + 20.0);
       for (const auto& reading : readings) {
         double share = prior[reading] / priorTotal * (1 - evidenceWeight);
         if (evidenceTotal > 0) {
@@ -419,7 +422,13 @@ class Builder {
     for (const auto& [word, readings] : phraseTableReadings_) {
       consider(word, options_.phraseTableOnlyCount);
     }
-    for (const auto& [word, readings] : pinyinReadings_) consider(word, options_.pinyinOnlyCount);
+    for (const auto& [word, readings] : pinyinReadings_) {
+      // The dictionary shares the corpus's character forms.
+      auto characters = SplitCharacters(word);
+      bool variant = std::any_of(characters.begin(), characters.end(),
+                                 [&](const std::string& c) { return variants_.count(c) > 0; });
+      if (!variant) consider(word, options_.pinyinOnlyCount);
+    }
     statistics_.phraseLines = raw_.size();
   }
 

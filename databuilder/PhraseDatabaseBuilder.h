@@ -44,6 +44,9 @@ struct BuilderOptions {
   // Share of a character's occurrences inside longer words that is added to
   // its count as a word of its own.
   double inWordCharacterShare = 0.05;
+  // How far the readings a character has inside phrases decide the share
+  // of each of its readings when it stands alone (0 to 1).
+  double phraseEvidenceWeight = 0.3;
   // Lowest score an ordinary phrase may get; the scale of all scores is
   // chosen so that the rarest entry lands here.
   double lowestScore = -7.95;

@@ -1,0 +1,126 @@
+// Checks the generated built-in phrase database itself: its format, its
+// score rules and the readings a Taiwanese typist relies on.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "models/ParselessLM.h"
+
+namespace {
+
+constexpr std::string_view kHeader = "# format org.tarnwick.kestova.sorted\n";
+
+class BuiltInDatabase : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::ifstream in(KESTOVA_BUILTIN_DATA_FILE, std::ios::binary);
+    contents_ =
+        new std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  static void TearDownTestSuite() {
+    delete contents_;
+    contents_ = nullptr;
+  }
+  static const std::string& contents() { return *contents_; }
+
+  static bool Has(Kestova::ParselessLM& model, const std::string& reading,
+                  const std::string& value) {
+    for (const auto& phrase : model.getScoredPhrases(reading)) {
+      if (phrase.value == value) return true;
+    }
+    return false;
+  }
+
+ private:
+  static std::string* contents_;
+};
+
+std::string* BuiltInDatabase::contents_ = nullptr;
+
+TEST_F(BuiltInDatabase, IsSortedWithThreeFieldsAndScoreRules) {
+  const std::string& text = contents();
+  ASSERT_GT(text.size(), kHeader.size());
+  ASSERT_EQ(std::string_view(text).substr(0, kHeader.size()), kHeader);
+  std::string previousKey;
+  size_t lines = 0, macros = 0;
+  std::set<std::string> syllables;
+  size_t pos = kHeader.size();
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string_view line(text.data() + pos, end - pos);
+    pos = end + 1;
+    ++lines;
+    size_t first = line.find(' ');
+    size_t second = first == std::string_view::npos ? first : line.find(' ', first + 1);
+    ASSERT_NE(second, std::string_view::npos) << line;
+    ASSERT_EQ(line.find(' ', second + 1), std::string_view::npos) << line;
+    std::string key(line.substr(0, first + 1));
+    // std::string compares its bytes as unsigned char, as the file is sorted.
+    ASSERT_LE(previousKey, key) << "out of order";
+    previousKey = key;
+    std::string_view value = line.substr(first + 1, second - first - 1);
+    double score = std::stod(std::string(line.substr(second + 1)));
+    bool macro = value.substr(0, 6) == "MACRO@";
+    if (macro) {
+      ++macros;
+      EXPECT_EQ(score, -8.0) << line;
+    } else {
+      EXPECT_GT(score, -8.0) << line;
+      EXPECT_LT(score, 0.0) << line;
+    }
+    if (key[0] != '_' && key.find('-') == std::string::npos) syllables.insert(key);
+  }
+  EXPECT_GT(lines, 200000u);
+  EXPECT_GT(macros, 40u);
+  // Every typeable syllable with characters, tones included.
+  EXPECT_GT(syllables.size(), 1200u);
+}
+
+TEST_F(BuiltInDatabase, HasTaiwanReadingsAndSpecialReadings) {
+  Kestova::ParselessLM model;
+  ASSERT_TRUE(model.open(KESTOVA_BUILTIN_DATA_FILE));
+  struct Case {
+    const char* reading;
+    const char* value;
+  };
+  const Case present[] = {
+      {"ㄒㄧㄥ-ㄑㄧˊ", "星期"},
+      {"ㄨㄟˊ-ㄒㄧㄢˇ", "危險"},
+      {"ㄌㄜˋ-ㄙㄜˋ", "垃圾"},
+      {"ㄔㄨˊ-ㄘㄨㄣˊ", "儲存"},
+      {"ㄅㄨˋ-ㄧㄠˋ", "不要"},
+      {"ㄧ-ㄍㄜ˙", "一個"},
+      {"ㄧㄣˊ-ㄏㄤˊ", "銀行"},
+      {"ㄨㄟˋ", "為"},
+      {"ㄓㄨㄛˊ", "著"},
+      {"_punctuation_<", "，"},
+      {"_letter_A", "a"},
+      {"_numpad_1", "1"},
+      {"_ctrl_punctuation_,", "，"},
+      {"_half_punctuation_?", "?"},
+      {"_punctuation_list", "、"},
+      {"ㄐㄧㄣ-ㄊㄧㄢ", "MACRO@DATE_TODAY_SHORT"},
+  };
+  for (const auto& c : present)
+    EXPECT_TRUE(Has(model, c.reading, c.value)) << c.reading << " " << c.value;
+  const Case absent[] = {
+      {"ㄅㄨˊ-ㄧㄠˋ", "不要"},
+      {"ㄨㄟ-ㄒㄧㄢˇ", "危險"},
+      {"ㄧˊ-ㄍㄜˋ", "一個"},
+  };
+  for (const auto& c : absent)
+    EXPECT_FALSE(Has(model, c.reading, c.value)) << c.reading << " " << c.value;
+  // Corpus forms that Taiwan does not write are gone from the phrases.
+  EXPECT_FALSE(Has(model, "ㄧㄣ-ㄨㄟˋ", "因爲"));
+  EXPECT_TRUE(Has(model, "ㄧㄣ-ㄨㄟˋ", "因為"));
+}
+
+}  // namespace

@@ -1,0 +1,340 @@
+#include "databuilder/PhraseDatabaseBuilder.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "databuilder/OpenDataSources.h"
+#include "databuilder/SpecialReadings.h"
+#include "models/ParselessLM.h"
+
+namespace Kestova::DataBuilder {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "kestova-databuilder-test-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
+  }
+  ~TempDir() {
+    std::error_code error;
+    if (!path_.empty()) fs::remove_all(path_, error);
+  }
+  std::string file(const std::string& name, const std::string& contents) const {
+    std::string full = path_ + "/" + name;
+    std::ofstream(full, std::ios::binary) << contents;
+    return full;
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// gcin phonetic key: consonant, medial, vowel (codes in table order) and
+// gcin's tone digit (0 first, 1 neutral, 2-4).
+unsigned GcinKey(unsigned consonant, unsigned medial, unsigned vowel, unsigned tone) {
+  return consonant << 9 | medial << 7 | vowel << 3 | tone;
+}
+
+std::string GcinRecord(const std::vector<unsigned>& keys, const std::string& text) {
+  std::string record;
+  record += static_cast<char>(keys.size());
+  record.append(4, '\0');  // use count
+  for (unsigned key : keys) {
+    record += static_cast<char>(key & 0xFF);
+    record += static_cast<char>(key >> 8);
+  }
+  return record + text;
+}
+
+// Consonant, medial and vowel codes used below.
+enum : unsigned { B = 1, M = 3, G = 9, H = 11, X = 14, CH = 16, SH = 17, R = 18, Z = 19 };
+enum : unsigned { MI = 1, MU = 2 };
+enum : unsigned { VO = 2, VER = 3, VEI = 6, VAO = 7, VAN = 9, VEN = 10, VANG = 11, VENG = 12 };
+
+constexpr const char* kEssay =
+    "危險\t500\n星期\t800\n一個\t3000\n不要\t2000\n銀行\t700\n因爲\t1000\n認爲\t500\n"
+    "成爲\t400\n作爲\t300\n以爲\t200\n爲\t5000\n為\t10\n大\t9000\n人\t8000\n大人\t50\n"
+    "星\t100\n期\t50\n行\t300\n";
+
+constexpr const char* kPinyin =
+    "# Rime dictionary\n---\nname: fixture\n...\n\n"
+    "危\twei1\t100%\n期\tqi1\t100%\n行\txing2\t80%\n行\thang2\t20%\n一\tyi1\t98%\n"
+    "一\tyi2\t1%\n兒\tr5\n星期\txing1 qi1\n一個\tyi2 ge4\n危險\twei1 xian3\n";
+
+constexpr const char* kCharacters =
+    "ㄨㄟˊ\t為 危 圍 爲\nㄨㄟ\t威\nㄒㄧㄢˇ\t險 顯\nㄒㄧㄥ\t星 興\nㄒㄧㄥˊ\t行 形\n"
+    "ㄏㄤˊ\t行 航\nㄑㄧˊ\t期 其 騎\nㄧ\t一 衣\nㄅㄨˋ\t不 步\nㄧㄠˋ\t要 藥\nㄍㄜˋ\t個 各\n"
+    "ㄧㄣˊ\t銀\nㄧㄣ\t因 音\nㄕㄜˊ\t什 舌\nㄇㄜ˙\t麼\nㄖㄣˊ\t人\nㄉㄚˋ\t大\n"
+    "ㄖㄣˋ\t認\nㄔㄥˊ\t成\nㄗㄨㄛˋ\t作\nㄧˇ\t以\n";
+
+std::string GcinFixture() {
+  std::string table;
+  table += GcinRecord({GcinKey(0, MU, VEI, 2), GcinKey(X, MI, VAN, 3)}, "危險");
+  // The phrase table writes the tone change of 不; typists type its own tone.
+  table += GcinRecord({GcinKey(B, MU, 0, 2), GcinKey(0, MI, VAO, 4)}, "不要");
+  table += GcinRecord({GcinKey(0, MI, VEN, 2), GcinKey(H, 0, VANG, 2)}, "銀行");
+  // An abbreviated entry: 麼 typed as its initial alone.
+  table += GcinRecord({GcinKey(SH, 0, VER, 2), GcinKey(M, 0, 0, 0)}, "什麼");
+  table += GcinRecord({GcinKey(SH, 0, VER, 2), GcinKey(M, 0, VER, 1)}, "什麼");
+  const std::pair<unsigned, const char*> because[] = {
+      {GcinKey(0, MI, VEN, 0), "因為"},  {GcinKey(R, 0, VEN, 4), "認為"},
+      {GcinKey(CH, 0, VENG, 2), "成為"}, {GcinKey(Z, MU, VO, 4), "作為"},
+      {GcinKey(0, MI, 0, 3), "以為"},
+  };
+  for (const auto& [key, word] : because) {
+    table += GcinRecord({key, GcinKey(0, MU, VEI, 2)}, word);
+  }
+  table += GcinRecord({GcinKey(G, 0, VER, 4)}, "個");
+  return table;
+}
+
+struct Built {
+  std::vector<DatabaseLine> lines;
+  BuildStatistics statistics;
+  std::map<std::string, std::map<std::string, double>> byReading;
+
+  bool has(const std::string& reading, const std::string& value) const {
+    auto it = byReading.find(reading);
+    return it != byReading.end() && it->second.count(value);
+  }
+  double score(const std::string& reading, const std::string& value) const {
+    return byReading.at(reading).at(value);
+  }
+  bool valueAnywhere(const std::string& value) const {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const DatabaseLine& line) { return line.value == value; });
+  }
+};
+
+Built BuildFixture(const TempDir& dir) {
+  BuilderInputs inputs;
+  EXPECT_TRUE(ReadWordFrequencies(dir.file("essay.txt", kEssay), inputs.wordCounts));
+  EXPECT_TRUE(ReadPinyinDictionary(dir.file("pinyin.yaml", kPinyin), inputs.pinyinEntries));
+  EXPECT_TRUE(ReadGcinPhraseTable(dir.file("tsin", GcinFixture()), inputs.phraseTableEntries));
+  EXPECT_TRUE(ReadSyllableCharacters(dir.file("chars.tsv", kCharacters), inputs.taiwanCharacters));
+  Built built;
+  built.lines = BuildPhraseLines(inputs, BuilderOptions{}, &built.statistics);
+  for (const auto& line : built.lines) built.byReading[line.reading][line.value] = line.score;
+  return built;
+}
+
+TEST(OpenDataSources, GcinKeysBecomeComposedSyllables) {
+  struct Case {
+    unsigned key;
+    const char* composed;
+  };
+  const Case cases[] = {
+      {0x0234, "ㄅㄟˋ"},                    // consonant, vowel, fourth tone
+      {GcinKey(G, 0, VER, 1), "ㄍㄜ˙"},     // gcin's 1 is the neutral tone
+      {GcinKey(X, MI, VENG, 0), "ㄒㄧㄥ"},  // 0 is the first tone
+      {GcinKey(0, MU, VEI, 2), "ㄨㄟˊ"},
+      {GcinKey(SH, 0, 0, 2), "ㄕˊ"},  // a consonant that stands alone
+      {GcinKey(M, 0, 0, 0), ""},      // an abbreviation, not a syllable
+      {0x0003, ""},                   // a tone and nothing else
+      {GcinKey(0, 0, 14, 0), ""},     // no such vowel
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(GcinKeyToComposed(c.key), c.composed) << std::hex << c.key;
+  }
+}
+
+TEST(OpenDataSources, ReadsGcinPhraseTableAndRejectsTruncatedFiles) {
+  TempDir dir;
+  std::vector<ReadingEntry> entries;
+  ASSERT_TRUE(ReadGcinPhraseTable(dir.file("tsin", GcinFixture()), entries));
+  ASSERT_EQ(entries.size(), 11u);
+  EXPECT_EQ(entries[0].word, "危險");
+  EXPECT_EQ(entries[0].syllables, (std::vector<std::string>{"ㄨㄟˊ", "ㄒㄧㄢˇ"}));
+  EXPECT_EQ(entries[3].syllables, (std::vector<std::string>{"ㄕㄜˊ", ""}));
+  EXPECT_EQ(entries.back().word, "個");
+
+  std::string truncated = GcinFixture();
+  truncated.resize(truncated.size() - 2);
+  entries.clear();
+  EXPECT_FALSE(ReadGcinPhraseTable(dir.file("short", truncated), entries));
+  EXPECT_FALSE(ReadGcinPhraseTable(dir.path() + "/missing", entries));
+}
+
+TEST(OpenDataSources, ReadsPinyinDictionaryBodyOnly) {
+  TempDir dir;
+  std::vector<ReadingEntry> entries;
+  ASSERT_TRUE(ReadPinyinDictionary(dir.file("p.yaml", kPinyin), entries));
+  // The header is skipped; the erhua suffix "r5" is no syllable and drops its entry.
+  ASSERT_EQ(entries.size(), 9u);
+  EXPECT_EQ(entries[0].word, "危");
+  EXPECT_EQ(entries[0].syllables, std::vector<std::string>{"ㄨㄟ"});
+  EXPECT_DOUBLE_EQ(entries[0].percent, 100);
+  EXPECT_EQ(entries[3].syllables, std::vector<std::string>{"ㄏㄤˊ"});
+  EXPECT_DOUBLE_EQ(entries[3].percent, 20);
+  EXPECT_EQ(entries[6].word, "星期");
+  EXPECT_EQ(entries[6].syllables, (std::vector<std::string>{"ㄒㄧㄥ", "ㄑㄧ"}));
+  EXPECT_LT(entries[6].percent, 0);
+}
+
+TEST(PhraseDatabaseBuilder, TaiwanReadingsComeFirst) {
+  TempDir dir;
+  Built built = BuildFixture(dir);
+  // The phrase table's Taiwan reading wins over the pinyin dictionary's.
+  EXPECT_TRUE(built.has("ㄨㄟˊ-ㄒㄧㄢˇ", "危險"));
+  EXPECT_FALSE(built.has("ㄨㄟ-ㄒㄧㄢˇ", "危險"));
+  // A phrase known only in pinyin takes the Taiwan tone of each character.
+  EXPECT_TRUE(built.has("ㄒㄧㄥ-ㄑㄧˊ", "星期"));
+  EXPECT_FALSE(built.has("ㄒㄧㄥ-ㄑㄧ", "星期"));
+  // 一 and 不 keep their written tones.
+  EXPECT_TRUE(built.has("ㄅㄨˋ-ㄧㄠˋ", "不要"));
+  EXPECT_FALSE(built.has("ㄅㄨˊ-ㄧㄠˋ", "不要"));
+  EXPECT_TRUE(built.has("ㄧ-ㄍㄜˋ", "一個"));
+  EXPECT_FALSE(built.has("ㄧˊ-ㄍㄜˋ", "一個"));
+  // A polyphone takes its reading from the phrase.
+  EXPECT_TRUE(built.has("ㄧㄣˊ-ㄏㄤˊ", "銀行"));
+  EXPECT_FALSE(built.has("ㄧㄣˊ-ㄒㄧㄥˊ", "銀行"));
+  // The abbreviated entry is no reading; the full one is kept.
+  EXPECT_TRUE(built.has("ㄕㄜˊ-ㄇㄜ˙", "什麼"));
+  EXPECT_EQ(built.statistics.rejectedPhraseTableReadings, 1u);
+  // Characters: every syllable of the Taiwan table lists its characters, and
+  // a mainland-only reading is not offered.
+  EXPECT_TRUE(built.has("ㄨㄟˊ", "危"));
+  EXPECT_FALSE(built.has("ㄨㄟ", "危"));
+  EXPECT_TRUE(built.has("ㄏㄤˊ", "航"));
+  EXPECT_TRUE(built.has("ㄏㄤˊ", "行"));
+  EXPECT_TRUE(built.has("ㄒㄧㄥˊ", "行"));
+}
+
+TEST(PhraseDatabaseBuilder, ScoresAreLogProbabilitiesAboveTheMacroScore) {
+  TempDir dir;
+  Built built = BuildFixture(dir);
+  ASSERT_FALSE(built.lines.empty());
+  for (const auto& line : built.lines) {
+    EXPECT_LT(line.score, 0) << line.reading << " " << line.value;
+    EXPECT_GT(line.score, kMacroScore) << line.reading << " " << line.value;
+    EXPECT_NE(FormatScore(line.score), FormatScore(kMacroScore));
+  }
+  // Frequent beats rare among the characters of one syllable, also for
+  // characters the corpus never has, which keep the Taiwan table's order.
+  EXPECT_GT(built.score("ㄉㄚˋ", "大"), built.score("ㄖㄣˊ", "人"));
+  EXPECT_GT(built.score("ㄒㄧㄢˇ", "險"), built.score("ㄒㄧㄢˇ", "顯"));
+  // A polyphone splits its count: 行 is mostly ㄒㄧㄥˊ.
+  EXPECT_GT(built.score("ㄒㄧㄥˊ", "行"), built.score("ㄏㄤˊ", "行"));
+  // A common phrase outweighs its characters typed one by one, so the walk
+  // keeps it; a rare one does not.
+  EXPECT_GT(built.score("ㄒㄧㄥ-ㄑㄧˊ", "星期"),
+            built.score("ㄒㄧㄥ", "星") + built.score("ㄑㄧˊ", "期"));
+  EXPECT_LT(built.score("ㄉㄚˋ-ㄖㄣˊ", "大人"),
+            built.score("ㄉㄚˋ", "大") + built.score("ㄖㄣˊ", "人"));
+}
+
+TEST(PhraseDatabaseBuilder, CorpusFormsTaiwanDoesNotUseAreReplaced) {
+  TempDir dir;
+  Built built = BuildFixture(dir);
+  ASSERT_EQ(built.statistics.variants.size(), 1u);
+  EXPECT_EQ(built.statistics.variants[0], std::make_pair(std::string("爲"), std::string("為")));
+  EXPECT_TRUE(built.has("ㄧㄣ-ㄨㄟˊ", "因為"));
+  EXPECT_FALSE(built.has("ㄧㄣ-ㄨㄟˊ", "因爲"));
+  // The corpus count of 爲 went to 為, which now leads its syllable.
+  EXPECT_GT(built.score("ㄨㄟˊ", "為"), built.score("ㄨㄟˊ", "危"));
+  EXPECT_GT(built.score("ㄨㄟˊ", "為"), built.score("ㄨㄟˊ", "爲"));
+}
+
+TEST(PhraseDatabaseBuilder, SortsByReadingThenScoreAndMergesRepeats) {
+  std::vector<DatabaseLine> lines = {
+      {"ㄅㄚˇ", "把", -2},  {"ㄅㄚ-ㄅㄚ", "爸爸", -3},    {"ㄅㄚ", "巴", -4}, {"ㄅㄚ", "八", -2},
+      {"ㄅㄚ", "巴", -3.5}, {"_punctuation_,", "，", -1}, {"ㄅ", "x", -5},
+  };
+  SortAndMergeLines(lines);
+  std::vector<DatabaseLine> expected = {
+      {"_punctuation_,", "，", -1}, {"ㄅ", "x", -5},           {"ㄅㄚ", "八", -2},
+      {"ㄅㄚ", "巴", -3.5},         {"ㄅㄚ-ㄅㄚ", "爸爸", -3}, {"ㄅㄚˇ", "把", -2},
+  };
+  EXPECT_EQ(lines, expected);
+}
+
+TEST(PhraseDatabaseBuilder, SpecialReadingsCoverWhatTheKeyHandlerForms) {
+  std::vector<DatabaseLine> lines = BuildSpecialReadingLines();
+  auto macros = BuildMacroLines();
+  lines.insert(lines.end(), macros.begin(), macros.end());
+  SortAndMergeLines(lines);
+  std::map<std::string, std::vector<std::string>> values;
+  for (const auto& line : lines) {
+    values[line.reading].push_back(line.value);
+    EXPECT_EQ(line.score == kMacroScore, line.value.rfind("MACRO@", 0) == 0) << line.value;
+  }
+  auto first = [&](const std::string& reading) {
+    auto it = values.find(reading);
+    return it == values.end() || it->second.empty() ? std::string("(none)") : it->second[0];
+  };
+  EXPECT_EQ(first("_punctuation_<"), "，");
+  EXPECT_EQ(first("_punctuation_>"), "。");
+  EXPECT_EQ(first("_punctuation_?"), "？");
+  EXPECT_EQ(first("_punctuation_["), "「");
+  EXPECT_EQ(first("_half_punctuation_<"), ",");
+  EXPECT_EQ(first("_ctrl_punctuation_,"), "，");
+  EXPECT_EQ(first("_numpad_5"), "5");
+  for (const char* layout : {"Hsu", "ETen26", "HanyuPinyin"}) {
+    EXPECT_EQ(first(std::string("_punctuation_") + layout + "_,"), "，") << layout;
+    EXPECT_EQ(first(std::string("_half_punctuation_") + layout + "_."), ".") << layout;
+  }
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    const auto& list = values["_letter_" + std::string(1, letter)];
+    ASSERT_GE(list.size(), 2u);
+    EXPECT_EQ(list[0], std::string(1, static_cast<char>(letter - 'A' + 'a')));
+    EXPECT_EQ(list[1], std::string(1, letter));
+  }
+  EXPECT_GE(values["_punctuation_list"].size(), 100u);
+  EXPECT_EQ(first("_punctuation_list_,"), "，");
+  EXPECT_EQ(first("ㄐㄧㄣ-ㄊㄧㄢ").rfind("MACRO@DATE_TODAY", 0), 0u);
+  EXPECT_EQ(first("ㄒㄧㄢˋ-ㄗㄞˋ").rfind("MACRO@TIME_NOW", 0), 0u);
+  EXPECT_EQ(first("ㄌㄧˇ-ㄅㄞˋ"), "MACRO@DATE_TODAY2_WEEKDAY");
+}
+
+TEST(PhraseDatabaseBuilder, WrittenFileAnswersThroughTheParselessModel) {
+  TempDir dir;
+  Built built = BuildFixture(dir);
+  std::vector<DatabaseLine> lines = built.lines;
+  auto special = BuildSpecialReadingLines();
+  lines.insert(lines.end(), special.begin(), special.end());
+  SortAndMergeLines(lines);
+  std::string path = dir.path() + "/kestova-data.txt";
+  ASSERT_TRUE(WriteDatabase(path, lines));
+  EXPECT_FALSE(fs::exists(path + ".tmp"));
+
+  std::ifstream in(path, std::ios::binary);
+  std::string header;
+  std::getline(in, header);
+  EXPECT_EQ(header + "\n", kDatabaseHeader);
+
+  ParselessLM model;
+  ASSERT_TRUE(model.open(path));
+  auto phrases = model.getScoredPhrases("ㄨㄟˊ");
+  ASSERT_FALSE(phrases.empty());
+  EXPECT_EQ(phrases[0].value, "為");
+  for (size_t i = 1; i < phrases.size(); ++i) {
+    EXPECT_GE(phrases[i - 1].score, phrases[i].score);
+  }
+  auto phrase = model.getScoredPhrases("ㄒㄧㄥ-ㄑㄧˊ");
+  ASSERT_EQ(phrase.size(), 1u);
+  EXPECT_EQ(phrase[0].value, "星期");
+  EXPECT_DOUBLE_EQ(phrase[0].score, std::stod(FormatScore(built.score("ㄒㄧㄥ-ㄑㄧˊ", "星期"))));
+  EXPECT_EQ(model.getScoredPhrases("_punctuation_list").size(),
+            std::count_if(lines.begin(), lines.end(), [](const DatabaseLine& line) {
+              return line.reading == "_punctuation_list";
+            }));
+
+  EXPECT_FALSE(WriteDatabase(dir.path() + "/no/such/dir/data.txt", lines));
+}
+
+}  // namespace
+}  // namespace Kestova::DataBuilder
