@@ -1,0 +1,305 @@
+// The module core through the test host: initialisation, key translation,
+// composing and committing, the candidate window, the preedit and the
+// settings reload.
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+#include <utime.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/module/ModuleFixture.h"
+
+namespace Kestova {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr unsigned kShift = 1;
+constexpr unsigned kLock = 2;
+constexpr unsigned kControl = 4;
+constexpr unsigned kMod1 = 8;
+
+class ModuleCoreTest : public ModuleFixture {
+ protected:
+  void init() { ASSERT_EQ(host().initWin(), 1); }
+  // Types plain characters (their keysyms are their ASCII codes).
+  void type(std::string_view keys) {
+    for (char c : keys) {
+      unsigned keysym = c == ' ' ? XK_space : static_cast<unsigned char>(c);
+      host().feedKey(keysym);
+    }
+  }
+  std::string preeditText() { return host().preedit().text; }
+  // Sets a file's modification time explicitly, so a rewrite within the same
+  // second still counts as a change.
+  static void setModificationTime(const fs::path& path, time_t when) {
+    struct utimbuf times {
+      when, when
+    };
+    ASSERT_EQ(utime(path.c_str(), &times), 0);
+  }
+};
+
+TEST_F(ModuleCoreTest, InitCopiesTheTableAndBuildsTheWindowOnce) {
+  init();
+  ASSERT_GE(host().callLog().size(), 2u);
+  EXPECT_EQ(host().callLog()[0], 13);  // begin_module first
+  EXPECT_EQ(host().callLog()[1], 11);  // then the candidate callbacks
+  EXPECT_TRUE(host().callbacksRegistered());
+  EXPECT_EQ(host().calls(4), 1);   // window built
+  EXPECT_EQ(host().calls(19), 1);  // window adopted
+  EXPECT_EQ(host().calls(18), 2);  // text and hint label sizes
+  EXPECT_TRUE(host().errors().empty());
+  EXPECT_TRUE(fs::is_directory(home() / ".gcin/kestova"));
+
+  host().clearCallLog();
+  EXPECT_EQ(host().initWin(), 1);
+  EXPECT_EQ((std::vector<int>{13, 11}), host().callLog());
+  EXPECT_EQ(host().calls(4), 1);
+
+  // The module uses its own copy: the table given to init is gone by now.
+  type("hk4g4");
+  EXPECT_EQ(preeditText(), "測試");
+  host().feedKey(XK_Return);
+  EXPECT_EQ(host().committed(), "測試");
+}
+
+TEST_F(ModuleCoreTest, MissingDataFileIsReportedAndNothingIsBuilt) {
+  fs::remove(environment().dataFile());
+  EXPECT_EQ(host().initWin(), 0);
+  ASSERT_EQ(host().errors().size(), 1u);
+  EXPECT_EQ(host().errors()[0], "Kestova's tables are not in " + environment().dataRoot().string());
+  EXPECT_EQ(host().calls(4), 0);
+  // Without a core every export is a no-op.
+  EXPECT_EQ(host().feedKey('h'), 0);
+  EXPECT_EQ(host().calls(14), 0);
+  EXPECT_EQ(host().preedit().result, 0);
+  EXPECT_EQ(host().reset(), 0);
+  EXPECT_EQ(host().winVisible(), 0);
+}
+
+TEST_F(ModuleCoreTest, ErrorTextIsNeverUsedAsAFormat) {
+  // The host formats its error report printf-style; a "%" in the data root
+  // must come through as it is.
+  fs::path root = environment().directory() / "100%s%n";
+  fs::create_directories(root);
+  setenv(TestEnvironment::kDataRootVariable, root.c_str(), 1);
+  EXPECT_EQ(host().initWin(), 0);
+  ASSERT_EQ(host().errors().size(), 1u);
+  EXPECT_EQ(host().errors()[0], "Kestova's tables are not in " + root.string());
+}
+
+TEST_F(ModuleCoreTest, TypingComposesAndEnterCommits) {
+  init();
+  EXPECT_EQ(host().feedKey('h'), 1);
+  EXPECT_EQ(preeditText(), "ㄘ");
+  type("k4g4");
+  TestHost::Preedit preedit = host().preedit();
+  EXPECT_EQ(preedit.result, 1);
+  EXPECT_EQ(preedit.text, "測試");
+  EXPECT_EQ(preedit.cursor, 2);
+  EXPECT_EQ(preedit.fourth, 0);
+  EXPECT_EQ(preedit.attribute.kind, 1);
+  EXPECT_EQ(preedit.attribute.start, 0);
+  EXPECT_EQ(preedit.attribute.end, 2);
+  EXPECT_EQ(host().winVisible(), 1);
+
+  EXPECT_EQ(host().feedKey(XK_Return), 1);
+  EXPECT_EQ(host().commits(), std::vector<std::string>{"測試"});
+  preedit = host().preedit();
+  EXPECT_EQ(preedit.result, 0);
+  EXPECT_EQ(preedit.text, "");
+  EXPECT_EQ(preedit.cursor, 0);
+  EXPECT_EQ(preedit.fourth, 0);
+  EXPECT_EQ(host().winVisible(), 0);
+  EXPECT_EQ(host().feedKeyRelease(XK_Return), 0);
+  EXPECT_EQ(host().feedKeyRelease('h', kShift), 0);
+}
+
+TEST_F(ModuleCoreTest, HostRefusalAndAltAreNotTaken) {
+  init();
+  EXPECT_EQ(host().feedKey('h', kMod1), 0);
+  host().setAcceptsKeys(0);
+  EXPECT_EQ(host().feedKey('h'), 0);
+  EXPECT_EQ(preeditText(), "");
+}
+
+TEST_F(ModuleCoreTest, ControlTwoIsOnlyTakenWhileComposing) {
+  init();
+  EXPECT_EQ(host().feedKey('2', kControl), 0);
+  type("hk4");
+  EXPECT_EQ(host().feedKey('2', kControl), 1);
+  EXPECT_EQ(preeditText(), "測");
+}
+
+TEST_F(ModuleCoreTest, CapsLockPassesKeysAndCommitsTheComposition) {
+  init();
+  for (unsigned keysym : {unsigned('h'), unsigned(XK_space), unsigned(XK_Return)}) {
+    EXPECT_EQ(host().feedKey(keysym, kLock), 0) << keysym;
+  }
+  EXPECT_EQ(preeditText(), "");
+  type("hk4g4");
+  EXPECT_EQ(host().feedKey('a', kLock), 0);
+  EXPECT_EQ(host().committed(), "測試");
+  EXPECT_EQ(preeditText(), "");
+  EXPECT_EQ(host().winVisible(), 0);
+}
+
+TEST_F(ModuleCoreTest, CandidatePagesFollowTheSelectionKeys) {
+  init();
+  type("u ");
+  EXPECT_EQ(preeditText(), "一");
+  EXPECT_EQ(host().feedKey(XK_space), 1);
+  const TestHost::CandidateWindow& window = host().candidateWindow();
+  ASSERT_TRUE(window.shown);
+  ASSERT_EQ(window.rows.size(), 9u);
+  EXPECT_EQ(window.rows.at(0), "一");
+  EXPECT_FALSE(window.previousMarked);
+  EXPECT_TRUE(window.nextMarked);
+
+  host().feedKey(XK_Next);
+  ASSERT_EQ(window.rows.size(), 2u);
+  EXPECT_EQ(window.rows.at(1), "銥");
+  EXPECT_TRUE(window.previousMarked);
+  EXPECT_FALSE(window.nextMarked);
+
+  host().feedKey(XK_Next);  // wraps to the first page
+  EXPECT_EQ(window.rows.size(), 9u);
+  host().feedKey(XK_Prior);  // and back round to the last
+  EXPECT_EQ(window.rows.size(), 2u);
+
+  // A selection key past the end of a short page is taken and does nothing.
+  EXPECT_EQ(host().feedKey('5'), 1);
+  EXPECT_TRUE(window.shown);
+  EXPECT_EQ(host().feedKey('2'), 1);
+  EXPECT_FALSE(window.shown);
+  EXPECT_EQ(preeditText(), "銥");
+  host().feedKey(XK_Return);
+  EXPECT_EQ(host().committed(), "銥");
+}
+
+TEST_F(ModuleCoreTest, KeyboardFileSetsLayoutAndPageSize) {
+  // ETen26 with four selection keys: the fifth candidate opens page 1.
+  environment().writeKeyboardFile("et26 asdf");
+  init();
+  type("e ");
+  host().feedKey(XK_space);
+  const TestHost::CandidateWindow& window = host().candidateWindow();
+  ASSERT_EQ(window.rows.size(), 4u);
+  host().feedKey(XK_Right);
+  host().feedKey(XK_Right);
+  host().feedKey(XK_Right);
+  EXPECT_EQ(window.rows.at(0), "一");
+  host().feedKey(XK_Right);
+  ASSERT_EQ(window.rows.size(), 4u);
+  EXPECT_EQ(window.rows.at(0), "伊");
+  EXPECT_TRUE(window.previousMarked);
+  host().feedKey(XK_Return);  // picks the highlighted fifth candidate
+  EXPECT_EQ(preeditText(), "伊");
+  host().feedKey('f');  // ETen26 puts ㄈ on f
+  EXPECT_EQ(preeditText(), "伊ㄈ");
+}
+
+TEST_F(ModuleCoreTest, EscapeAndBackspaceCloseTheCandidateWindow) {
+  init();
+  type("u ");
+  host().feedKey(XK_space);
+  ASSERT_TRUE(host().candidateWindow().shown);
+  host().feedKey(XK_Escape);
+  EXPECT_FALSE(host().candidateWindow().shown);
+  EXPECT_EQ(preeditText(), "一");
+  host().feedKey(XK_space);
+  ASSERT_TRUE(host().candidateWindow().shown);
+  host().feedKey(XK_BackSpace);
+  EXPECT_FALSE(host().candidateWindow().shown);
+  EXPECT_EQ(preeditText(), "一");
+}
+
+TEST_F(ModuleCoreTest, ClickingARowPicksAndPagingCallbacksTurnPages) {
+  init();
+  type("u ");
+  host().feedKey(XK_space);
+  host().clickNextPage();
+  EXPECT_EQ(host().candidateWindow().rows.size(), 2u);
+  host().clickPreviousPage();
+  EXPECT_EQ(host().candidateWindow().rows.size(), 9u);
+  EXPECT_EQ(host().clickRow(1), 1);
+  EXPECT_EQ(preeditText(), "衣");
+  EXPECT_FALSE(host().candidateWindow().shown);
+  EXPECT_EQ(host().clickRow(-1), 1);
+}
+
+TEST_F(ModuleCoreTest, LongCandidateRowsAreShortenedButCommittedWhole) {
+  // gcin copies a row into a 128-byte buffer; a longer row would abort it.
+  std::string longValue;
+  for (int i = 0; i < 50; ++i) longValue += "長";
+  auto phrases = TestEnvironment::samplePhrases();
+  phrases.push_back("ㄔㄤˊ " + longValue + " -1.0");
+  phrases.push_back("ㄔㄤˊ 常 -2.0");
+  environment().writePhraseFile(phrases);
+  init();
+  type("t;6");
+  host().feedKey(XK_space);
+  const TestHost::CandidateWindow& window = host().candidateWindow();
+  ASSERT_EQ(window.rows.size(), 2u);
+  const std::string& row = window.rows.at(0);
+  EXPECT_LT(row.size(), 128u);
+  EXPECT_EQ(row.substr(row.size() - 3), "\u2026");
+  EXPECT_EQ(row.substr(0, row.size() - 3), longValue.substr(0, row.size() - 3));
+  host().feedKey('1');
+  host().feedKey(XK_Return);
+  EXPECT_EQ(host().committed(), longValue);
+}
+
+TEST_F(ModuleCoreTest, PreeditIsCutBelow512BytesAtACharacterBoundary) {
+  init();
+  // Two hundred one-character syllables: 600 bytes of composition.
+  for (int i = 0; i < 200; ++i) type("u ");
+  TestHost::Preedit preedit = host().preedit();
+  ASSERT_EQ(preedit.result, 1);
+  EXPECT_EQ(preedit.text.size(), 510u);  // 170 whole characters of 3 bytes
+  EXPECT_EQ(preedit.attribute.end, 170);
+  EXPECT_EQ(preedit.cursor, 170);  // the caret at the end, cut with the text
+  host().feedKey(XK_Home);
+  preedit = host().preedit();
+  EXPECT_EQ(preedit.cursor, 0);
+}
+
+TEST_F(ModuleCoreTest, SettingsAreReloadedOnlyOutsideAComposition) {
+  init();
+  type("u ");
+  // While composing, a new settings file is not read: Space still opens the
+  // candidate window.
+  environment().writeSettingsFile(R"({"choose_candidate_using_space": false})");
+  setModificationTime(environment().configDirectory() / "kestova.json", 1000000000);
+  host().feedKey(XK_space);
+  EXPECT_TRUE(host().candidateWindow().shown);
+  host().feedKey('1');
+  host().feedKey(XK_Return);
+  EXPECT_EQ(host().takeCommitted(), "一");
+
+  // The next key outside a composition picks the file up: Space now types a
+  // space, which at the end of the composition commits it.
+  type("u ");
+  host().feedKey(XK_space);
+  EXPECT_FALSE(host().candidateWindow().shown);
+  EXPECT_EQ(host().takeCommitted(), "一 ");
+}
+
+TEST_F(ModuleCoreTest, FlushCommitsAndResetDiscards) {
+  init();
+  type("hk4");
+  EXPECT_EQ(host().flushInput(), 0);
+  EXPECT_EQ(host().committed(), "測");
+  EXPECT_EQ(host().winVisible(), 0);
+  type("g4");
+  EXPECT_EQ(host().reset(), 1);
+  EXPECT_EQ(host().reset(), 0);
+  EXPECT_EQ(host().committed(), "測");
+  EXPECT_EQ(preeditText(), "");
+}
+
+}  // namespace
+}  // namespace Kestova
