@@ -75,7 +75,14 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
   bytes.clear();
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  try {
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::ios_base::failure&) {
+    // The stream buffer throws on a read error (a directory in place of the
+    // file, an I/O error); the caller only wants to know that it failed.
+    bytes.clear();
+    return false;
+  }
   return !in.bad();
 }
 
