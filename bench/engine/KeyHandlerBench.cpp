@@ -1,0 +1,221 @@
+// Cost of one key in the key handler over a realistic phrase database: a
+// generated file of about 110,000 phrases in the sorted format, written to a
+// temporary directory when the benchmark starts.
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/InputState.h"
+#include "engine/KeyHandler.h"
+#include "engine/KeyHandlerStrings.h"
+#include "models/KestovaLM.h"
+#include "phonetics/BpmfKeyboardLayout.h"
+#include "phonetics/BpmfSyllable.h"
+
+namespace {
+
+using Kestova::BpmfKeyboardLayout;
+using Kestova::BpmfSyllable;
+using Kestova::InputState;
+using Kestova::Key;
+using Kestova::KeyHandler;
+
+// A UTF-8 CJK ideograph from U+4E00 on.
+std::string ideograph(std::mt19937& rng) {
+  const unsigned cp = 0x4E00 + rng() % 0x5000;
+  std::string s;
+  s += static_cast<char>(0xE0 | (cp >> 12));
+  s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+  s += static_cast<char>(0x80 | (cp & 0x3F));
+  return s;
+}
+
+struct Database {
+  std::filesystem::path dir;
+  std::filesystem::path file;
+  std::vector<BpmfSyllable> syllables;
+  std::vector<std::vector<BpmfSyllable>> words;  // multi-syllable phrases
+  std::size_t phraseCount = 0;
+
+  Database() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "kestova-engine-bench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    dir = pattern;
+    file = dir / "kestova-data.txt";
+
+    std::mt19937 rng(20261210);
+    // About as many distinct syllables as Mandarin has with tones.
+    std::set<std::uint16_t> seen;
+    while (seen.size() < 1300) {
+      const unsigned consonant = rng() % 22;
+      const unsigned medial = rng() % 4;
+      const unsigned vowel = rng() % 14;
+      const unsigned tone = rng() % 5;
+      if (consonant == 0 && medial == 0 && vowel == 0) continue;
+      seen.insert(
+          static_cast<std::uint16_t>(consonant | (medial << 5) | (vowel << 7) | (tone << 11)));
+    }
+    for (auto v : seen) syllables.emplace_back(v);
+
+    std::vector<std::string> lines;
+    auto score = [&] { return -2.0 - static_cast<double>(rng() % 7000) / 1000.0; };
+    for (const auto& s : syllables) {
+      const std::string reading = s.toComposedText();
+      const int count = 3 + static_cast<int>(rng() % 25);
+      for (int i = 0; i < count; ++i) {
+        lines.push_back(reading + " " + ideograph(rng) + " " + std::to_string(score()));
+      }
+    }
+    while (lines.size() < 110000) {
+      const std::size_t length = 2 + rng() % 3;
+      std::vector<BpmfSyllable> word;
+      std::string reading;
+      std::string value;
+      for (std::size_t i = 0; i < length; ++i) {
+        word.push_back(syllables[rng() % syllables.size()]);
+        if (i > 0) reading += "-";
+        reading += word.back().toComposedText();
+        value += ideograph(rng);
+      }
+      lines.push_back(reading + " " + value + " " + std::to_string(score()));
+      words.push_back(std::move(word));
+    }
+    std::sort(lines.begin(), lines.end());
+    std::ofstream out(file, std::ios::binary);
+    out << "# format org.tarnwick.kestova.sorted\n";
+    for (const auto& line : lines) out << line << '\n';
+    phraseCount = lines.size();
+  }
+
+  ~Database() {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+  }
+
+  // A sentence of `count` syllables made of known words.
+  std::vector<BpmfSyllable> sentence(std::size_t count, unsigned seed) const {
+    std::mt19937 rng(seed);
+    std::vector<BpmfSyllable> out;
+    while (out.size() < count) {
+      const auto& word = words[rng() % words.size()];
+      for (const auto& s : word) {
+        if (out.size() < count) out.push_back(s);
+      }
+    }
+    return out;
+  }
+};
+
+const Database& database() {
+  static const Database* db = new Database();
+  return *db;
+}
+
+// The keys that type these syllables on the Standard layout; a first-tone
+// syllable ends with Space.
+std::vector<Key> keysFor(const std::vector<BpmfSyllable>& syllables) {
+  const auto* layout = BpmfKeyboardLayout::StandardLayout();
+  std::vector<Key> keys;
+  for (const auto& s : syllables) {
+    for (char c : layout->keysForSyllable(s)) keys.push_back(Key::fromCharacter(c));
+    if (!s.hasTone()) keys.push_back(Key::fromCharacter(Key::kSpace));
+  }
+  return keys;
+}
+
+// The key handler with a minimal receiver that keeps the current state.
+struct Typist {
+  std::shared_ptr<Kestova::KestovaLM> model = std::make_shared<Kestova::KestovaLM>();
+  std::unique_ptr<KeyHandler> handler;
+  std::unique_ptr<InputState> state = std::make_unique<Kestova::InputStates::Empty>();
+  Kestova::StateCallback onState = [this](std::unique_ptr<InputState> s) {
+    if (dynamic_cast<Kestova::InputStates::Committing*>(s.get()) ||
+        dynamic_cast<Kestova::InputStates::EmptyIgnoringPrevious*>(s.get())) {
+      state = std::make_unique<Kestova::InputStates::Empty>();
+    } else {
+      state = std::move(s);
+    }
+  };
+  Kestova::ErrorCallback onError = [] {};
+
+  Typist() {
+    model->openBuiltInTable(database().file.string());
+    if (!model->builtInTableLoaded()) std::abort();
+    handler = std::make_unique<KeyHandler>(model, nullptr,
+                                           std::make_unique<Kestova::KeyHandlerStrings>());
+  }
+
+  void press(Key key) { handler->handle(key, state.get(), onState, onError); }
+};
+
+// Typing a 20-syllable sentence from nothing and committing it.
+void BM_TypeSentence(benchmark::State& state) {
+  Typist typist;
+  const std::vector<Key> keys = keysFor(database().sentence(20, 1));
+  const Key enter = Key::fromCharacter(Key::kEnter);
+  for (auto _ : state) {
+    for (const auto& key : keys) typist.press(key);
+    typist.press(enter);
+  }
+  const auto* composing = typist.state.get();
+  benchmark::DoNotOptimize(composing);
+  state.counters["keys"] = static_cast<double>(keys.size() + 1);
+  state.counters["per_key"] = benchmark::Counter(
+      static_cast<double>(keys.size() + 1),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["phrases"] = static_cast<double>(database().phraseCount);
+}
+BENCHMARK(BM_TypeSentence)->Unit(benchmark::kMicrosecond);
+
+// One syllable typed and deleted again at the end of a composition of
+// `range(0)` syllables: the keys of a long composition.
+void BM_KeysAtEndOfLongComposition(benchmark::State& state) {
+  Typist typist;
+  const auto length = static_cast<std::size_t>(state.range(0));
+  for (const auto& key : keysFor(database().sentence(length, 2))) typist.press(key);
+  if (typist.handler->readingCount() != length) {
+    state.SkipWithError("the composition did not take every syllable");
+    return;
+  }
+  std::vector<Key> keys = keysFor(database().sentence(1, 3));
+  keys.push_back(Key::fromCharacter(Key::kBackspace));
+  for (auto _ : state) {
+    for (const auto& key : keys) typist.press(key);
+  }
+  state.counters["per_key"] = benchmark::Counter(
+      static_cast<double>(keys.size()),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_KeysAtEndOfLongComposition)->Arg(20)->Arg(200)->Unit(benchmark::kMicrosecond);
+
+// Opening the candidate window and cancelling it at the end of 200 syllables.
+void BM_CandidateWindowAt200(benchmark::State& state) {
+  Typist typist;
+  for (const auto& key : keysFor(database().sentence(200, 2))) typist.press(key);
+  for (auto _ : state) {
+    typist.press(Key::fromCharacter(Key::kSpace));
+    const auto* choosing =
+        dynamic_cast<const Kestova::InputStates::ChoosingCandidate*>(typist.state.get());
+    if (!choosing) {
+      state.SkipWithError("no candidate window");
+      return;
+    }
+    typist.handler->candidateCancelled(choosing->returnCursor, typist.onState);
+  }
+}
+BENCHMARK(BM_CandidateWindowAt200)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
