@@ -1,0 +1,132 @@
+// The status window and the host's candidate window as the module presents
+// them. The module's GTK window lives in the test process, so its labels can
+// be read back.
+#include <X11/keysym.h>
+#include <gtk/gtk.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/module/ModuleFixture.h"
+
+namespace Kestova {
+namespace {
+
+class StatusWindowTest : public ModuleFixture {
+ protected:
+  void SetUp() override {
+    ModuleFixture::SetUp();
+    ASSERT_EQ(host().initWin(), 1);
+  }
+  void type(std::string_view keys) {
+    for (char c : keys) host().feedKey(c == ' ' ? XK_space : static_cast<unsigned char>(c));
+  }
+  // The labels of the module's window: the text row and the hint row.
+  static std::vector<GtkWidget*> labels() {
+    std::vector<GtkWidget*> found;
+    GList* toplevels = gtk_window_list_toplevels();
+    for (GList* w = toplevels; w; w = w->next) {
+      GtkWidget* child = gtk_bin_get_child(GTK_BIN(w->data));
+      if (!child || !GTK_IS_BOX(child)) continue;
+      GList* children = gtk_container_get_children(GTK_CONTAINER(child));
+      for (GList* c = children; c; c = c->next) found.push_back(GTK_WIDGET(c->data));
+      g_list_free(children);
+    }
+    g_list_free(toplevels);
+    return found;
+  }
+  static std::string textMarkup() {
+    auto found = labels();
+    return found.empty() ? std::string() : gtk_label_get_label(GTK_LABEL(found[0]));
+  }
+};
+
+TEST_F(StatusWindowTest, CaretCharacterIsHighlightedInTheHostColours) {
+  ASSERT_EQ(labels().size(), 2u);
+  host().variables().cursorBackground = "red";
+  host().variables().cursorForeground = "#ffff00";
+  type("hk4g4");
+  // At the end the caret is a highlighted space.
+  EXPECT_EQ(textMarkup(), "測試<span background=\"red\" foreground=\"#ffff00\"> </span>");
+  host().feedKey(XK_Left);
+  EXPECT_EQ(textMarkup(), "測<span background=\"red\" foreground=\"#ffff00\">試</span>");
+  host().feedKey(XK_Home);
+  EXPECT_EQ(textMarkup(), "<span background=\"red\" foreground=\"#ffff00\">測</span>試");
+  EXPECT_EQ(host().winVisible(), 1);
+  EXPECT_GT(host().calls(0), 0);  // on_window_shown
+}
+
+TEST_F(StatusWindowTest, IdleRedrawHidesBothWindows) {
+  type("u ");
+  host().feedKey(XK_space);
+  ASSERT_TRUE(host().candidateWindow().shown);
+  ASSERT_EQ(host().winVisible(), 1);
+  host().feedKey('1');
+  host().feedKey(XK_Return);
+  EXPECT_EQ(host().winVisible(), 0);
+  EXPECT_FALSE(host().candidateWindow().shown);
+
+  // Showing on request needs a composition or the host's show-when-empty.
+  host().showWin();
+  EXPECT_EQ(host().winVisible(), 0);
+  host().variables().showWindowWhenEmpty = 1;
+  host().showWin();
+  EXPECT_EQ(host().winVisible(), 1);
+  host().hideWin();
+  EXPECT_EQ(host().winVisible(), 0);
+}
+
+TEST_F(StatusWindowTest, CandidatesSitUnderTheWindow) {
+  host().variables().windowX = 100;
+  host().variables().windowY = 200;
+  host().variables().windowHeight = 30;
+  type("u ");
+  host().feedKey(XK_space);
+  EXPECT_EQ(host().candidateWindow().x, 100);
+  EXPECT_EQ(host().candidateWindow().y, 230);
+}
+
+TEST_F(StatusWindowTest, SuppressedWindowIsNeverShownAndCandidatesTakeItsPlace) {
+  host().setWindowSuppressed(1);
+  host().variables().windowX = 100;
+  host().variables().windowY = 200;
+  host().variables().windowHeight = 30;
+  type("u ");
+  EXPECT_EQ(host().winVisible(), 0);
+  host().feedKey(XK_space);
+  EXPECT_TRUE(host().candidateWindow().shown);
+  EXPECT_EQ(host().candidateWindow().x, 100);
+  EXPECT_EQ(host().candidateWindow().y, 200);
+  host().variables().showWindowWhenEmpty = 1;
+  host().showWin();
+  EXPECT_EQ(host().winVisible(), 0);
+}
+
+TEST_F(StatusWindowTest, MovingKeepsTheWindowOnTheScreen) {
+  type("hk4");
+  host().moveWin(5000, -40);
+  const TestHost::Variables& v = host().variables();
+  EXPECT_GT(v.windowWidth, 0);
+  EXPECT_GT(v.windowHeight, 0);
+  EXPECT_EQ(v.windowX, v.screenWidth - v.windowWidth);
+  EXPECT_EQ(v.windowY, 0);
+  EXPECT_EQ(host().calls(2), 1);
+  host().moveWin(10, 5000);
+  EXPECT_EQ(v.windowX, 10);
+  EXPECT_EQ(v.windowY, v.screenHeight - v.windowHeight);
+
+  host().variables().windowWidth = -1;
+  host().getWinGeom();
+  EXPECT_EQ(host().calls(16), 1);
+  EXPECT_GT(v.windowWidth, 0);
+}
+
+TEST_F(StatusWindowTest, FontSizeChangeRestylesBothLabels) {
+  host().clearCallLog();
+  host().variables().fontSize = 30;
+  host().changeFontSize();
+  EXPECT_EQ((std::vector<int>{17, 18, 18}), host().callLog());
+}
+
+}  // namespace
+}  // namespace Kestova
