@@ -94,24 +94,6 @@ void writeSortedPhraseFile(const std::filesystem::path& path, std::vector<Phrase
   for (const auto& line : lines) out << line << '\n';
 }
 
-FileUserPhraseAdder::FileUserPhraseAdder(std::shared_ptr<KestovaLM> model,
-                                         std::filesystem::path userPhrases,
-                                         std::filesystem::path excludedPhrases)
-    : model_(std::move(model)),
-      userPhrases_(std::move(userPhrases)),
-      excludedPhrases_(std::move(excludedPhrases)) {}
-
-void FileUserPhraseAdder::addPhrase(std::string_view reading, std::string_view value) {
-  {
-    std::ofstream out(userPhrases_, std::ios::binary | std::ios::app);
-    out << value << ' ' << reading << '\n';
-  }
-  ++added;
-  model_->openUserFiles(userPhrases_.string(), excludedPhrases_.string());
-}
-
-void FileUserPhraseAdder::excludePhrase(std::string_view, std::string_view) {}
-
 void applyOptions(KeyHandler& handler, unsigned options) {
   handler.setChooseCandidateUsingSpace(!(options & kSpaceInserts));
   handler.setSelectPhraseAfterCursor(options & kSelectAfter);
@@ -125,18 +107,20 @@ void applyOptions(KeyHandler& handler, unsigned options) {
                                                           : KeyHandler::CtrlEnterMode::Disabled);
 }
 
-EngineSession::EngineSession(std::vector<PhraseLine> phrases)
-    : userPhrases_(dir_.path() / "data.txt"), state_(std::make_unique<Empty>()) {
-  const auto builtIn = dir_.path() / "kestova-data.txt";
-  const auto excluded = dir_.path() / "exclude-phrases.txt";
-  writeSortedPhraseFile(builtIn, std::move(phrases));
-  std::ofstream(userPhrases_) << "# user phrases\n";
-  std::ofstream(excluded) << "# excluded phrases\n";
-  model_ = std::make_shared<KestovaLM>();
-  model_->openBuiltInTable(builtIn.string());
-  model_->openUserFiles(userPhrases_.string(), excluded.string());
-  adder_ = std::make_shared<FileUserPhraseAdder>(model_, userPhrases_, excluded);
-  handler_ = std::make_unique<KeyHandler>(model_, adder_, std::make_unique<KeyHandlerStrings>());
+EngineSession::EngineSession(std::vector<PhraseLine> phrases) : state_(std::make_unique<Empty>()) {
+  std::filesystem::create_directories(dir_.path() / "data");
+  writeSortedPhraseFile(dir_.path() / LanguageModelLoader::kBuiltInDataFile, std::move(phrases));
+  LanguageModelLoader::Paths paths;
+  paths.dataRoot = dir_.path().string();
+  paths.userDataDirectory = (dir_.path() / "user").string();
+  loader_ = std::make_shared<LanguageModelLoader>(std::make_unique<LoaderStrings>(), paths);
+  handler_ = std::make_unique<KeyHandler>(loader_->languageModel(), loader_,
+                                          std::make_unique<KeyHandlerStrings>());
+}
+
+std::filesystem::path EngineSession::userPhrasesPath() const {
+  return std::filesystem::path(loader_->userFilesDirectory()) /
+         LanguageModelLoader::kUserPhrasesFileName;
 }
 
 StateCallback EngineSession::callback() {

@@ -19,7 +19,7 @@
 #include "engine/Key.h"
 #include "engine/KeyHandler.h"
 #include "models/KestovaLM.h"
-#include "models/UserPhraseAdder.h"
+#include "models/LanguageModelLoader.h"
 
 namespace Kestova::Testing {
 
@@ -51,22 +51,6 @@ std::vector<PhraseLine> fixturePhrases();
 // Writes lines in the sorted phrase format (sorted here).
 void writeSortedPhraseFile(const std::filesystem::path& path, std::vector<PhraseLine> lines);
 
-// Adds phrases the way the loader does: appends "value reading" to the user
-// phrase file and reloads the user files of the model.
-class FileUserPhraseAdder : public UserPhraseAdder {
- public:
-  FileUserPhraseAdder(std::shared_ptr<KestovaLM> model, std::filesystem::path userPhrases,
-                      std::filesystem::path excludedPhrases);
-  void addPhrase(std::string_view reading, std::string_view value) override;
-  void excludePhrase(std::string_view reading, std::string_view value) override;
-  int added = 0;
-
- private:
-  std::shared_ptr<KestovaLM> model_;
-  std::filesystem::path userPhrases_;
-  std::filesystem::path excludedPhrases_;
-};
-
 // Options as a bit set, for test tables.
 enum Option : unsigned {
   kNoOptions = 0,
@@ -83,15 +67,17 @@ enum Option : unsigned {
 };
 void applyOptions(KeyHandler& handler, unsigned options);
 
-// The key handler over the fixture database, with a receiver.
+// The key handler over the fixture database, with a receiver. The database
+// sits where the language-model loader looks for it, and the loader keeps the
+// user files in the same temporary directory.
 class EngineSession {
  public:
   explicit EngineSession(std::vector<PhraseLine> phrases = fixturePhrases());
 
   KeyHandler& handler() { return *handler_; }
-  KestovaLM& model() { return *model_; }
-  const std::filesystem::path& userPhrasesPath() const { return userPhrases_; }
-  FileUserPhraseAdder& adder() { return *adder_; }
+  KestovaLM& model() { return *loader_->languageModel(); }
+  LanguageModelLoader& loader() { return *loader_; }
+  std::filesystem::path userPhrasesPath() const;
 
   // Feeds one key as the module does. Returns whether it was used.
   bool press(Key key);
@@ -125,9 +111,7 @@ class EngineSession {
   bool candidateKey(Key key);
 
   TempDir dir_;
-  std::filesystem::path userPhrases_;
-  std::shared_ptr<KestovaLM> model_;
-  std::shared_ptr<FileUserPhraseAdder> adder_;
+  std::shared_ptr<LanguageModelLoader> loader_;
   std::unique_ptr<KeyHandler> handler_;
   std::unique_ptr<InputState> state_;
 };
