@@ -50,6 +50,7 @@ std::vector<PhraseLine> fixturePhrases() {
       {"ㄊㄞˊ-ㄨㄢ", "台灣", -3.6},
       // A syllable with a candidate too unlikely to be learnt.
       {"ㄎㄜˇ", "可", -2.0},
+      {"ㄎㄜˇ", "殼", -8.0},
       {"ㄎㄜˇ", "渴", -9.0},
       // The syllable reached by mending an invalid one.
       {"ㄅㄧㄠˇ", "表", -2.5},
