@@ -104,11 +104,23 @@ KeyboardSettings readKeyboardFile(const std::string& path) {
   if (!file) return settings;
   char line[256] = {};
   if (!std::fgets(line, sizeof line, file.get())) return settings;
-  char name[32] = {};
-  char keys[32] = {};
-  int words = std::sscanf(line, "%31s %31s", name, keys);
-  if (words >= 1) settings.keyboardName = name;
-  if (words >= 2) settings.selectionKeys = keys;
+  // Two white-space separated words, each cut to 31 bytes. (A plain
+  // "%31s %31s" scan would read the rest of an over-long name as the keys.)
+  std::string_view rest(line);
+  std::string words[2];
+  int found = 0;
+  constexpr std::string_view kSpace = " \t\r\n\v\f";
+  while (found < 2) {
+    size_t start = rest.find_first_not_of(kSpace);
+    if (start == std::string_view::npos) break;
+    size_t end = rest.find_first_of(kSpace, start);
+    std::string_view word = rest.substr(start, end == std::string_view::npos ? end : end - start);
+    words[found++] = std::string(word.substr(0, 31));
+    if (end == std::string_view::npos) break;
+    rest = rest.substr(end);
+  }
+  if (found >= 1) settings.keyboardName = words[0];
+  if (found >= 2) settings.selectionKeys = words[1];
   return settings;
 }
 

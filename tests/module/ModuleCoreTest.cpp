@@ -202,6 +202,35 @@ TEST_F(ModuleCoreTest, KeyboardFileSetsLayoutAndPageSize) {
   EXPECT_EQ(preeditText(), "伊ㄈ");
 }
 
+TEST_F(ModuleCoreTest, KeyboardFileLinesAreReadWordByWord) {
+  struct Case {
+    std::string firstLine;
+    std::string keysForYi;  // ㄧ and the first tone on the selected layout
+    size_t rows;
+  };
+  const Case cases[] = {
+      {"hsu", "e ", 9},                                       // Hsu has ㄧ on e
+      {"zo 1234567", "u ", 7},                                // Standard
+      {"\t et26   asdfg  ignored", "e ", 5},                  // ETen26, any white space
+      {std::string(35, 'x'), "u ", 9},                        // the name alone, cut to 31 bytes
+      {"", "u ", 9},                                          // nothing: the defaults
+      {"pinyin-no-tone " + std::string(40, 'q'), "yi ", 11},  // 31 keys: one page
+  };
+  init();
+  time_t stamp = 1500000000;
+  for (const Case& c : cases) {
+    environment().writeKeyboardFile(c.firstLine);
+    setModificationTime(environment().configDirectory() / "phonetic-keyboard2", stamp++);
+    type(c.keysForYi);
+    EXPECT_EQ(preeditText(), "一") << c.firstLine;
+    host().feedKey(XK_space);
+    EXPECT_EQ(host().candidateWindow().rows.size(), c.rows) << c.firstLine;
+    host().feedKey(XK_Escape);
+    host().feedKey(XK_Return);
+    host().takeCommitted();
+  }
+}
+
 TEST_F(ModuleCoreTest, EscapeAndBackspaceCloseTheCandidateWindow) {
   init();
   type("u ");
