@@ -198,8 +198,10 @@ bool KeyHandler::handle(Key key, const InputState* state, const StateCallback& o
     return true;
   }
 
-  // Modified keys never reach the reading buffer.
-  const char ch = (key.shift || key.ctrl || key.numpad) ? 0 : key.character;
+  // Modified keys never reach the reading buffer, and neither do bytes
+  // outside ASCII, which no layout maps.
+  const bool plain = !key.shift && !key.ctrl && !key.numpad;
+  const char ch = plain && static_cast<unsigned char>(key.character) < 0x80 ? key.character : 0;
 
   // With keep_invalid_syllable a complete syllable (or a lone tone) can sit
   // in the reading buffer. A key that the syllable takes once its tone is

@@ -61,8 +61,11 @@ Key randomKey(std::mt19937& rng) {
     key.character = kComposing[static_cast<std::size_t>(pick(rng)) % kComposing.size()];
   } else if (kind < 65) {
     key.character = static_cast<char>(0x20 + pick(rng) % 0x5F);
-  } else if (kind < 85) {
+  } else if (kind < 80) {
     key.character = kControl[static_cast<std::size_t>(pick(rng)) % kControl.size()];
+  } else if (kind < 85) {
+    // Anything a careless caller might pass, high bytes included.
+    key.character = static_cast<char>(std::uniform_int_distribution<int>(1, 255)(rng));
   } else {
     key.namedKey = static_cast<NamedKey>(1 + pick(rng) % 7);
   }
