@@ -1,0 +1,591 @@
+// Kestova against the Bopomofo engine most Linux users type with today,
+// side by side in one run: the dev sentences typed key by key on the
+// Standard layout into both engines, start-up of the core and of the gcin
+// module, memory after start-up and after the dev set, and the per-key cost
+// of long compositions. See bench/README.md for what each figure means.
+//
+// Start-up and memory samples each run in a fresh child process (this same
+// program with --child), so that no sample sees what another one loaded.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "bench/comparison/DevSet.h"
+#include "bench/comparison/Engines.h"
+#include "bench/comparison/Measure.h"
+#include "bench/comparison/ModuleProbe.h"
+
+extern char** environ;
+
+namespace Kestova::Bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Options {
+  std::string devSet = KESTOVA_BENCH_DEV_SET;
+  std::string builtInData = KESTOVA_BENCH_BUILTIN_DATA;
+  std::string modulePath = KESTOVA_BENCH_MODULE;
+  int passes = 3;
+  int startupSamples = 15;
+  int moduleSamples = 7;
+  int longRepetitions = 5;
+  std::set<std::string> sections;  // empty: all
+  // Child processes.
+  std::string child;
+  std::string workspace;
+  bool hostWindowFirst = false;
+  bool typeDevSet = false;
+
+  bool wants(const std::string& section) const {
+    return sections.empty() || sections.count(section) > 0;
+  }
+};
+
+void usage() {
+  std::fprintf(stderr,
+               "usage: kestova_comparison_bench [--only keys,long,startup,memory,module]\n"
+               "         [--passes N] [--startup-samples N] [--module-samples N]\n"
+               "         [--long-repetitions N] [--dev FILE] [--data FILE] [--module FILE]\n");
+}
+
+bool parseOptions(int argc, char** argv, Options* options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+    const char* v = nullptr;
+    if (arg == "--host-window") {
+      options->hostWindowFirst = true;
+      continue;
+    }
+    if (arg == "--type") {
+      options->typeDevSet = true;
+      continue;
+    }
+    if (!(v = value())) return false;
+    if (arg == "--dev") {
+      options->devSet = v;
+    } else if (arg == "--data") {
+      options->builtInData = v;
+    } else if (arg == "--module") {
+      options->modulePath = v;
+    } else if (arg == "--passes") {
+      options->passes = std::max(1, std::atoi(v));
+    } else if (arg == "--startup-samples") {
+      options->startupSamples = std::max(1, std::atoi(v));
+    } else if (arg == "--module-samples") {
+      options->moduleSamples = std::max(1, std::atoi(v));
+    } else if (arg == "--long-repetitions") {
+      options->longRepetitions = std::max(1, std::atoi(v));
+    } else if (arg == "--only") {
+      std::stringstream list{std::string(v)};
+      std::string section;
+      while (std::getline(list, section, ',')) options->sections.insert(section);
+    } else if (arg == "--child") {
+      options->child = v;
+    } else if (arg == "--workspace") {
+      options->workspace = v;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Child processes.
+
+using Figures = std::map<std::string, double>;
+
+std::string selfPath() {
+  std::error_code error;
+  fs::path path = fs::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : path.string();
+}
+
+// Runs this program with `args` and reads the "name value" lines it prints.
+Figures runChild(const Options& options, std::vector<std::string> args) {
+  args.insert(args.begin(), {selfPath(), "--dev", options.devSet, "--data", options.builtInData,
+                             "--module", options.modulePath});
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  int pipeEnds[2];
+  Figures figures;
+  if (pipe(pipeEnds) != 0) return figures;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipeEnds[1]);
+  std::string output;
+  char buffer[4096];
+  ssize_t n = 0;
+  while (spawned == 0 && (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0) {
+    output.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(pipeEnds[0]);
+  int status = 0;
+  if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "child %s failed\n", args.size() > 8 ? args[8].c_str() : "?");
+    return {};
+  }
+  std::istringstream lines(output);
+  std::string name;
+  double value = 0;
+  while (lines >> name >> value) figures[name] = value;
+  return figures;
+}
+
+std::vector<double> collect(const std::vector<Figures>& runs, const std::string& name) {
+  std::vector<double> values;
+  for (const Figures& figures : runs) {
+    auto found = figures.find(name);
+    if (found != figures.end()) values.push_back(found->second);
+  }
+  return values;
+}
+
+void printMemory(const char* prefix, const MemoryUse& use) {
+  std::printf("%s_rss_kb %ld\n%s_private_kb %ld\n%s_private_dirty_kb %ld\n%s_anonymous_kb %ld\n",
+              prefix, use.rss, prefix, use.privateTotal(), prefix, use.privateDirty, prefix,
+              use.anonymous);
+}
+
+template <typename Session>
+void typeSentence(Session& session, const DevSentence& sentence) {
+  session.clear();
+  for (char key : sentence.keys) session.press(key);
+}
+
+template <typename Session>
+int engineChild(const Options& options, const std::vector<DevSentence>& devSet, bool memory) {
+  Workspace workspace(options.workspace, options.builtInData);
+  const MemoryUse before = currentMemoryUse();
+  const Clock::time_point start = Clock::now();
+  Session session(workspace);
+  const Clock::time_point ready = Clock::now();
+  const MemoryUse started = currentMemoryUse();
+  std::printf("startup_us %.1f\n", microsecondsBetween(start, ready));
+  if constexpr (std::is_same_v<Session, KestovaSession>) {
+    std::printf("loader_us %.1f\nhandler_us %.1f\n", session.loaderMicroseconds(),
+                session.handlerMicroseconds());
+  }
+  // The first sentence after start-up pays for the first touches of the data.
+  const Clock::time_point firstStart = Clock::now();
+  if (!devSet.empty()) typeSentence(session, devSet.front());
+  std::printf("first_sentence_us %.1f\n", microsecondsBetween(firstStart, Clock::now()));
+  if (!memory) return 0;
+  for (const DevSentence& sentence : devSet) typeSentence(session, sentence);
+  session.clear();
+  const MemoryUse typed = currentMemoryUse();
+  // How much of it is the engine's data files, mapped read-only.
+  const MemoryUse data = mappedFileUse(
+      std::is_same_v<Session, KestovaSession> ? "kestova-data.txt" : "/usr/share/libchewing/");
+  printMemory("before", before);
+  printMemory("started", started);
+  printMemory("typed", typed);
+  printMemory("typed_data", data);
+  return 0;
+}
+
+int runChildMode(const Options& options, const std::vector<DevSentence>& devSet) {
+  if (options.child == "kestova-startup") {
+    return engineChild<KestovaSession>(options, devSet, false);
+  }
+  if (options.child == "chewing-startup") {
+    return engineChild<ChewingSession>(options, devSet, false);
+  }
+  if (options.child == "kestova-memory") return engineChild<KestovaSession>(options, devSet, true);
+  if (options.child == "chewing-memory") return engineChild<ChewingSession>(options, devSet, true);
+  if (options.child == "module") {
+    ModuleProbeOptions probe;
+    probe.modulePath = options.modulePath;
+    probe.builtInData = options.builtInData;
+    probe.workspace = options.workspace;
+    probe.hostWindowFirst = options.hostWindowFirst;
+    probe.typeDevSet = options.typeDevSet;
+    return runModuleProbe(probe, devSet);
+  }
+  std::fprintf(stderr, "unknown child %s\n", options.child.c_str());
+  return 2;
+}
+
+// ---------------------------------------------------------------------------
+// Per-key cost over the dev set.
+
+struct KeySamples {
+  std::vector<double> wall;
+  std::vector<double> cpu;
+  std::vector<double> syllableWall;  // keys that complete a syllable
+  std::vector<double> otherWall;     // keys that only add a symbol
+  std::size_t goldCharacters = 0;
+  std::size_t rightCharacters = 0;
+  std::size_t rightSentences = 0;
+};
+
+std::vector<std::string> characters(const std::string& text) {
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t next = i + 1;
+    while (next < text.size() && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80) ++next;
+    out.push_back(text.substr(i, next - i));
+    i = next;
+  }
+  return out;
+}
+
+template <typename Session>
+void timeSentence(Session& session, const DevSentence& sentence, KeySamples& samples, bool score) {
+  session.clear();
+  std::size_t nextEnd = 0;
+  for (std::size_t i = 0; i < sentence.keys.size(); ++i) {
+    // The CPU clock is read outside the wall clock: it costs a system call.
+    const double cpuStart = threadCpuMicroseconds();
+    const Clock::time_point start = Clock::now();
+    session.press(sentence.keys[i]);
+    const Clock::time_point end = Clock::now();
+    const double cpuEnd = threadCpuMicroseconds();
+    const double wall = microsecondsBetween(start, end);
+    samples.wall.push_back(wall);
+    samples.cpu.push_back(cpuEnd - cpuStart);
+    if (nextEnd < sentence.syllableEnds.size() && sentence.syllableEnds[nextEnd] == i) {
+      samples.syllableWall.push_back(wall);
+      ++nextEnd;
+    } else {
+      samples.otherWall.push_back(wall);
+    }
+  }
+  if (!score) return;
+  const std::vector<std::string> gold = characters(sentence.gold);
+  const std::vector<std::string> got = characters(session.composed());
+  std::size_t right = 0;
+  for (std::size_t i = 0; i < gold.size() && i < got.size(); ++i) right += gold[i] == got[i];
+  samples.goldCharacters += gold.size();
+  samples.rightCharacters += right;
+  samples.rightSentences += got == gold;
+}
+
+double timingOverhead() {
+  std::vector<double> samples;
+  for (int i = 0; i < 20000; ++i) {
+    const Clock::time_point start = Clock::now();
+    samples.push_back(microsecondsBetween(start, Clock::now()));
+  }
+  return summarize(samples).median;
+}
+
+void printSummaryRow(const char* name, const Summary& s) {
+  std::printf("  %-22s %9zu %10.2f %10.2f %10.2f %10.2f %10.2f\n", name, s.count, s.median, s.p90,
+              s.p99, s.max, s.mean);
+}
+
+void printSummaryHeader(const char* unit) {
+  std::printf("  %-22s %9s %10s %10s %10s %10s %10s   (%s)\n", "", "keys", "median", "p90", "p99",
+              "max", "mean", unit);
+}
+
+void runKeys(const Options& options, const std::vector<DevSentence>& devSet) {
+  std::printf(
+      "\n== Per key over the dev set (%zu sentences, %d passes, keys interleaved "
+      "sentence by sentence) ==\n",
+      devSet.size(), options.passes);
+  Workspace workspace{fs::path(options.builtInData)};
+  KestovaSession kestova(workspace);
+  ChewingSession chewing(workspace);
+  if (!chewing.ok()) {
+    std::printf("  the other engine could not start; skipped\n");
+    return;
+  }
+  // Warm-up: both engines touch their data once.
+  KeySamples ignored;
+  for (std::size_t i = 0; i < devSet.size() && i < 100; ++i) {
+    timeSentence(kestova, devSet[i], ignored, false);
+    timeSentence(chewing, devSet[i], ignored, false);
+  }
+  KeySamples k;
+  KeySamples c;
+  for (int pass = 0; pass < options.passes; ++pass) {
+    for (std::size_t i = 0; i < devSet.size(); ++i) {
+      const bool score = pass == 0;
+      // Alternate which engine goes first so neither always follows the other.
+      if ((i + static_cast<std::size_t>(pass)) % 2 == 0) {
+        timeSentence(kestova, devSet[i], k, score);
+        timeSentence(chewing, devSet[i], c, score);
+      } else {
+        timeSentence(chewing, devSet[i], c, score);
+        timeSentence(kestova, devSet[i], k, score);
+      }
+    }
+  }
+  const Summary kw = summarize(k.wall);
+  const Summary cw = summarize(c.wall);
+  printSummaryHeader("wall clock, microseconds per key");
+  printSummaryRow("Kestova", kw);
+  printSummaryRow("libchewing", cw);
+  printSummaryRow("Kestova syllable keys", summarize(k.syllableWall));
+  printSummaryRow("libchewing syll. keys", summarize(c.syllableWall));
+  printSummaryRow("Kestova symbol keys", summarize(k.otherWall));
+  printSummaryRow("libchewing symbol keys", summarize(c.otherWall));
+  printSummaryHeader("thread CPU time, microseconds per key");
+  printSummaryRow("Kestova", summarize(k.cpu));
+  printSummaryRow("libchewing", summarize(c.cpu));
+  std::printf("  libchewing / Kestova: median %.1fx, p99 %.1fx (wall clock)\n",
+              cw.median / kw.median, cw.p99 / kw.p99);
+  std::printf("  clock read overhead (median): %.3f us\n", timingOverhead());
+  std::printf(
+      "  composed text equal to the gold text (pass 1): Kestova %zu/%zu characters, "
+      "%zu/%zu sentences; libchewing %zu/%zu characters, %zu/%zu sentences\n",
+      k.rightCharacters, k.goldCharacters, k.rightSentences, devSet.size(), c.rightCharacters,
+      c.goldCharacters, c.rightSentences, devSet.size());
+}
+
+// ---------------------------------------------------------------------------
+// Long compositions.
+
+void runLong(const Options& options, const std::vector<DevSentence>& devSet) {
+  constexpr std::size_t kReadings = 1000;
+  std::printf("\n== Long composition: %zu readings typed without committing, %d runs ==\n",
+              kReadings, options.longRepetitions);
+  if (devSet.empty()) return;
+  Workspace workspace{fs::path(options.builtInData)};
+  KestovaSession kestova(workspace);
+  struct Bucket {
+    const char* name;
+    std::size_t first;
+    std::size_t last;  // readings, 1-based, inclusive
+    std::vector<double> all;
+    std::vector<double> syllable;
+  };
+  std::vector<Bucket> buckets = {{"readings 1-10", 1, 10, {}, {}},
+                                 {"readings 91-100", 91, 100, {}, {}},
+                                 {"readings 991-1000", 991, 1000, {}, {}}};
+  bool complete = true;
+  for (int run = 0; run < options.longRepetitions; ++run) {
+    // The syllables of consecutive dev sentences, from a different sentence each run.
+    std::string keys;
+    std::vector<std::size_t> readingOfKey;
+    std::vector<bool> endsSyllable;
+    std::size_t readings = 0;
+    for (std::size_t s = static_cast<std::size_t>(run) * 300; readings < kReadings; ++s) {
+      const DevSentence& sentence = devSet[s % devSet.size()];
+      std::size_t start = 0;
+      for (std::size_t end : sentence.syllableEnds) {
+        if (readings == kReadings) break;
+        ++readings;
+        for (std::size_t i = start; i <= end; ++i) {
+          keys += sentence.keys[i];
+          readingOfKey.push_back(readings);
+          endsSyllable.push_back(i == end);
+        }
+        start = end + 1;
+      }
+    }
+    kestova.clear();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      const Clock::time_point start = Clock::now();
+      kestova.press(keys[i]);
+      const double wall = microsecondsBetween(start, Clock::now());
+      for (Bucket& bucket : buckets) {
+        if (readingOfKey[i] < bucket.first || readingOfKey[i] > bucket.last) continue;
+        bucket.all.push_back(wall);
+        if (endsSyllable[i]) bucket.syllable.push_back(wall);
+      }
+    }
+    complete = complete && kestova.readingCount() == kReadings;
+  }
+  printSummaryHeader("wall clock, microseconds per key");
+  for (const Bucket& bucket : buckets) {
+    printSummaryRow(bucket.name, summarize(bucket.all));
+    printSummaryRow("  syllable keys", summarize(bucket.syllable));
+  }
+  if (!complete) std::printf("  warning: a run did not end with %zu readings\n", kReadings);
+}
+
+// ---------------------------------------------------------------------------
+// Start-up and memory.
+
+void printStartupRow(const char* name, const std::vector<double>& values) {
+  const Summary s = summarize(values);
+  std::printf("  %-34s %8zu %10.1f %10.1f %10.1f\n", name, s.count, s.median,
+              values.empty() ? 0.0 : *std::min_element(values.begin(), values.end()), s.max);
+}
+
+void runStartup(const Options& options) {
+  std::printf("\n== Start-up, fresh process per sample (%d samples) ==\n", options.startupSamples);
+  Workspace workspace{fs::path(options.builtInData)};
+  const std::string dir = workspace.directory().string();
+  // First runs create the user files of both engines; they are not counted.
+  runChild(options, {"--child", "kestova-startup", "--workspace", dir});
+  runChild(options, {"--child", "chewing-startup", "--workspace", dir});
+  std::vector<Figures> kestova;
+  std::vector<Figures> chewing;
+  for (int i = 0; i < options.startupSamples; ++i) {
+    kestova.push_back(runChild(options, {"--child", "kestova-startup", "--workspace", dir}));
+    chewing.push_back(runChild(options, {"--child", "chewing-startup", "--workspace", dir}));
+  }
+  std::printf("  %-34s %8s %10s %10s %10s   (microseconds)\n", "", "samples", "median", "min",
+              "max");
+  printStartupRow("Kestova core ready", collect(kestova, "startup_us"));
+  printStartupRow("  loader", collect(kestova, "loader_us"));
+  printStartupRow("  key handler", collect(kestova, "handler_us"));
+  printStartupRow("libchewing context created", collect(chewing, "startup_us"));
+  printStartupRow("Kestova first sentence", collect(kestova, "first_sentence_us"));
+  printStartupRow("libchewing first sentence", collect(chewing, "first_sentence_us"));
+}
+
+void printMemoryTable(const char* name, const Figures& f) {
+  auto get = [&](const std::string& key) {
+    auto found = f.find(key);
+    return found == f.end() ? 0.0 : found->second;
+  };
+  std::printf("  %s\n", name);
+  for (const char* stage : {"started", "typed"}) {
+    const std::string s = stage;
+    std::printf(
+        "    %-26s RSS %8.0f kB (%+7.0f)   private %8.0f kB (%+7.0f)   private dirty "
+        "%+7.0f kB\n",
+        s == "started" ? "after start-up" : "after the dev set", get(s + "_rss_kb"),
+        get(s + "_rss_kb") - get("before_rss_kb"), get(s + "_private_kb"),
+        get(s + "_private_kb") - get("before_private_kb"),
+        get(s + "_private_dirty_kb") - get("before_private_dirty_kb"));
+  }
+  std::printf(
+      "    growth while typing the dev set: RSS %+.0f kB, private %+.0f kB, private "
+      "dirty %+.0f kB\n",
+      get("typed_rss_kb") - get("started_rss_kb"),
+      get("typed_private_kb") - get("started_private_kb"),
+      get("typed_private_dirty_kb") - get("started_private_dirty_kb"));
+  std::printf(
+      "    of which the mapped data files after the dev set: RSS %.0f kB, private %.0f kB "
+      "(clean file pages)\n",
+      get("typed_data_rss_kb"), get("typed_data_private_kb"));
+}
+
+void runMemory(const Options& options) {
+  std::printf(
+      "\n== Memory (/proc/self/smaps_rollup), fresh process per engine; "
+      "(+n) = growth since just before start-up ==\n");
+  Workspace workspace{fs::path(options.builtInData)};
+  const std::string dir = workspace.directory().string();
+  runChild(options, {"--child", "kestova-startup", "--workspace", dir});
+  runChild(options, {"--child", "chewing-startup", "--workspace", dir});
+  printMemoryTable("Kestova core (loader and key handler)",
+                   runChild(options, {"--child", "kestova-memory", "--workspace", dir}));
+  printMemoryTable("libchewing context",
+                   runChild(options, {"--child", "chewing-memory", "--workspace", dir}));
+}
+
+void runModule(const Options& options) {
+  std::printf("\n== gcin module through the test host (fresh process per sample, %d samples) ==\n",
+              options.moduleSamples);
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) {
+    std::printf("  skipped: no X display (run under tests/support/with-xvfb)\n");
+    return;
+  }
+  Workspace workspace{fs::path(options.builtInData)};
+  const std::string dir = workspace.directory().string();
+  runChild(options, {"--child", "module", "--workspace", dir});
+  std::vector<Figures> first;
+  std::vector<Figures> afterHost;
+  for (int i = 0; i < options.moduleSamples; ++i) {
+    first.push_back(runChild(options, {"--child", "module", "--workspace", dir}));
+    afterHost.push_back(
+        runChild(options, {"--child", "module", "--workspace", dir, "--host-window"}));
+  }
+  std::printf("  %-50s %8s %10s %10s %10s   (microseconds)\n", "", "samples", "median", "min",
+              "max");
+  printStartupRow("module_init_win to core ready (no status window)",
+                  collect(afterHost, "init_core_us"));
+  printStartupRow("module_init_win, status window built", collect(afterHost, "init_total_us"));
+  printStartupRow("  same, status window is the first GTK window", collect(first, "init_total_us"));
+  printStartupRow("  core ready, status window first GTK window", collect(first, "init_core_us"));
+
+  const Figures typed =
+      runChild(options, {"--child", "module", "--workspace", dir, "--host-window", "--type"});
+  auto get = [&](const std::string& key) {
+    auto found = typed.find(key);
+    return found == typed.end() ? 0.0 : found->second;
+  };
+  std::printf(
+      "  module_feedkey + module_get_preedit over the dev set: %.0f keys, median %.2f us, "
+      "p99 %.2f us\n",
+      get("key_count"), get("key_median_us"), get("key_p99_us"));
+  std::printf(
+      "  memory: module_init_win added RSS %+.0f kB, private %+.0f kB; the dev set added "
+      "RSS %+.0f kB, private %+.0f kB\n",
+      get("started_rss_kb") - get("before_rss_kb"),
+      get("started_private_kb") - get("before_private_kb"),
+      get("typed_rss_kb") - get("started_rss_kb"),
+      get("typed_private_kb") - get("started_private_kb"));
+}
+
+// The key conversion must agree with the examples of the dev set's notes.
+bool keysLookRight() {
+  return standardKeys("ㄋㄧˇ").value_or("") + standardKeys("ㄏㄠˇ").value_or("") == "su3cl3" &&
+         standardKeys("ㄉㄨㄥ").value_or("") + standardKeys("ㄒㄧ").value_or("") == "2j/ vu " &&
+         !standardKeys("x").has_value();
+}
+
+}  // namespace
+}  // namespace Kestova::Bench
+
+int main(int argc, char** argv) {
+  using namespace Kestova::Bench;
+  Options options;
+  if (!parseOptions(argc, argv, &options)) {
+    usage();
+    return 2;
+  }
+  if (!keysLookRight()) {
+    std::fprintf(stderr, "the Standard-layout key conversion is wrong\n");
+    return 1;
+  }
+  std::size_t skipped = 0;
+  const std::vector<DevSentence> devSet = loadDevSet(options.devSet, &skipped);
+  if (devSet.empty()) {
+    std::fprintf(stderr, "no sentences in %s\n", options.devSet.c_str());
+    return 1;
+  }
+  if (!options.child.empty()) return runChildMode(options, devSet);
+
+  std::size_t keyCount = 0;
+  std::size_t syllables = 0;
+  for (const DevSentence& sentence : devSet) {
+    keyCount += sentence.keys.size();
+    syllables += sentence.syllables.size();
+  }
+  std::printf("dev set %s: %zu sentences (%zu skipped), %zu syllables, %zu keys\n",
+              options.devSet.c_str(), devSet.size(), skipped, syllables, keyCount);
+  std::printf("built-in database %s\n", options.builtInData.c_str());
+  std::fflush(stdout);
+  if (options.wants("keys")) runKeys(options, devSet);
+  std::fflush(stdout);
+  if (options.wants("long")) runLong(options, devSet);
+  std::fflush(stdout);
+  if (options.wants("startup")) runStartup(options);
+  std::fflush(stdout);
+  if (options.wants("memory")) runMemory(options);
+  std::fflush(stdout);
+  if (options.wants("module")) runModule(options);
+  return 0;
+}
