@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -23,6 +24,9 @@ constexpr const char* kUsage =
     "                       default /usr/lib/x86_64-linux-gnu/gcin/table/tsin32\n"
     "  --characters FILE    Taiwan characters by syllable (syllable TAB chars);\n"
     "                       default: enumerated through libchewing\n"
+    "  --set NAME=VALUE     override a scoring option (phrase-table-only-count,\n"
+    "                       pinyin-only-count, unseen-character-count,\n"
+    "                       in-word-character-share, phrase-evidence-weight)\n"
     "  --quiet              print no statistics\n";
 
 }  // namespace
@@ -35,6 +39,26 @@ int main(int argc, char** argv) {
   std::string gcin = "/usr/lib/x86_64-linux-gnu/gcin/table/tsin32";
   std::string characters;
   bool quiet = false;
+  BuilderOptions options;
+  auto setOption = [&options](std::string_view assignment) {
+    size_t equals = assignment.find('=');
+    if (equals == std::string_view::npos) return false;
+    std::string_view name = assignment.substr(0, equals);
+    double value = std::strtod(std::string(assignment.substr(equals + 1)).c_str(), nullptr);
+    if (name == "phrase-table-only-count")
+      options.phraseTableOnlyCount = value;
+    else if (name == "pinyin-only-count")
+      options.pinyinOnlyCount = value;
+    else if (name == "unseen-character-count")
+      options.unseenCharacterCount = value;
+    else if (name == "in-word-character-share")
+      options.inWordCharacterShare = value;
+    else if (name == "phrase-evidence-weight")
+      options.phraseEvidenceWeight = value;
+    else
+      return false;
+    return true;
+  };
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
     auto value = [&](std::string& target) {
@@ -55,6 +79,8 @@ int main(int argc, char** argv) {
       ok = value(characters);
     else if (arg == "--quiet")
       quiet = true;
+    else if (arg == "--set")
+      ok = i + 1 < argc && setOption(argv[++i]);
     else if (arg == "--help") {
       std::fputs(kUsage, stdout);
       return 0;
@@ -93,7 +119,6 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  BuilderOptions options;
   BuildStatistics statistics;
   std::vector<DatabaseLine> lines = BuildPhraseLines(inputs, options, &statistics);
   auto special = BuildSpecialReadingLines();
