@@ -140,6 +140,9 @@ TEST(InputMacroTableTest, FixedDayTexts) {
   EXPECT_EQ(table.expand("MACRO@THIS_YEAR_CHINESE_ZODIAC"), "木龍年");
   EXPECT_EQ(table.expand("MACRO@NEXT_YEAR_CHINESE_ZODIAC"), "木蛇年");
   EXPECT_EQ(table.expand("MACRO@TIMEZONE_STANDARD"), "台北標準時間");
+  EXPECT_NE(table.expand("MACRO@TIME_NOW_MEDIUM").find("12:00:00"), std::string::npos);
+  EXPECT_NE(table.expand("MACRO@TIME_NOW_SHORT").find("12:00"), std::string::npos);
+  EXPECT_EQ(table.expand("MACRO@TIME_NOW_SHORT").find("12:00:00"), std::string::npos);
 }
 
 TEST(InputMacroTableTest, YearsEndInNianAndDaysDoNot) {
