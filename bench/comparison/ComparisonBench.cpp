@@ -470,10 +470,11 @@ void printMemoryTable(const char* name, const Figures& f) {
   }
   std::printf(
       "    growth while typing the dev set: RSS %+.0f kB, private %+.0f kB, private "
-      "dirty %+.0f kB\n",
+      "dirty %+.0f kB, anonymous %+.0f kB\n",
       get("typed_rss_kb") - get("started_rss_kb"),
       get("typed_private_kb") - get("started_private_kb"),
-      get("typed_private_dirty_kb") - get("started_private_dirty_kb"));
+      get("typed_private_dirty_kb") - get("started_private_dirty_kb"),
+      get("typed_anonymous_kb") - get("started_anonymous_kb"));
   std::printf(
       "    of which the mapped data files after the dev set: RSS %.0f kB, private %.0f kB "
       "(clean file pages)\n",
@@ -531,12 +532,16 @@ void runModule(const Options& options) {
       "p99 %.2f us\n",
       get("key_count"), get("key_median_us"), get("key_p99_us"));
   std::printf(
-      "  memory: module_init_win added RSS %+.0f kB, private %+.0f kB; the dev set added "
-      "RSS %+.0f kB, private %+.0f kB\n",
+      "  memory: module_init_win added RSS %+.0f kB, private %+.0f kB, anonymous %+.0f kB; "
+      "the dev set added RSS %+.0f kB, private %+.0f kB, private dirty %+.0f kB, anonymous "
+      "%+.0f kB\n",
       get("started_rss_kb") - get("before_rss_kb"),
       get("started_private_kb") - get("before_private_kb"),
+      get("started_anonymous_kb") - get("before_anonymous_kb"),
       get("typed_rss_kb") - get("started_rss_kb"),
-      get("typed_private_kb") - get("started_private_kb"));
+      get("typed_private_kb") - get("started_private_kb"),
+      get("typed_private_dirty_kb") - get("started_private_dirty_kb"),
+      get("typed_anonymous_kb") - get("started_anonymous_kb"));
 }
 
 // The key conversion must agree with the examples of the dev set's notes.
