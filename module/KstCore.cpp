@@ -188,7 +188,7 @@ void KstCore::moveHighlight(int step) {
 }
 
 void KstCore::pickRow(int row) {
-  if (row < 0) return;
+  if (row < 0 || static_cast<std::size_t>(row) >= rowsOnPage()) return;
   guarded([&] { pick(pageSize() * page_ + static_cast<std::size_t>(row)); });
 }
 
