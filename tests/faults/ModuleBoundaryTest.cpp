@@ -1,0 +1,370 @@
+// Bad input at the module's boundary, and faults in the files it reads while
+// the user types: every export called before initialisation, unknown keysyms
+// under every modifier mask, candidate callbacks with rows out of range or
+// with no candidate window, calls in an unexpected order, settings and user
+// files damaged or removed. Each case runs in a process of its own (the
+// module keeps its core for the life of the process).
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <utime.h>
+
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "testhost/TestEnvironment.h"
+#include "testhost/TestHost.h"
+#include "tests/faults/FaultSupport.h"
+
+namespace Kestova {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr unsigned kShift = 1;
+constexpr unsigned kLock = 2;
+constexpr unsigned kControl = 4;
+constexpr unsigned kMod1 = 8;
+
+// Collects what the module writes to the standard error stream (its log).
+class StderrCapture {
+ public:
+  StderrCapture() : file_(std::tmpfile()) {
+    std::fflush(stderr);
+    saved_ = ::dup(STDERR_FILENO);
+    ::dup2(::fileno(file_), STDERR_FILENO);
+  }
+  ~StderrCapture() {
+    restore();
+    std::fclose(file_);
+  }
+  std::string text() {
+    restore();
+    std::rewind(file_);
+    std::string out;
+    for (int c; (c = std::fgetc(file_)) != EOF;) out.push_back(static_cast<char>(c));
+    return out;
+  }
+
+ private:
+  void restore() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+    saved_ = -1;
+  }
+  std::FILE* file_;
+  int saved_ = -1;
+};
+
+class ModuleBoundary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    environment_.activate();
+    environment_.writePhraseFile(TestEnvironment::samplePhrases());
+    std::string error;
+    host_ = TestHost::load(KESTOVA_MODULE_PATH, &error);
+    ASSERT_TRUE(host_) << error;
+  }
+
+  TestHost& host() { return *host_; }
+  void init() { ASSERT_EQ(host().initWin(), 1); }
+  void type(std::string_view keys) {
+    for (char c : keys) host().feedKey(c == ' ' ? XK_space : static_cast<unsigned char>(c));
+  }
+  std::string preeditText() { return host().preedit().text; }
+
+  // The preedit is well formed whatever happened before.
+  void expectSanePreedit() {
+    TestHost::Preedit preedit = host().preedit();
+    EXPECT_LT(preedit.text.size(), 512u);
+    size_t characters = 0;
+    for (char c : preedit.text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    EXPECT_GE(preedit.cursor, 0);
+    EXPECT_LE(static_cast<size_t>(preedit.cursor), characters);
+    EXPECT_EQ(preedit.fourth, 0);
+    EXPECT_EQ(preedit.result, preedit.text.empty() ? 0 : 1);
+  }
+
+  TestEnvironment environment_;
+  std::unique_ptr<TestHost> host_;
+};
+
+TEST_F(ModuleBoundary, EveryExportBeforeInitIsANoOp) {
+  for (unsigned mask : {0u, kShift, kControl, kLock, kMod1}) {
+    EXPECT_EQ(host().feedKey('h', mask), 0);
+    EXPECT_EQ(host().feedKey(XK_Return, mask), 0);
+    EXPECT_EQ(host().feedKeyRelease('h', mask), 0);
+  }
+  TestHost::Preedit preedit = host().preedit();
+  EXPECT_EQ(preedit.result, 0);
+  EXPECT_EQ(preedit.text, "");
+  EXPECT_EQ(preedit.cursor, 0);
+  EXPECT_EQ(preedit.fourth, 0);
+  EXPECT_EQ(host().reset(), 0);
+  EXPECT_EQ(host().flushInput(), 0);
+  host().moveWin(100, 100);
+  host().changeFontSize();
+  host().showWin();
+  host().hideWin();
+  host().getWinGeom();
+  EXPECT_EQ(host().winVisible(), 0);
+  EXPECT_FALSE(host().callbacksRegistered());
+  EXPECT_TRUE(host().callLog().empty()) << "the host was called before init";
+  EXPECT_TRUE(host().commits().empty());
+
+  // Init still works afterwards.
+  init();
+  type("hk4");
+  EXPECT_EQ(preeditText(), "測");
+}
+
+// Keysyms the module has no use for, under every modifier mask, idle and
+// while composing: never a crash, never a commit out of nothing, Mod1 and
+// the host's refusal always pass the key on.
+TEST_F(ModuleBoundary, UnknownKeysymsUnderEveryModifierMask) {
+  init();
+  const unsigned unknown[] = {0,      1,          0x7f,      0xa0,       0xe9,      0x20ac,
+                              0xffe1, 0xffe3,     0xffe9,    0xffbe,     0xff63,    0xfe03,
+                              0xffff, 0x1008ff13, 0x1000041, 0x7fffffff, 0xffffffff};
+  for (unsigned mask = 0; mask < 256; ++mask) {
+    for (unsigned keysym : unknown) {
+      SCOPED_TRACE(testing::Message() << "mask " << mask << " keysym " << keysym);
+      int result = host().feedKey(keysym, mask);
+      EXPECT_TRUE(result == 0 || result == 1);
+      if (mask & kMod1) {
+        EXPECT_EQ(result, 0);
+      }
+      EXPECT_EQ(host().feedKeyRelease(keysym, mask), 0);
+    }
+    expectSanePreedit();
+  }
+  EXPECT_TRUE(host().commits().empty());
+
+  // While composing: the composition survives keys that mean nothing, and
+  // Mod1 never touches it.
+  type("hk4");
+  ASSERT_EQ(preeditText(), "測");
+  for (unsigned keysym : unknown) {
+    EXPECT_EQ(host().feedKey(keysym, kMod1), 0);
+    EXPECT_EQ(preeditText(), "測");
+  }
+  for (unsigned keysym : unknown) {
+    host().feedKey(keysym, 0);
+    expectSanePreedit();
+  }
+  host().setAcceptsKeys(0);
+  EXPECT_EQ(host().feedKey('g'), 0);
+  host().setAcceptsKeys(1);
+  // Caps Lock while composing commits what was there and passes the key.
+  const std::string before = preeditText();
+  EXPECT_EQ(host().feedKey('g', kLock), 0);
+  EXPECT_EQ(host().committed(), before);
+  EXPECT_EQ(preeditText(), "");
+}
+
+// Every printable key and every named key under every mask that reaches the
+// key handler: the states stay presentable.
+TEST_F(ModuleBoundary, EveryKeyUnderEveryMaskKeepsThePreeditSane) {
+  init();
+  const unsigned named[] = {XK_Home,      XK_Left,   XK_Up,     XK_Right,        XK_Down,
+                            XK_Prior,     XK_Next,   XK_End,    XK_space,        XK_Tab,
+                            XK_BackSpace, XK_Return, XK_Escape, XK_Delete,       XK_KP_Enter,
+                            XK_KP_Delete, XK_KP_5,   XK_KP_Add, XK_ISO_Left_Tab, XK_KP_Space};
+  for (unsigned mask : {0u, kShift, kControl, kShift | kControl}) {
+    for (unsigned keysym = 0x20; keysym <= 0x7e; ++keysym) {
+      type("hk4");
+      host().feedKey(keysym, mask);
+      expectSanePreedit();
+    }
+    for (unsigned keysym : named) {
+      type("u ");
+      host().feedKey(keysym, mask);
+      expectSanePreedit();
+      host().feedKey(keysym, mask);
+      expectSanePreedit();
+    }
+    host().reset();
+  }
+  for (const std::string& text : host().commits()) EXPECT_FALSE(text.empty());
+}
+
+TEST_F(ModuleBoundary, CandidateCallbacksWithRowsOutOfRange) {
+  init();
+  // No candidate window: clicks and paging change nothing.
+  for (int row : {INT_MIN, -1, 0, 1, 8, 9, INT_MAX}) host().clickRow(row);
+  host().clickNextPage();
+  host().clickPreviousPage();
+  EXPECT_TRUE(host().commits().empty());
+  EXPECT_EQ(preeditText(), "");
+
+  type("u ");
+  host().clickRow(0);  // composing, but no candidate window
+  EXPECT_EQ(preeditText(), "一");
+  ASSERT_EQ(host().feedKey(XK_space), 1);
+  ASSERT_TRUE(host().candidateWindow().shown);
+  for (int row : {INT_MIN, -1000, -1, 9, 10, 11, 1000, INT_MAX}) {
+    SCOPED_TRACE(row);
+    EXPECT_EQ(host().clickRow(row), 1);
+    EXPECT_TRUE(host().candidateWindow().shown);
+    EXPECT_EQ(preeditText(), "一");
+  }
+  // Last page has two rows; row 2 and beyond pick nothing.
+  host().clickPreviousPage();
+  ASSERT_EQ(host().candidateWindow().rows.size(), 2u);
+  host().clickRow(2);
+  host().clickRow(8);
+  EXPECT_TRUE(host().candidateWindow().shown);
+  EXPECT_EQ(host().clickRow(1), 1);
+  EXPECT_EQ(preeditText(), "銥");
+  EXPECT_TRUE(host().commits().empty());
+}
+
+// Calls in an order a host should not use, but might.
+TEST_F(ModuleBoundary, CallsInUnexpectedOrder) {
+  init();
+  EXPECT_EQ(host().flushInput(), 0);
+  EXPECT_EQ(host().reset(), 0);
+  EXPECT_EQ(host().flushInput(), 0);
+  EXPECT_TRUE(host().commits().empty());
+
+  type("hk4g4");
+  EXPECT_EQ(preeditText(), "測試");
+  // A second init in the middle of a composition keeps it.
+  EXPECT_EQ(host().initWin(), 1);
+  EXPECT_EQ(preeditText(), "測試");
+  // Window calls while composing and with the candidate window open.
+  host().hideWin();
+  host().moveWin(INT_MIN, INT_MAX);
+  host().changeFontSize();
+  host().showWin();
+  host().getWinGeom();
+  host().feedKey(XK_space);
+  host().hideWin();
+  host().moveWin(-5, -5);
+  // Flush with the candidate window open commits the composition once.
+  EXPECT_EQ(host().flushInput(), 0);
+  EXPECT_EQ(host().committed(), "測試");
+  EXPECT_FALSE(host().candidateWindow().shown);
+  EXPECT_EQ(host().flushInput(), 0);
+  EXPECT_EQ(host().reset(), 0);
+  EXPECT_EQ(host().commits().size(), 1u);
+  // A release with no press, a release of a key never seen.
+  EXPECT_EQ(host().feedKeyRelease(XK_Return), 0);
+  EXPECT_EQ(host().feedKeyRelease(0xffffffff, 0xff), 0);
+  expectSanePreedit();
+}
+
+// The settings and keyboard files damaged while the module runs: the next
+// key outside a composition takes the defaults, silently, and typing goes on.
+TEST_F(ModuleBoundary, DamagedSettingsFilesFallBackToDefaults) {
+  environment_.writeKeyboardFile("hsu");
+  environment_.writeSettingsFile("{\"choose_candidate_using_space\": false}");
+  init();
+  const fs::path keyboard = environment_.configDirectory() / "phonetic-keyboard2";
+  const fs::path settings = environment_.configDirectory() / "kestova.json";
+
+  struct Damage {
+    const char* name;
+    std::function<void(const fs::path&)> apply;
+  };
+  const Damage damages[] = {
+      {"garbage",
+       [](const fs::path& p) { Testing::writeBytes(p, std::string("\xff\x00{\"\n\x80", 7)); }},
+      {"empty", [](const fs::path& p) { Testing::writeBytes(p, ""); }},
+      {"directory",
+       [](const fs::path& p) {
+         fs::remove_all(p);
+         fs::create_directory(p);
+       }},
+      {"deleted", [](const fs::path& p) { fs::remove_all(p); }},
+  };
+  // Changes are noticed by their whole-second modification times; give
+  // every version of the files a time of its own.
+  time_t when = 1000000000;
+  auto stamp = [&when](const fs::path& path) {
+    if (!fs::exists(path)) return;
+    when += 10;
+    struct utimbuf times {
+      when, when
+    };
+    ASSERT_EQ(::utime(path.c_str(), &times), 0);
+  };
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.name);
+    // Back to a known non-default state first.
+    fs::remove_all(keyboard);
+    fs::remove_all(settings);
+    environment_.writeKeyboardFile("hsu");
+    environment_.writeSettingsFile("{\"choose_candidate_using_space\": false}");
+    stamp(keyboard);
+    stamp(settings);
+    host().feedKey(XK_Escape);
+    type("hk4");  // not 測 on the Hsu layout
+    ASSERT_NE(preeditText(), "測");
+    host().reset();
+    damage.apply(keyboard);
+    damage.apply(settings);
+    stamp(keyboard);
+    stamp(settings);
+    StderrCapture log;
+    // Standard layout again: "hk4" is 測.
+    type("hk4");
+    EXPECT_EQ(preeditText(), "測");
+    host().feedKey(XK_Return);
+    EXPECT_EQ(host().takeCommitted(), "測");
+    // choose_candidate_using_space is back to true: space opens the list.
+    type("u ");
+    host().feedKey(XK_space);
+    EXPECT_TRUE(host().candidateWindow().shown);
+    host().reset();
+    EXPECT_EQ(log.text().find("Error"), std::string::npos);
+  }
+}
+
+// The user directory removed in the middle of typing: the phrases already
+// loaded still work, adding one says why it is not written, nothing crashes.
+TEST_F(ModuleBoundary, UserDirectoryRemovedWhileTyping) {
+  init();
+  type("g4");
+  fs::remove_all(environment_.home() / ".gcin" / "kestova");
+  type("hk4");
+  EXPECT_EQ(preeditText(), "是測");
+  StderrCapture log;
+  // Mark both syllables and add them as a phrase.
+  host().feedKey(XK_Left, kShift);
+  host().feedKey(XK_Left, kShift);
+  host().feedKey(XK_Return);
+  const std::string text = log.text();
+  EXPECT_NE(text.find("gcin kestova Info: Not writing user phrases: data file does not exist"),
+            std::string::npos)
+      << text;
+  EXPECT_FALSE(fs::exists(environment_.userDirectory()));
+  expectSanePreedit();
+  host().flushInput();
+  EXPECT_EQ(host().takeCommitted(), "是測");
+  type("su3cl3");
+  EXPECT_EQ(preeditText(), "你好");
+}
+
+// A user phrase file replaced by a directory before start-up: the module
+// still starts and types with the built-in phrases.
+TEST_F(ModuleBoundary, UnreadableUserFilesAtStartUp) {
+  fs::create_directories(environment_.userDirectory() / "data.txt");
+  fs::create_directories(environment_.userDirectory() / "exclude-phrases.txt");
+  fs::create_directories(environment_.userDirectory() / "phrases-replacement.txt");
+  init();
+  EXPECT_TRUE(host().errors().empty());
+  type("hk4g4");
+  EXPECT_EQ(preeditText(), "測試");
+}
+
+}  // namespace
+}  // namespace Kestova
