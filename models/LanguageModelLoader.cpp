@@ -1,5 +1,6 @@
 #include "models/LanguageModelLoader.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -309,19 +310,41 @@ bool LanguageModelLoader::appendLine(const fs::path& file, std::string_view read
       needsLineFeed = last != '\n';
     }
   }
-  std::ofstream out(file, std::ios::binary | std::ios::app);
-  if (!out) {
+  int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd == -1) {
     ModuleLog::warn("Failed to open file for writing: " + quotedPath(file));
     return false;
   }
-  if (needsLineFeed) out << '\n';
-  out << targetLine(reading, value) << '\n';
-  out.flush();
-  if (!out) {
+  std::string text = needsLineFeed ? "\n" : "";
+  text += targetLine(reading, value);
+  text += '\n';
+  // A disk that fills up in the middle of the line would leave a piece of
+  // it, which reads back as another phrase: on any failure the file is cut
+  // back to its old length.
+  struct stat info;
+  bool written = ::fstat(fd, &info) == 0;
+  off_t originalSize = written ? info.st_size : 0;
+  for (size_t done = 0; written && done < text.size();) {
+    ssize_t count = ::write(fd, text.data() + done, text.size() - done);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) {
+      written = false;
+      break;
+    }
+    done += static_cast<size_t>(count);
+  }
+  if (!written) {
+    if (::ftruncate(fd, originalSize) != 0) {
+      ModuleLog::warn("Failed to restore file: " + quotedPath(file));
+    }
+    ::close(fd);
     ModuleLog::warn("Failed to write to file: " + quotedPath(file));
     return false;
   }
-  out.close();
+  if (::close(fd) != 0) {
+    ModuleLog::warn("Failed to write to file: " + quotedPath(file));
+    return false;
+  }
   ModuleLog::info("Added phrase to file: " + phraseText(value, reading));
   return true;
 }

@@ -1,7 +1,10 @@
 #include "models/UserFileParser.h"
 
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace Kestova {
 
@@ -73,17 +76,29 @@ bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& inde
 
 bool readWholeFile(const std::string& path, std::string& bytes) {
   bytes.clear();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  try {
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  } catch (const std::ios_base::failure&) {
-    // The stream buffer throws on a read error (a directory in place of the
-    // file, an I/O error); the caller only wants to know that it failed.
-    bytes.clear();
-    return false;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd == -1) return false;
+  // Only regular files: a directory cannot be read, and a device such as
+  // /dev/zero would never end.
+  struct stat info;
+  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  if (ok) {
+    bytes.reserve(static_cast<size_t>(info.st_size));
+    char buffer[64 * 1024];
+    for (;;) {
+      ssize_t count = ::read(fd, buffer, sizeof buffer);
+      if (count == 0) break;
+      if (count < 0) {
+        if (errno == EINTR) continue;
+        ok = false;
+        break;
+      }
+      bytes.append(buffer, static_cast<size_t>(count));
+    }
   }
-  return !in.bad();
+  ::close(fd);
+  if (!ok) bytes.clear();
+  return ok;
 }
 
 }  // namespace Kestova

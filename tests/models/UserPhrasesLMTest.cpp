@@ -92,6 +92,22 @@ TEST(UserPhrasesLMTest, MissingEmptyAndRepeatedOpens) {
   EXPECT_TRUE(lm.hasScoredPhrases("ㄅ"));
 }
 
+TEST(UserPhrasesLMTest, OnlyRegularFilesLoad) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() / "data.txt");
+  UserPhrasesLM lm;
+  EXPECT_FALSE(lm.open(dir.file("data.txt")));
+  EXPECT_FALSE(lm.open("/dev/zero"));
+  ReplacementTable table;
+  EXPECT_FALSE(table.open(dir.file("data.txt")));
+  EXPECT_FALSE(table.open("/dev/zero"));
+  // A symbolic link to a regular file is fine.
+  std::string target = dir.write("real.txt", "甲 ㄅ\n");
+  std::filesystem::create_symlink(target, dir.path() / "link.txt");
+  EXPECT_TRUE(lm.open(dir.file("link.txt")));
+  EXPECT_TRUE(lm.hasScoredPhrases("ㄅ"));
+}
+
 TEST(UserPhrasesLMTest, SurvivesFileTruncatedOrRewrittenWhileLoaded) {
   // Another program may shrink or rewrite the file in place; the model
   // keeps answering from what it loaded until it is reloaded.
