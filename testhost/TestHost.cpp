@@ -170,11 +170,15 @@ bool TestHost::hasExport(const char* name) const {
 }
 
 int TestHost::initWin() {
+  return initWin(table_);
+}
+
+int TestHost::initWin(const HostFunctions& table) {
   foreground_ = variables_.cursorForeground.data();
   background_ = variables_.cursorBackground.data();
   // The real host hands over a table on its stack; so does this one, and it
   // scribbles over it afterwards so a module that keeps the pointer fails.
-  HostFunctions onStack = table_;
+  HostFunctions onStack = table;
   int result = symbol<int (*)(HostFunctions*)>("module_init_win")(&onStack);
   onStack = HostFunctions{};
   return result;

@@ -59,8 +59,10 @@ class TestHost {
   TestHost(const TestHost&) = delete;
   TestHost& operator=(const TestHost&) = delete;
 
-  // Exported functions of the module.
+  // Exported functions of the module. initWin hands over the recording
+  // table; the overload hands over any table (on the stack, as gcin does).
   int initWin();
+  int initWin(const HostFunctions& table);
   int feedKey(unsigned keysym, unsigned state = 0);
   int feedKeyRelease(unsigned keysym, unsigned state = 0);
   Preedit preedit();

@@ -66,6 +66,48 @@ TEST_F(ModuleCoreTest, InitCopiesTheTableAndBuildsTheWindowOnce) {
   EXPECT_EQ(host().committed(), "測試");
 }
 
+std::vector<std::string> secondTableCommits;
+
+TEST_F(ModuleCoreTest, EveryInitCopiesTheTableAgain) {
+  init();
+  // A second init with another commit function: the module uses it from then on.
+  HostFunctions table = host().table();
+  table.commit_text = [](const char* text) { secondTableCommits.emplace_back(text); };
+  ASSERT_EQ(host().initWin(table), 1);
+  type("hk4");
+  host().feedKey(XK_Return);
+  EXPECT_EQ(secondTableCommits, std::vector<std::string>{"測"});
+  EXPECT_TRUE(host().commits().empty());
+}
+
+TEST_F(ModuleCoreTest, ControlEnterCommitsTheChosenNotation) {
+  struct Case {
+    const char* mode;
+    int result;
+    const char* expected;  // a piece of the committed text
+  };
+  const Case cases[] = {
+      {"bpmf_reading", 1, "ㄘㄜˋ"},
+      {"html_ruby", 1, "<ruby>"},
+      {"disabled", 0, ""},
+  };
+  init();
+  time_t stamp = 1600000000;
+  for (const Case& c : cases) {
+    environment().writeSettingsFile(std::string(R"({"ctrl_enter": ")") + c.mode + "\"}");
+    setModificationTime(environment().configDirectory() / "kestova.json", stamp++);
+    type("hk4g4");
+    EXPECT_EQ(host().feedKey(XK_Return, kControl), c.result) << c.mode;
+    std::string committed = host().takeCommitted();
+    EXPECT_NE(committed.find(c.expected), std::string::npos) << c.mode << ": " << committed;
+    if (c.result == 0) {
+      EXPECT_EQ(committed, "");
+      EXPECT_EQ(preeditText(), "測試");
+    }
+    host().reset();
+  }
+}
+
 TEST_F(ModuleCoreTest, MissingDataFileIsReportedAndNothingIsBuilt) {
   fs::remove(environment().dataFile());
   EXPECT_EQ(host().initWin(), 0);
