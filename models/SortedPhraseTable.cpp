@@ -11,9 +11,12 @@ SortedPhraseTable::SortedPhraseTable(const char* data, size_t length) {
 }
 
 size_t SortedPhraseTable::lineStart(size_t offset) const {
-  size_t found = body_.rfind('\n', offset == 0 ? 0 : offset - 1);
-  if (offset == 0 || found == std::string_view::npos) return 0;
-  return found + 1;
+  if (offset == 0) return 0;
+  // The last line feed before offset. memrchr scans a word at a time; every
+  // probe of the binary search comes through here.
+  const void* found = memrchr(body_.data(), '\n', std::min(offset, body_.size()));
+  if (!found) return 0;
+  return static_cast<size_t>(static_cast<const char*>(found) - body_.data()) + 1;
 }
 
 size_t SortedPhraseTable::lineEnd(size_t offset) const {
