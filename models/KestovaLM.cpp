@@ -57,10 +57,10 @@ std::vector<ScoredPhrase> KestovaLM::getScoredPhrases(std::string_view reading) 
   if (userPhrases_.hasScoredPhrases(reading)) {
     filter(userPhrases_.getScoredPhrases(reading), excluded, inserted, userPhrases);
   }
+  // The built-in look-up answers an empty list for a reading it lacks, so no
+  // separate test (a second binary search) is needed.
   std::vector<ScoredPhrase> builtInPhrases;
-  if (builtIn_.hasScoredPhrases(reading)) {
-    filter(builtIn_.getScoredPhrases(reading), excluded, inserted, builtInPhrases);
-  }
+  filter(builtIn_.getScoredPhrases(reading), excluded, inserted, builtInPhrases);
 
   // A user's single character should win over the built-in ones of its
   // syllable but not over whole words, so it ranks just above the best
