@@ -17,9 +17,21 @@ std::vector<ScoredPhrase> ReadingGrid::ScoreRankedLanguageModel::getScoredPhrase
     std::string_view reading) {
   if (!model_) return {};
   std::vector<ScoredPhrase> phrases = model_->getScoredPhrases(reading);
-  std::stable_sort(phrases.begin(), phrases.end(),
-                   [](const ScoredPhrase& a, const ScoredPhrase& b) { return a.score > b.score; });
-  return phrases;
+  auto higher = [](const ScoredPhrase& a, const ScoredPhrase& b) { return a.score > b.score; };
+  if (std::is_sorted(phrases.begin(), phrases.end(), higher)) return phrases;
+  // Highest score first, equal scores in the model's order. A syllable can
+  // have hundreds of phrases: sorting (score, position) pairs and moving each
+  // phrase once costs far less than a stable sort moving the phrases about.
+  std::vector<std::pair<double, std::size_t>> order;
+  order.reserve(phrases.size());
+  for (std::size_t i = 0; i < phrases.size(); ++i) order.emplace_back(phrases[i].score, i);
+  std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+    return a.first > b.first || (a.first == b.first && a.second < b.second);
+  });
+  std::vector<ScoredPhrase> sorted;
+  sorted.reserve(phrases.size());
+  for (const auto& entry : order) sorted.push_back(std::move(phrases[entry.second]));
+  return sorted;
 }
 
 bool ReadingGrid::ScoreRankedLanguageModel::hasScoredPhrases(std::string_view reading) {
