@@ -20,6 +20,9 @@ constexpr double kUserBoost = 1e-9;
 
 void KestovaLM::filter(const std::vector<ScoredPhrase>& input, const StringSet& excluded,
                        StringSet& inserted, std::vector<ScoredPhrase>& output) {
+  // A syllable can bring hundreds of phrases: grow the list and the set once.
+  output.reserve(output.size() + input.size());
+  inserted.reserve(inserted.size() + input.size());
   for (const ScoredPhrase& phrase : input) {
     // Exclusion looks at the value as the source has it.
     if (excluded.contains(phrase.value)) continue;

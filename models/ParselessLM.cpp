@@ -56,9 +56,9 @@ void ParselessLM::close() {
 std::vector<ScoredPhrase> ParselessLM::getScoredPhrases(std::string_view reading) {
   std::vector<ScoredPhrase> phrases;
   if (!table_) return phrases;
-  for (std::string_view line : table_->linesWithPrefix(lookupPrefix(reading))) {
-    phrases.push_back(parseSortedLine(line));
-  }
+  const std::vector<std::string_view> lines = table_->linesWithPrefix(lookupPrefix(reading));
+  phrases.reserve(lines.size());
+  for (std::string_view line : lines) phrases.push_back(parseSortedLine(line));
   return phrases;
 }
 
