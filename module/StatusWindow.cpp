@@ -236,9 +236,9 @@ void move(int x, int y) {
   if (host().window_height) *host().window_height = height;
   int screenWidth = host().screen_width ? *host().screen_width : 0;
   int screenHeight = host().screen_height ? *host().screen_height : 0;
-  if (x + width > screenWidth) x = screenWidth - width;
+  if (x > screenWidth - width) x = screenWidth - width;
   if (x <= 0) x = 0;
-  if (y + height > screenHeight) y = screenHeight - height;
+  if (y > screenHeight - height) y = screenHeight - height;
   if (y <= 0) y = 0;
   gtk_window_move(GTK_WINDOW(w.window), x, y);
   if (host().window_x) *host().window_x = x;
