@@ -105,7 +105,8 @@ void damage(const fs::path& path, Damage how) {
       writeBytes(path, bytes.substr(0, bytes.size() - 4));
       break;
     case Damage::Garbage:
-      writeBytes(path, std::string("\xff\xfe\x80 \r\r\t#\xc3\n\x01\x02 x\ty z\r\n\xe4\xbd", 25));
+      // Invalid UTF-8, control bytes, lone carriage returns, a cut character.
+      writeBytes(path, std::string_view("\xff\xfe\x80 \r\r\t#\xc3\n\x01\x02 x\ty z\r\n\xe4\xbd"));
       break;
     case Damage::NulByte:
       bytes.insert(bytes.find('\n') + 1, 1, '\0');
