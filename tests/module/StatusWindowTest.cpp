@@ -4,6 +4,7 @@
 #include <X11/keysym.h>
 #include <gtk/gtk.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,10 @@ TEST_F(StatusWindowTest, MovingKeepsTheWindowOnTheScreen) {
   host().moveWin(10, 5000);
   EXPECT_EQ(v.windowX, 10);
   EXPECT_EQ(v.windowY, v.screenHeight - v.windowHeight);
+  // Positions near the int limits must not overflow while being clamped.
+  host().moveWin(std::numeric_limits<int>::max(), std::numeric_limits<int>::min());
+  EXPECT_EQ(v.windowX, v.screenWidth - v.windowWidth);
+  EXPECT_EQ(v.windowY, 0);
 
   host().variables().windowWidth = -1;
   host().getWinGeom();
