@@ -11,6 +11,8 @@
 // key, else the named key; bit 3 Shift, bit 4 Control, bit 5 numpad) and,
 // for a character key, the character.
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -76,6 +78,10 @@ constexpr const char* kPhrases[] = {
 class CheckingAdder : public UserPhraseAdder {
  public:
   void addPhrase(std::string_view reading, std::string_view value) override {
+    if (std::getenv("KESTOVA_FUZZ_VERBOSE")) {
+      std::fprintf(stderr, "addPhrase(\"%.*s\", \"%.*s\")\n", static_cast<int>(reading.size()),
+                   reading.data(), static_cast<int>(value.size()), value.data());
+    }
     KESTOVA_FUZZ_CHECK(!reading.empty() && !value.empty());
     KESTOVA_FUZZ_CHECK(reading.find_first_of(" \t\r\n") == std::string_view::npos);
     KESTOVA_FUZZ_CHECK(value.find_first_of("\r\n") == std::string_view::npos);
