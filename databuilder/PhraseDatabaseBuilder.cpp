@@ -224,6 +224,7 @@ class Builder {
       auto characters = SplitCharacters(entry.word);
       if (characters.size() < 2 || characters.size() > options_.maxSyllables) continue;
       if (characters.size() != entry.syllables.size() || !AllHan(characters)) continue;
+      phraseTableWords_.insert(entry.word);
       Reading reading = entry.syllables;
       UseWrittenTones(characters, reading);
       bool standard = true;
@@ -381,6 +382,10 @@ class Builder {
 
   void EmitPhrase(const std::string& word, double count) {
     auto characters = SplitCharacters(word);
+    // Corpus words that the Taiwan phrase table does not list are often
+    // usage from elsewhere or segmentation by-products (numeral plus
+    // measure word); they count for less.
+    if (!phraseTableWords_.count(word)) count *= options_.corpusOnlyFactor;
     if (auto it = phraseTableReadings_.find(word); it != phraseTableReadings_.end()) {
       for (const auto& reading : it->second) AddLine(reading, word, count);
       ++statistics_.phrasesFromPhraseTable;
@@ -433,12 +438,21 @@ class Builder {
   }
 
   void EmitCharacters() {
+    // Per syllable: each character's count, and its weight among the
+    // homophones.
+    struct Homophone {
+      std::string character;
+      double count;
+      double weight;
+    };
+    std::map<std::string, std::vector<Homophone>> bySyllable;
     for (const auto& [character, info] : characters_) {
       if (info.distribution.empty()) continue;
-      double count = CorpusCount(character);
-      if (auto it = inWordCounts_.find(character); it != inWordCounts_.end()) {
-        count += it->second * options_.inWordCharacterShare;
-      }
+      double alone = CorpusCount(character);
+      double inWords = 0;
+      if (auto it = inWordCounts_.find(character); it != inWordCounts_.end()) inWords = it->second;
+      double count = alone + inWords * options_.inWordCharacterShare;
+      double weight = alone + inWords * options_.homophoneInWordShare;
       size_t bestRank = SIZE_MAX;
       for (const auto& [reading, rank] : info.taiwanRanks) bestRank = std::min(bestRank, rank);
       double unseen = options_.unseenCharacterCount;
@@ -447,14 +461,23 @@ class Builder {
       else
         unseen /= 20.0;
       count = std::max(count, unseen);
+      weight = std::max(weight, unseen);
       for (const auto& [reading, share] : info.distribution) {
-        // A reading the Taiwan sources list under a rank of its own keeps
-        // that rank among the characters of the syllable.
-        double rankFactor = 1;
-        if (auto rank = info.taiwanRanks.find(reading); rank != info.taiwanRanks.end()) {
-          rankFactor = 1.0 / (1.0 + rank->second / 200.0);
-        }
-        raw_.push_back({reading, character, std::log10(count * share * rankFactor / totalCount_)});
+        bySyllable[reading].push_back({character, count * share, weight * share});
+      }
+    }
+    // The syllable keeps the total its characters have as words of their
+    // own, so that it competes with phrases as before; the homophones share
+    // it by their use anywhere, inside words too.
+    for (const auto& [reading, homophones] : bySyllable) {
+      double total = 0, weights = 0;
+      for (const auto& homophone : homophones) {
+        total += homophone.count;
+        weights += homophone.weight;
+      }
+      for (const auto& homophone : homophones) {
+        double count = total * homophone.weight / weights;
+        raw_.push_back({reading, homophone.character, std::log10(count / totalCount_)});
         ++statistics_.characterLines;
       }
     }
@@ -476,6 +499,7 @@ class Builder {
   std::unordered_map<std::string, double> inWordCounts_;
   std::unordered_map<std::string, double> wordCounts_;
   std::map<std::string, std::string> variants_;
+  std::unordered_set<std::string> phraseTableWords_;
   std::map<std::string, std::vector<Reading>> phraseTableReadings_;
   std::map<std::string, std::vector<Reading>> pinyinReadings_;
   std::vector<DatabaseLine> raw_;

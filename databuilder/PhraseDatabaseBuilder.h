@@ -36,17 +36,22 @@ struct BuilderOptions {
   size_t maxSyllables = 8;
   // Corpus count given to a phrase of the Taiwan phrase table that the
   // corpus lacks, and to a phrase known only from the pinyin dictionary.
-  double phraseTableOnlyCount = 3;
+  double phraseTableOnlyCount = 100;
   double pinyinOnlyCount = 1;
   // Corpus count given to a character the corpus never has as a word of its
   // own, before the rank discount of the character table.
   double unseenCharacterCount = 1;
   // Share of a character's occurrences inside longer words that is added to
   // its count as a word of its own.
-  double inWordCharacterShare = 0.05;
+  double inWordCharacterShare = 0.2;
+  // The same share, used only to rank the characters of one syllable
+  // against each other.
+  double homophoneInWordShare = 0.2;
   // How far the readings a character has inside phrases decide the share
   // of each of its readings when it stands alone (0 to 1).
-  double phraseEvidenceWeight = 0.3;
+  double phraseEvidenceWeight = 0.7;
+  // Multiplies the count of a phrase the Taiwan phrase table lacks.
+  double corpusOnlyFactor = 0.1;
   // Lowest score an ordinary phrase may get; the scale of all scores is
   // chosen so that the rarest entry lands here.
   double lowestScore = -7.95;

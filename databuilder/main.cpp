@@ -25,8 +25,9 @@ constexpr const char* kUsage =
     "  --characters FILE    Taiwan characters by syllable (syllable TAB chars);\n"
     "                       default: enumerated through libchewing\n"
     "  --set NAME=VALUE     override a scoring option (phrase-table-only-count,\n"
-    "                       pinyin-only-count, unseen-character-count,\n"
-    "                       in-word-character-share, phrase-evidence-weight)\n"
+    "                       pinyin-only-count, corpus-only-factor,\n"
+    "                       unseen-character-count, in-word-character-share,\n"
+    "                       homophone-in-word-share, phrase-evidence-weight)\n"
     "  --quiet              print no statistics\n";
 
 }  // namespace
@@ -53,6 +54,10 @@ int main(int argc, char** argv) {
       options.unseenCharacterCount = value;
     else if (name == "in-word-character-share")
       options.inWordCharacterShare = value;
+    else if (name == "corpus-only-factor")
+      options.corpusOnlyFactor = value;
+    else if (name == "homophone-in-word-share")
+      options.homophoneInWordShare = value;
     else if (name == "phrase-evidence-weight")
       options.phraseEvidenceWeight = value;
     else

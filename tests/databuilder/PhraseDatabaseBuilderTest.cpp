@@ -120,14 +120,14 @@ struct Built {
   }
 };
 
-Built BuildFixture(const TempDir& dir) {
+Built BuildFixture(const TempDir& dir, const BuilderOptions& options = {}) {
   BuilderInputs inputs;
   EXPECT_TRUE(ReadWordFrequencies(dir.file("essay.txt", kEssay), inputs.wordCounts));
   EXPECT_TRUE(ReadPinyinDictionary(dir.file("pinyin.yaml", kPinyin), inputs.pinyinEntries));
   EXPECT_TRUE(ReadGcinPhraseTable(dir.file("tsin", GcinFixture()), inputs.phraseTableEntries));
   EXPECT_TRUE(ReadSyllableCharacters(dir.file("chars.tsv", kCharacters), inputs.taiwanCharacters));
   Built built;
-  built.lines = BuildPhraseLines(inputs, BuilderOptions{}, &built.statistics);
+  built.lines = BuildPhraseLines(inputs, options, &built.statistics);
   for (const auto& line : built.lines) built.byReading[line.reading][line.value] = line.score;
   return built;
 }
@@ -227,14 +227,29 @@ TEST(PhraseDatabaseBuilder, ScoresAreLogProbabilitiesAboveTheMacroScore) {
   // characters the corpus never has, which keep the Taiwan table's order.
   EXPECT_GT(built.score("ㄉㄚˋ", "大"), built.score("ㄖㄣˊ", "人"));
   EXPECT_GT(built.score("ㄒㄧㄢˇ", "險"), built.score("ㄒㄧㄢˇ", "顯"));
-  // A polyphone splits its count: 行 is mostly ㄒㄧㄥˊ.
-  EXPECT_GT(built.score("ㄒㄧㄥˊ", "行"), built.score("ㄏㄤˊ", "行"));
   // A common phrase outweighs its characters typed one by one, so the walk
   // keeps it; a rare one does not.
   EXPECT_GT(built.score("ㄒㄧㄥ-ㄑㄧˊ", "星期"),
             built.score("ㄒㄧㄥ", "星") + built.score("ㄑㄧˊ", "期"));
   EXPECT_LT(built.score("ㄉㄚˋ-ㄖㄣˊ", "大人"),
             built.score("ㄉㄚˋ", "大") + built.score("ㄖㄣˊ", "人"));
+}
+
+TEST(PhraseDatabaseBuilder, PolyphoneSharesFollowPercentagesAndPhraseEvidence) {
+  TempDir dir;
+  // By the dictionary's percentages alone, 行 alone is mostly ㄒㄧㄥˊ ...
+  BuilderOptions percentagesOnly;
+  percentagesOnly.phraseEvidenceWeight = 0;
+  Built byPercent = BuildFixture(dir, percentagesOnly);
+  EXPECT_GT(byPercent.score("ㄒㄧㄥˊ", "行"), byPercent.score("ㄏㄤˊ", "行"));
+  // ... while inside the phrases of the fixture it is only ever ㄏㄤˊ (銀行).
+  BuilderOptions evidenceOnly;
+  evidenceOnly.phraseEvidenceWeight = 1;
+  Built byEvidence = BuildFixture(dir, evidenceOnly);
+  EXPECT_LT(byEvidence.score("ㄒㄧㄥˊ", "行"), byEvidence.score("ㄏㄤˊ", "行"));
+  // Either way both readings stay typeable.
+  EXPECT_TRUE(byEvidence.has("ㄒㄧㄥˊ", "行"));
+  EXPECT_TRUE(byPercent.has("ㄏㄤˊ", "行"));
 }
 
 TEST(PhraseDatabaseBuilder, CorpusFormsTaiwanDoesNotUseAreReplaced) {
