@@ -126,7 +126,7 @@ KeyHandler::ComposedParts KeyHandler::composedPartsAt(std::size_t position) {
   ComposedParts parts;
   std::size_t readingsBefore = 0;
   for (const auto& node : walk_.nodes) {
-    const std::string value = node->currentValue();
+    const std::string& value = node->currentValue();
     const std::size_t length = node->length;
     if (readingsBefore + length <= position) {
       parts.head += value;

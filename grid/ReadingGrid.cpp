@@ -49,8 +49,9 @@ ScoredPhrase ReadingGrid::Node::currentPhrase() const {
   return phrases[selected];
 }
 
-std::string ReadingGrid::Node::currentValue() const {
-  if (selected >= phrases.size()) return {};
+const std::string& ReadingGrid::Node::currentValue() const {
+  static const std::string kNoValue;
+  if (selected >= phrases.size()) return kNoValue;
   return phrases[selected].value;
 }
 

@@ -81,8 +81,9 @@ class ReadingGrid {
 
     // A copy of the selected phrase; an empty phrase if there are no phrases.
     ScoredPhrase currentPhrase() const;
-    // The selected phrase's value; empty if there are no phrases.
-    std::string currentValue() const;
+    // The selected phrase's value; empty if there are no phrases. Valid while
+    // the node's phrases stay as they are.
+    const std::string& currentValue() const;
     bool isOverridden() const { return overrideKind != OverrideKind::None; }
     // The node's weight in the walk (see OverrideKind); 0 without phrases.
     double score() const;
