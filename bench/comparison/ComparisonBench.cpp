@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -27,6 +28,7 @@
 #include "bench/comparison/Engines.h"
 #include "bench/comparison/Measure.h"
 #include "bench/comparison/ModuleProbe.h"
+#include "testhost/PrivateXServer.h"
 
 extern char** environ;
 
@@ -529,11 +531,20 @@ void runMemory(const Options& options) {
 void runModule(const Options& options) {
   std::printf("\n== gcin module through the test host (fresh process per sample, %d samples) ==\n",
               options.moduleSamples);
+  // Without a display of its own the run brings up a private X server.
+  std::unique_ptr<PrivateXServer> server;
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) {
-    std::printf("  skipped: no X display (run under tests/support/with-xvfb)\n");
-    return;
+    server = std::make_unique<PrivateXServer>();
+    if (!server->running()) {
+      std::printf("  skipped: no X display and no private X server (%s)\n",
+                  server->error().c_str());
+      return;
+    }
   }
+  // No accessibility bus and the X11 backend, as under gcin.
+  setenv("NO_AT_BRIDGE", "1", 1);
+  setenv("GDK_BACKEND", "x11", 1);
   Workspace workspace{fs::path(options.builtInData)};
   const std::string dir = workspace.directory().string();
   runChild(options, {"--child", "module", "--workspace", dir});
