@@ -137,23 +137,31 @@ class Builder {
   // same reading in its place. Those forms are replaced in the corpus
   // before anything is counted.
   void NormalizeCorpusVariants() {
+    // Phrase-table words with one character blanked out, and the reading
+    // there -> the characters the table has in that place.
     std::unordered_map<std::string, std::vector<std::string>> patterns;
     std::unordered_map<std::string, size_t> phrasesWith;
     std::unordered_set<std::string> tableWords;
     for (const auto& entry : inputs_.phraseTableEntries) {
       auto characters = SplitCharacters(entry.word);
       if (characters.size() < 2 || !AllHan(characters)) continue;
-      if (!tableWords.insert(entry.word).second) continue;
-      std::set<std::string> distinct(characters.begin(), characters.end());
-      for (const auto& character : distinct) ++phrasesWith[character];
+      if (characters.size() != entry.syllables.size()) continue;
+      if (tableWords.insert(entry.word).second) {
+        std::set<std::string> distinct(characters.begin(), characters.end());
+        for (const auto& character : distinct) ++phrasesWith[character];
+      }
       for (size_t i = 0; i < characters.size(); ++i) {
-        patterns[PatternKey(characters, i)].push_back(characters[i]);
+        if (entry.syllables[i].empty()) continue;
+        auto& list = patterns[PatternKey(characters, i) + '\t' + entry.syllables[i]];
+        if (std::find(list.begin(), list.end(), characters[i]) == list.end()) {
+          list.push_back(characters[i]);
+        }
       }
     }
-    // Support of (form, replacement), keyed by form + "\t" + replacement.
+    // Support of (form, replacement), keyed by form + "\t" + replacement:
+    // corpus words that are table words but for a homophone in one place.
     std::unordered_map<std::string, size_t> pairs;
     std::unordered_map<std::string, size_t> pairsOf;
-    std::unordered_map<std::string, bool> shareReading;
     std::unordered_map<std::string, std::set<std::string>> readingCache;
     auto readingsOf = [&](const std::string& character) -> const std::set<std::string>& {
       auto it = readingCache.find(character);
@@ -166,20 +174,17 @@ class Builder {
       if (characters.size() < 2 || characters.size() > options_.maxSyllables) continue;
       if (!AllHan(characters) || tableWords.count(word)) continue;
       for (size_t i = 0; i < characters.size(); ++i) {
-        auto it = patterns.find(PatternKey(characters, i));
-        if (it == patterns.end()) continue;
-        for (const auto& replacement : it->second) {
-          if (replacement == characters[i]) continue;
-          std::string key = characters[i] + '\t' + replacement;
-          auto [shared, inserted] = shareReading.emplace(key, false);
-          if (inserted) {
-            const auto& a = readingsOf(characters[i]);
-            const auto& b = readingsOf(replacement);
-            shared->second = std::any_of(a.begin(), a.end(),
-                                         [&](const std::string& r) { return b.count(r) > 0; });
+        std::string pattern = PatternKey(characters, i) + '\t';
+        std::set<std::string> replacements;
+        for (const auto& reading : readingsOf(characters[i])) {
+          auto it = patterns.find(pattern + reading);
+          if (it == patterns.end()) continue;
+          for (const auto& replacement : it->second) {
+            if (replacement != characters[i]) replacements.insert(replacement);
           }
-          if (!shared->second) continue;
-          ++pairs[key];
+        }
+        for (const auto& replacement : replacements) {
+          ++pairs[characters[i] + '\t' + replacement];
           ++pairsOf[characters[i]];
         }
       }
