@@ -390,7 +390,11 @@ class Builder {
     // Corpus words that the Taiwan phrase table does not list are often
     // usage from elsewhere or segmentation by-products (numeral plus
     // measure word); they count for less.
-    if (!phraseTableWords_.count(word)) count *= options_.corpusOnlyFactor;
+    if (!phraseTableWords_.count(word)) {
+      count *= options_.corpusOnlyFactor;
+    } else {
+      count = std::max(count, options_.phraseTableOnlyCount);
+    }
     if (auto it = phraseTableReadings_.find(word); it != phraseTableReadings_.end()) {
       for (const auto& reading : it->second) AddLine(reading, word, count);
       ++statistics_.phrasesFromPhraseTable;

@@ -34,8 +34,9 @@ struct BuilderInputs {
 
 struct BuilderOptions {
   size_t maxSyllables = 8;
-  // Corpus count given to a phrase of the Taiwan phrase table that the
-  // corpus lacks, and to a phrase known only from the pinyin dictionary.
+  // Least corpus count of a phrase of the Taiwan phrase table (the corpus
+  // lacks many of them), and the count of a phrase known only from the
+  // pinyin dictionary.
   double phraseTableOnlyCount = 100;
   double pinyinOnlyCount = 1;
   // Corpus count given to a character the corpus never has as a word of its
