@@ -284,7 +284,9 @@ class Builder {
   void ComputeDistributions() {
     for (auto& [character, info] : characters_) {
       std::set<std::string> readings = TaiwanReadings(character);
+      // 一 and 不 are typed with their written tones only.
       if (character == kOne) readings = {"ㄧ"};
+      if (character == kNot) readings = {"ㄅㄨˋ"};
       if (readings.empty()) continue;
       // Prior from the pinyin dictionary's percentages, carried over to
       // the Taiwan reading of the same syllable when only the tone differs.
