@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -20,6 +21,7 @@
 
 #include "XTestSession.h"
 #include "module/SettingsWindow.h"
+#include "testhost/PrivateXServer.h"
 
 // Read by LeakSanitizer in sanitizer builds: fontconfig keeps its font caches
 // for the life of the process and never frees them.
@@ -84,21 +86,24 @@ class XEnvironment : public ::testing::Environment {
     g_log_set_writer_func(recordProblems, nullptr, nullptr);
     // Test cases may run in parallel, each with a server of its own.
     log_ = outputDir() / ("xvfb-" + std::to_string(getpid()) + ".log");
-    if (!server_.start(log_.string())) {
-      FAIL() << server_.error();
+    // The server exits with its last client, so a crashed test does not
+    // leave it behind.
+    server_ = std::make_unique<Kestova::PrivateXServer>(
+        Kestova::PrivateXServerOptions{log_.string(), /*exitWithLastClient=*/true});
+    if (!server_->running()) {
+      FAIL() << server_->error();
     }
-    setenv("DISPLAY", server_.display().c_str(), 1);
-    ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "GTK cannot open " << server_.display();
+    ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "GTK cannot open " << server_->display();
   }
   void TearDown() override {
-    server_.stop();
+    server_.reset();
     // The server's log only matters when it failed to start.
     std::error_code ignored;
     fs::remove(log_, ignored);
   }
 
  private:
-  XvfbServer server_;
+  std::unique_ptr<Kestova::PrivateXServer> server_;
   fs::path log_;
 };
 

@@ -1,101 +1,11 @@
 #include "XTestSession.h"
 
 #include <X11/Xlib.h>
-#include <fcntl.h>
 #include <gdk/gdkx.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <thread>
 
-extern char** environ;
-
 namespace KestovaTest {
-namespace {
-
-// Reads the display number Xvfb writes once it is ready; empty on failure.
-std::string readDisplayNumber(int fd, std::chrono::milliseconds timeout) {
-  std::string text;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (std::chrono::steady_clock::now() < deadline) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(fd, &readable);
-    timeval wait{0, 100000};
-    int ready = select(fd + 1, &readable, nullptr, nullptr, &wait);
-    if (ready < 0 && errno != EINTR) break;
-    if (ready <= 0) continue;
-    char buffer[32];
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n <= 0) break;
-    text.append(buffer, static_cast<size_t>(n));
-    if (text.find('\n') != std::string::npos) return text.substr(0, text.find('\n'));
-  }
-  return {};
-}
-
-}  // namespace
-
-XvfbServer::~XvfbServer() {
-  stop();
-}
-
-bool XvfbServer::start(const std::string& logPath) {
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) {
-    error_ = std::string("pipe: ") + std::strerror(errno);
-    return false;
-  }
-  // The write end must survive exec under a known number for -displayfd.
-  const int childFd = 3;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], childFd);
-
-  // -terminate makes the server exit with its last client, so a crashed test
-  // does not leave it behind.
-  std::vector<std::string> arguments = {"Xvfb",      "-displayfd", std::to_string(childFd),
-                                        "-screen",   "0",          "1024x768x24",
-                                        "-nolisten", "tcp",        "-terminate"};
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  int rc = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(pipeFds[1]);
-  if (rc != 0) {
-    close(pipeFds[0]);
-    pid_ = -1;
-    error_ = std::string("cannot start Xvfb: ") + std::strerror(rc);
-    return false;
-  }
-  std::string number = readDisplayNumber(pipeFds[0], std::chrono::seconds(20));
-  close(pipeFds[0]);
-  if (number.empty()) {
-    error_ = "Xvfb did not report a display; see " + logPath;
-    stop();
-    return false;
-  }
-  display_ = ":" + number;
-  return true;
-}
-
-void XvfbServer::stop() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  int status = 0;
-  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-  }
-  pid_ = -1;
-}
 
 bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -1,10 +1,9 @@
-// A private X server for GUI tests: starts Xvfb on a free display, sets GTK up
-// against it, and drives the pointer and keyboard through xdotool so that the
-// widgets under test receive real X input events.
+// Driving GUI tests on a private X server (testhost/PrivateXServer.h): runs
+// the GTK main context and moves the pointer and keyboard through xdotool so
+// that the widgets under test receive real X input events.
 #pragma once
 
 #include <gtk/gtk.h>
-#include <sys/types.h>
 
 #include <chrono>
 #include <functional>
@@ -12,28 +11,6 @@
 #include <vector>
 
 namespace KestovaTest {
-
-// One Xvfb process; stopped when the object goes away.
-class XvfbServer {
- public:
-  XvfbServer() = default;
-  ~XvfbServer();
-  XvfbServer(const XvfbServer&) = delete;
-  XvfbServer& operator=(const XvfbServer&) = delete;
-
-  // Starts the server, lets it pick a free display number, and waits until it
-  // accepts connections. Returns false (with a reason in error()) on failure.
-  bool start(const std::string& logPath);
-  void stop();
-
-  const std::string& display() const { return display_; }
-  const std::string& error() const { return error_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
-  std::string error_;
-};
 
 // Runs the GTK main context until the condition holds or the time is up.
 bool pumpUntil(const std::function<bool()>& done,
