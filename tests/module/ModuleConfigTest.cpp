@@ -2,11 +2,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
-#include "tests/module/ModuleFixture.h"
+#include "tests/support/ModuleFixture.h"
 
 namespace Kestova {
 namespace {

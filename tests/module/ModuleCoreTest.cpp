@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/module/ModuleFixture.h"
+#include "tests/support/ModuleFixture.h"
 
 namespace Kestova {
 namespace {
@@ -24,13 +24,6 @@ constexpr unsigned kMod1 = 8;
 class ModuleCoreTest : public ModuleFixture {
  protected:
   void init() { ASSERT_EQ(host().initWin(), 1); }
-  // Types plain characters (their keysyms are their ASCII codes).
-  void type(std::string_view keys) {
-    for (char c : keys) {
-      unsigned keysym = c == ' ' ? XK_space : static_cast<unsigned char>(c);
-      host().feedKey(keysym);
-    }
-  }
   std::string preeditText() { return host().preedit().text; }
   // Sets a file's modification time explicitly, so a rewrite within the same
   // second still counts as a change.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/module/ModuleFixture.h"
+#include "tests/support/ModuleFixture.h"
 
 namespace Kestova {
 namespace {
@@ -18,9 +18,6 @@ class StatusWindowTest : public ModuleFixture {
   void SetUp() override {
     ModuleFixture::SetUp();
     ASSERT_EQ(host().initWin(), 1);
-  }
-  void type(std::string_view keys) {
-    for (char c : keys) host().feedKey(c == ' ' ? XK_space : static_cast<unsigned char>(c));
   }
   // The labels of the module's window: the text row and the hint row.
   static std::vector<GtkWidget*> labels() {

@@ -3,10 +3,13 @@
 // each test runs in a process of its own (CTest runs every case separately).
 #pragma once
 
+#include <X11/keysym.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "testhost/TestEnvironment.h"
 #include "testhost/TestHost.h"
@@ -23,8 +26,14 @@ class ModuleFixture : public ::testing::Test {
     ASSERT_TRUE(host_) << error;
   }
 
-  TestHost& host() { return *host_; }
+  // Types plain characters (their keysyms are their ASCII codes).
+  void type(std::string_view keys) {
+    for (char c : keys) host_->feedKey(c == ' ' ? XK_space : static_cast<unsigned char>(c));
+  }
+
+  TestHost& host() const { return *host_; }
   TestEnvironment& environment() { return environment_; }
+  const TestEnvironment& environment() const { return environment_; }
   const std::filesystem::path& home() const { return environment_.home(); }
 
  private:
