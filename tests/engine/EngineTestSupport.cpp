@@ -1,7 +1,6 @@
 #include "tests/engine/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <fstream>
@@ -12,19 +11,6 @@
 namespace Kestova::Testing {
 
 using namespace InputStates;
-
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "kestova-engine-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    ADD_FAILURE() << "cannot create a temporary directory";
-  }
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
 
 std::vector<PhraseLine> fixturePhrases() {
   return {

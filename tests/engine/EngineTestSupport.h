@@ -20,21 +20,9 @@
 #include "engine/KeyHandler.h"
 #include "models/KestovaLM.h"
 #include "models/LanguageModelLoader.h"
+#include "tests/support/TempDir.h"
 
 namespace Kestova::Testing {
-
-// A directory removed with everything in it when the object goes.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // One line of the built-in phrase file.
 struct PhraseLine {

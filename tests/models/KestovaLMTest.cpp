@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
 #include "models/SortedPhraseTable.h"
+#include "tests/support/TempDir.h"
 
 namespace Kestova {
 namespace {

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
 #include "models/KestovaLM.h"
 #include "models/ParselessLM.h"
 #include "models/SortedPhraseTable.h"
 #include "models/UserPhrasesLM.h"
+#include "tests/support/TempDir.h"
 
 namespace Kestova {
 namespace {

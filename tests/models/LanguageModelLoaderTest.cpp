@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
 #include "models/ModuleLog.h"
 #include "models/SortedPhraseTable.h"
+#include "tests/support/TempDir.h"
 
 namespace Kestova {
 namespace {

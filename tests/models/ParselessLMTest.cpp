@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
 #include "models/MappedFile.h"
 #include "models/SortedPhraseTable.h"
+#include "tests/support/TempDir.h"
 
 namespace Kestova {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
 #include "models/UserFileParser.h"
+#include "tests/support/TempDir.h"
 
 namespace Kestova {
 namespace {

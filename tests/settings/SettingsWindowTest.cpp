@@ -22,6 +22,7 @@
 #include "XTestSession.h"
 #include "module/SettingsWindow.h"
 #include "testhost/PrivateXServer.h"
+#include "tests/support/TempDir.h"
 
 // Read by LeakSanitizer in sanitizer builds: fontconfig keeps its font caches
 // for the life of the process and never frees them.
@@ -220,9 +221,8 @@ class SettingsWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (const char* home = getenv("HOME")) savedHome_ = home;
-    char pattern[] = "/tmp/kestova-settings-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    home_ = pattern;
+    ASSERT_FALSE(homeDirectory_.path().empty());
+    home_ = homeDirectory_.path();
     setenv("HOME", home_.c_str(), 1);
     setAlternativeButtonOrder(false);
     // The window opens at the pointer.
@@ -250,8 +250,6 @@ class SettingsWindowTest : public ::testing::Test {
     } else {
       setenv("HOME", savedHome_.c_str(), 1);
     }
-    std::error_code ignored;
-    fs::remove_all(home_, ignored);
   }
 
   static void setAlternativeButtonOrder(bool on) {
@@ -316,6 +314,7 @@ class SettingsWindowTest : public ::testing::Test {
         << index << " was not chosen; active is " << gtk_combo_box_get_active(combo);
   }
 
+  Kestova::Testing::TempDir homeDirectory_;
   fs::path home_;
   std::string savedHome_;
 };

@@ -1,5 +1,7 @@
-#ifndef KESTOVA_TESTS_MODELS_TEMPDIR_H_
-#define KESTOVA_TESTS_MODELS_TEMPDIR_H_
+#ifndef KESTOVA_TESTS_SUPPORT_TEMPDIR_H_
+#define KESTOVA_TESTS_SUPPORT_TEMPDIR_H_
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -16,7 +18,11 @@ class TempDir {
  public:
   TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "kestova-test-XXXXXX").string();
-    if (char* made = ::mkdtemp(pattern.data())) path_ = made;
+    if (char* made = ::mkdtemp(pattern.data())) {
+      path_ = made;
+    } else {
+      ADD_FAILURE() << "cannot create a temporary directory";
+    }
   }
   ~TempDir() {
     std::error_code ignored;
@@ -47,4 +53,4 @@ inline std::string readFile(const std::string& path) {
 
 }  // namespace Kestova::Testing
 
-#endif  // KESTOVA_TESTS_MODELS_TEMPDIR_H_
+#endif  // KESTOVA_TESTS_SUPPORT_TEMPDIR_H_
