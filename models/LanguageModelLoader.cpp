@@ -41,6 +41,19 @@ bool pathExists(const fs::path& path) {
   return type != fs::file_type::none && type != fs::file_type::not_found;
 }
 
+// Creates the directory unless something already stands at the path, and logs
+// what it did; false when it had to be made and could not be. `what` names it
+// in the log ("user data directory").
+bool ensureDirectory(const std::string& directory, std::string_view what) {
+  if (pathExists(directory)) return true;
+  if (::mkdir(directory.c_str(), 0700) != 0) {
+    ModuleLog::warn("Failed to create " + std::string(what) + ": " + directory);
+    return false;
+  }
+  ModuleLog::info("Created " + std::string(what) + ": " + directory);
+  return true;
+}
+
 // Whether one line of a user file holds exactly the phrase (value, reading)
 // as the model reads it: comments never match, and neither blanks around the
 // tokens nor how many blanks separate value and reading matter. A line read
@@ -113,24 +126,10 @@ void LanguageModelLoader::startUp() {
 
   std::string directory = paths_.userDataDirectory;
   if (directory.empty()) return;
-  if (!pathExists(directory)) {
-    if (::mkdir(directory.c_str(), 0700) == 0) {
-      ModuleLog::info("Created user data directory: " + directory);
-    } else {
-      ModuleLog::warn("Failed to create user data directory: " + directory);
-      return;
-    }
-  }
+  if (!ensureDirectory(directory, "user data directory")) return;
   directory += "/";
   directory += kUserFilesDirectoryName;
-  if (!pathExists(directory)) {
-    if (::mkdir(directory.c_str(), 0700) == 0) {
-      ModuleLog::info("Created kestova user data directory: " + directory);
-    } else {
-      ModuleLog::warn("Failed to create kestova user data directory: " + directory);
-      return;
-    }
-  }
+  if (!ensureDirectory(directory, "kestova user data directory")) return;
 
   userFilesDirectory_ = directory;
   fs::path base(directory);
