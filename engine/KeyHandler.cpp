@@ -617,6 +617,10 @@ std::unique_ptr<Marking> KeyHandler::buildMarkingState(std::size_t anchor) {
     status = localizedStrings_->tooFewCharacters(kMinMarkedReadings);
   } else if (marked > kMaxMarkedReadings) {
     status = localizedStrings_->tooManyCharacters(kMaxMarkedReadings);
+  } else if (selectionReadings.find_first_of(" \t") != std::string::npos) {
+    // The user phrase file would refuse such a line; say so now instead of
+    // promising an addition that cannot happen.
+    status = localizedStrings_->readingCannotBeStored();
   } else {
     bool present = false;
     if (hasPhrases(selectionReadings)) {

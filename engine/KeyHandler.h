@@ -39,6 +39,9 @@ class KeyHandler {
     virtual std::string pressEnterToAdd() = 0;
     virtual std::string markingSummary(const std::string& markedText, const std::string& readings,
                                        const std::string& status) = 0;
+    // The marking covers a reading a phrase file cannot hold (the space
+    // key's reading is a single space, and a line splits fields at blanks).
+    virtual std::string readingCannotBeStored() { return "選取範圍含有空白，無法加入自訂詞庫"; }
   };
 
   // What Control+Enter commits; the numbers are the configuration's indexes.

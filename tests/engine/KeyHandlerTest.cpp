@@ -507,5 +507,27 @@ TEST(KeyHandlerTest, EmptyCallablesRaiseBadFunctionCall) {
                std::bad_function_call);
 }
 
+TEST(KeyHandlerTest, MarkingThatCoversASpaceCannotBeAdded) {
+  // A space typed into the composition has the reading " ", which no line of
+  // the user phrase file can hold: the marking must not promise an addition.
+  EngineSession session;
+  applyOptions(session.handler(), kSpaceInserts);
+  session.type("su3su3<Left><Space><End><S-Left><S-Left><S-Left>");
+  const auto* marking = session.stateAs<Marking>();
+  ASSERT_NE(marking, nullptr);
+  EXPECT_EQ(marking->selection, "你 你");
+  EXPECT_FALSE(marking->canAdd);
+  EXPECT_NE(session.hint().find("無法加入自訂詞庫"), std::string::npos) << session.hint();
+
+  const int errorsBefore = session.errors;
+  session.type("<Enter>");
+  EXPECT_EQ(session.errors, errorsBefore + 1);
+  ASSERT_NE(session.stateAs<Marking>(), nullptr);
+  std::ifstream in(session.userPhrasesPath());
+  std::stringstream contents;
+  contents << in.rdbuf();
+  EXPECT_EQ(contents.str().find("你 你"), std::string::npos) << contents.str();
+}
+
 }  // namespace
 }  // namespace Kestova
