@@ -108,7 +108,7 @@ bool ReadWordFrequencies(const std::string& path, std::unordered_map<std::string
     char* end = nullptr;
     std::string number(fields[1]);
     double count = std::strtod(number.c_str(), &end);
-    if (end == number.c_str() || count <= 0) continue;
+    if (end == number.c_str() || count < 0) continue;
     counts[std::string(fields[0])] += count;
   }
   return true;

@@ -18,8 +18,9 @@ struct ReadingEntry {
   double percent = -1;
 };
 
-// Word frequencies of a large corpus: lines "word TAB count". Lines that do
-// not parse are skipped. Returns false if the file cannot be read.
+// Word frequencies of a large corpus: lines "word TAB count". A count of 0
+// (a word listed without a count) is kept; lines that do not parse or have a
+// negative count are skipped. Returns false if the file cannot be read.
 bool ReadWordFrequencies(const std::string& path, std::unordered_map<std::string, double>& counts);
 
 // A pinyin dictionary in the YAML-headed tabular form: after the "..." line

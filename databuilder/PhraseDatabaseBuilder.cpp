@@ -213,7 +213,10 @@ class Builder {
         auto it = variants_.find(character);
         normalized += it == variants_.end() ? character : it->second;
       }
-      wordCounts_[characters.empty() ? word : normalized] += count;
+      // The corpus lists some words with a count of 1 where its real
+      // counts start far higher: they are known words without a count.
+      double used = count < 2 ? options_.listedWordCount : count;
+      wordCounts_[characters.empty() ? word : normalized] += used;
     }
   }
 

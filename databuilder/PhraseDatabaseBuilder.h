@@ -51,6 +51,10 @@ struct BuilderOptions {
   // How far the readings a character has inside phrases decide the share
   // of each of its readings when it stands alone (0 to 1).
   double phraseEvidenceWeight = 0.7;
+  // Count given to a corpus word listed with a count of 0 or 1: the corpus
+  // lists words it did not count that way, while its real counts start
+  // near a hundred.
+  double listedWordCount = 100;
   // Multiplies the count of a phrase the Taiwan phrase table lacks.
   double corpusOnlyFactor = 0.1;
   // Lowest score an ordinary phrase may get; the scale of all scores is

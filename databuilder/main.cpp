@@ -27,7 +27,8 @@ constexpr const char* kUsage =
     "  --set NAME=VALUE     override a scoring option (phrase-table-only-count,\n"
     "                       pinyin-only-count, corpus-only-factor,\n"
     "                       unseen-character-count, in-word-character-share,\n"
-    "                       homophone-in-word-share, phrase-evidence-weight)\n"
+    "                       homophone-in-word-share, phrase-evidence-weight,\n"
+    "                       listed-word-count)\n"
     "  --quiet              print no statistics\n";
 
 }  // namespace
@@ -60,6 +61,8 @@ int main(int argc, char** argv) {
       options.homophoneInWordShare = value;
     else if (name == "phrase-evidence-weight")
       options.phraseEvidenceWeight = value;
+    else if (name == "listed-word-count")
+      options.listedWordCount = value;
     else
       return false;
     return true;

@@ -235,6 +235,34 @@ TEST(PhraseDatabaseBuilder, ScoresAreLogProbabilitiesAboveTheMacroScore) {
             built.score("ㄉㄚˋ", "大") + built.score("ㄖㄣˊ", "人"));
 }
 
+// The corpus lists words it did not count with 0 or 1 where its counts
+// start near a hundred: such a word is known, and counts as listed.
+TEST(PhraseDatabaseBuilder, WordsListedWithoutACountGetTheListedCount) {
+  TempDir dir;
+  BuilderInputs inputs;
+  ASSERT_TRUE(ReadWordFrequencies(
+      dir.file("essay.txt", "大人\t0\n星期\t1\n一個\t100\n銀行\t-5\n不要\tmany\n大\t900\n"),
+      inputs.wordCounts));
+  EXPECT_EQ(inputs.wordCounts.count("大人"), 1u);
+  EXPECT_EQ(inputs.wordCounts.count("銀行"), 0u);
+  EXPECT_EQ(inputs.wordCounts.count("不要"), 0u);
+  ASSERT_TRUE(ReadPinyinDictionary(dir.file("pinyin.yaml", kPinyin), inputs.pinyinEntries));
+  ASSERT_TRUE(ReadSyllableCharacters(dir.file("chars.tsv", kCharacters), inputs.taiwanCharacters));
+  std::map<std::string, double> scores;
+  for (const auto& line : BuildPhraseLines(inputs, BuilderOptions{}))
+    scores[line.reading + " " + line.value] = line.score;
+  ASSERT_TRUE(scores.count("ㄉㄚˋ-ㄖㄣˊ 大人") && scores.count("ㄒㄧㄥ-ㄑㄧˊ 星期"));
+  ASSERT_TRUE(scores.count("ㄧ-ㄍㄜˋ 一個"));
+  EXPECT_DOUBLE_EQ(scores["ㄉㄚˋ-ㄖㄣˊ 大人"], scores["ㄧ-ㄍㄜˋ 一個"]);
+  EXPECT_DOUBLE_EQ(scores["ㄒㄧㄥ-ㄑㄧˊ 星期"], scores["ㄧ-ㄍㄜˋ 一個"]);
+
+  BuilderOptions fewer;
+  fewer.listedWordCount = 10;
+  for (const auto& line : BuildPhraseLines(inputs, fewer))
+    scores[line.reading + " " + line.value] = line.score;
+  EXPECT_LT(scores["ㄉㄚˋ-ㄖㄣˊ 大人"], scores["ㄧ-ㄍㄜˋ 一個"]);
+}
+
 TEST(PhraseDatabaseBuilder, PolyphoneSharesFollowPercentagesAndPhraseEvidence) {
   TempDir dir;
   // By the dictionary's percentages alone, 行 alone is mostly ㄒㄧㄥˊ ...
