@@ -2,6 +2,10 @@
 
 namespace Kestova {
 
+namespace {
+constexpr std::string_view kMacroNamePrefix = "MACRO@";
+}  // namespace
+
 InputMacroTable::InputMacroTable() {
   add(std::make_unique<InputMacroDateTodayShort>());
   add(std::make_unique<InputMacroDateTodayMedium>());
@@ -56,10 +60,12 @@ InputMacroTable::InputMacroTable() {
 
 void InputMacroTable::add(std::unique_ptr<InputMacro> macro) {
   std::string name = macro->name();
+  if (!name.starts_with(kMacroNamePrefix)) allNamesPrefixed_ = false;
   macros_.try_emplace(std::move(name), std::move(macro));
 }
 
 std::string InputMacroTable::expand(std::string_view text) const {
+  if (allNamesPrefixed_ && !text.starts_with(kMacroNamePrefix)) return std::string(text);
   auto found = macros_.find(text);
   if (found == macros_.end()) return std::string(text);
   return found->second->replacement();

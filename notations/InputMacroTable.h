@@ -32,6 +32,10 @@ class InputMacroTable {
   void add(std::unique_ptr<InputMacro> macro);
 
   std::unordered_map<std::string, std::unique_ptr<InputMacro>, Hash, std::equal_to<>> macros_;
+  // Every macro name starts with "MACRO@", so expand can pass any other text
+  // (nearly every phrase of a look-up) through without hashing it. Cleared if
+  // a name without the prefix is ever registered.
+  bool allNamesPrefixed_ = true;
 };
 
 }  // namespace Kestova
