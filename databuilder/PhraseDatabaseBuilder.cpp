@@ -296,10 +296,13 @@ class Builder {
       std::map<std::string, double> prior;
       for (const auto& reading : readings) prior[reading] = 0;
       double unmatched = 0;
+      // Readings whose share the dictionary states outright.
+      std::set<std::string> stated;
       for (const auto& [reading, percent] : info.pinyinPercents) {
         double share = percent >= 0 ? percent / 100.0 : 1.0 / info.pinyinPercents.size();
         if (prior.count(reading)) {
           prior[reading] += share;
+          if (percent > 0) stated.insert(reading);
           continue;
         }
         std::vector<std::string> sameSyllable;
@@ -309,8 +312,10 @@ class Builder {
         if (sameSyllable.empty()) {
           unmatched += share;
         } else {
-          for (const auto& candidate : sameSyllable)
+          for (const auto& candidate : sameSyllable) {
             prior[candidate] += share / sameSyllable.size();
+            if (percent > 0) stated.insert(candidate);
+          }
         }
       }
       (void)unmatched;
@@ -318,7 +323,12 @@ class Builder {
       for (auto& [reading, value] : prior) {
         // Readings only the Taiwan sources know still get a fair share, the
         // more so the more common the character is under that syllable.
+        // A share the dictionary states is kept as it is.
         auto rank = info.taiwanRanks.find(reading);
+        if (options_.keepStatedShares && stated.count(reading)) {
+          priorTotal += value;
+          continue;
+        }
         double floor = 0.02;
         if (rank != info.taiwanRanks.end()) floor = rank->second < 10 ? 0.15 : 0.05;
         value = std::max(value, floor);
@@ -331,8 +341,11 @@ class Builder {
       }
       // Readings inside phrases say little about a character typed alone, but
       // they do show which readings Taiwan uses at all.
+      // The more a character is written alone, the less its readings inside
+      // phrases tell about it (的 alone is ㄉㄜ˙, in phrases mostly ㄉㄧˊ).
+      double alone = options_.aloneCountsAgainstEvidence ? CorpusCount(character) : 0;
       double evidenceWeight =
-          options_.phraseEvidenceWeight * evidenceTotal / (evidenceTotal + 20.0);
+          options_.phraseEvidenceWeight * evidenceTotal / (evidenceTotal + alone + 20.0);
       for (const auto& reading : readings) {
         double share = prior[reading] / priorTotal * (1 - evidenceWeight);
         if (evidenceTotal > 0) {

@@ -51,6 +51,12 @@ struct BuilderOptions {
   // How far the readings a character has inside phrases decide the share
   // of each of its readings when it stands alone (0 to 1).
   double phraseEvidenceWeight = 0.7;
+  // Whether a reading share the pinyin dictionary states outright is kept
+  // below the floor that readings of unknown share get.
+  bool keepStatedShares = true;
+  // Whether a character's count as a word of its own weakens the evidence of
+  // its readings inside phrases.
+  bool aloneCountsAgainstEvidence = true;
   // Count given to a corpus word listed with a count of 0 or 1: the corpus
   // lists words it did not count that way, while its real counts start
   // near a hundred.

@@ -28,7 +28,8 @@ constexpr const char* kUsage =
     "                       pinyin-only-count, corpus-only-factor,\n"
     "                       unseen-character-count, in-word-character-share,\n"
     "                       homophone-in-word-share, phrase-evidence-weight,\n"
-    "                       listed-word-count)\n"
+    "                       listed-word-count; 0 or 1: keep-stated-shares,\n"
+    "                       alone-counts-against-evidence)\n"
     "  --quiet              print no statistics\n";
 
 }  // namespace
@@ -61,6 +62,10 @@ int main(int argc, char** argv) {
       options.homophoneInWordShare = value;
     else if (name == "phrase-evidence-weight")
       options.phraseEvidenceWeight = value;
+    else if (name == "keep-stated-shares")
+      options.keepStatedShares = value != 0;
+    else if (name == "alone-counts-against-evidence")
+      options.aloneCountsAgainstEvidence = value != 0;
     else if (name == "listed-word-count")
       options.listedWordCount = value;
     else

@@ -280,6 +280,40 @@ TEST(PhraseDatabaseBuilder, PolyphoneSharesFollowPercentagesAndPhraseEvidence) {
   EXPECT_TRUE(byPercent.has("ㄏㄤˊ", "行"));
 }
 
+// 的 alone is nearly always ㄉㄜ˙, but its phrases read it ㄉㄧˊ and ㄉㄧˋ:
+// a character written mostly alone, with shares the dictionary states,
+// keeps its own reading far ahead.
+TEST(PhraseDatabaseBuilder, PhrasesSayLittleAboutACharacterMostlyWrittenAlone) {
+  TempDir dir;
+  BuilderInputs inputs;
+  ASSERT_TRUE(ReadWordFrequencies(
+      dir.file("essay.txt", "的\t100000\n目的\t3000\n的確\t3000\n敵\t500\n地\t800\n"),
+      inputs.wordCounts));
+  ASSERT_TRUE(ReadPinyinDictionary(
+      dir.file("pinyin.yaml", "---\n...\n的\tde5\t98%\n的\tdi2\t1%\n的\tdi4\t1%\n"),
+      inputs.pinyinEntries));
+  constexpr unsigned D = 5, Q = 13, MV = 3, VE = 4;
+  std::string table = GcinRecord({GcinKey(M, MU, 0, 4), GcinKey(D, MI, 0, 4)}, "目的") +
+                      GcinRecord({GcinKey(D, MI, 0, 2), GcinKey(Q, MV, VE, 4)}, "的確");
+  ASSERT_TRUE(ReadGcinPhraseTable(dir.file("tsin", table), inputs.phraseTableEntries));
+  ASSERT_TRUE(ReadSyllableCharacters(
+      dir.file("chars.tsv", "ㄉㄜ˙\t的\nㄉㄧˊ\t的 敵\nㄉㄧˋ\t地 的\nㄇㄨˋ\t目\nㄑㄩㄝˋ\t確\n"),
+      inputs.taiwanCharacters));
+  auto gap = [&inputs](const BuilderOptions& options) {
+    std::map<std::string, double> scores;
+    for (const auto& line : BuildPhraseLines(inputs, options))
+      scores[line.reading + " " + line.value] = line.score;
+    EXPECT_TRUE(scores.count("ㄉㄜ˙ 的") && scores.count("ㄉㄧˊ 的"));
+    return scores["ㄉㄜ˙ 的"] - scores["ㄉㄧˊ 的"];
+  };
+  BuilderOptions before;
+  before.keepStatedShares = false;
+  before.aloneCountsAgainstEvidence = false;
+  double weighed = gap(BuilderOptions{});
+  EXPECT_GT(weighed, 1.0);  // ㄉㄧˊ under a tenth of ㄉㄜ˙
+  EXPECT_GT(weighed, gap(before) + 0.5);
+}
+
 TEST(PhraseDatabaseBuilder, CorpusFormsTaiwanDoesNotUseAreReplaced) {
   TempDir dir;
   Built built = BuildFixture(dir);
