@@ -1,6 +1,8 @@
 #include "models/KestovaLM.h"
 
 #include <algorithm>
+#include <array>
+#include <cstddef>
 #include <limits>
 
 namespace Kestova {
@@ -19,8 +21,9 @@ constexpr double kUserBoost = 1e-9;
 }  // namespace
 
 void KestovaLM::filter(const std::vector<ScoredPhrase>& input, const StringSet& excluded,
-                       StringSet& inserted, std::vector<ScoredPhrase>& output) {
+                       ViewSet& inserted, std::vector<ScoredPhrase>& output) {
   // A syllable can bring hundreds of phrases: grow the list and the set once.
+  // The list must not move its elements below: inserted views their values.
   output.reserve(output.size() + input.size());
   inserted.reserve(inserted.size() + input.size());
   for (const ScoredPhrase& phrase : input) {
@@ -40,8 +43,10 @@ void KestovaLM::filter(const std::vector<ScoredPhrase>& input, const StringSet& 
         value.starts_with(kMacroPrefix)) {
       continue;
     }
-    if (!inserted.insert(value).second) continue;
+    // The set keeps a view of the listed value, so list it first and take
+    // it back if it turns out to be a repeat.
     output.emplace_back(std::move(value), phrase.score, phrase.value);
+    if (!inserted.insert(output.back().value).second) output.pop_back();
   }
 }
 
@@ -49,7 +54,12 @@ std::vector<ScoredPhrase> KestovaLM::getScoredPhrases(std::string_view reading) 
   if (reading == kSpaceReading) return {ScoredPhrase(std::string(kSpaceReading), 0)};
 
   StringSet excluded;
-  StringSet inserted;
+  // The de-duplication set's nodes come from a buffer on the stack, enough
+  // for the phrases of the commonest syllables; only longer lists touch the
+  // heap. Both output lists below outlive the set's use.
+  std::array<std::byte, 32 * 1024> buffer;
+  std::pmr::monotonic_buffer_resource arena(buffer.data(), buffer.size());
+  ViewSet inserted(&arena);
   if (excludedPhrases_.hasScoredPhrases(reading)) {
     for (ScoredPhrase& phrase : excludedPhrases_.getScoredPhrases(reading)) {
       excluded.insert(std::move(phrase.value));

@@ -2,6 +2,7 @@
 #define KESTOVA_MODELS_KESTOVALM_H_
 
 #include <functional>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -45,11 +46,18 @@ class KestovaLM : public Palisar::Lattivor2::LanguageModel {
 
  private:
   using StringSet = std::unordered_set<std::string>;
+  // Views of the values already listed by one look-up. They point into the
+  // look-up's output lists, which must neither grow past their reserved
+  // capacity nor change while the set is in use.
+  using ViewSet = std::pmr::unordered_set<std::string_view>;
 
   // Appends to output the phrases of input that survive exclusion,
   // replacement, macro expansion and de-duplication against inserted.
+  // Reserves room in output for all of input first, so the views that
+  // inserted gains into output stay valid; inserted must not yet view any
+  // value of output, since reserving may move them.
   void filter(const std::vector<Palisar::Lattivor2::ScoredPhrase>& input, const StringSet& excluded,
-              StringSet& inserted, std::vector<Palisar::Lattivor2::ScoredPhrase>& output);
+              ViewSet& inserted, std::vector<Palisar::Lattivor2::ScoredPhrase>& output);
 
   ParselessLM builtIn_;
   UserPhrasesLM userPhrases_;
