@@ -22,26 +22,9 @@
 #include <string>
 #include <string_view>
 
+#include "tests/support/TempDir.h"
+
 namespace Kestova::Testing {
-
-class ScratchDirectory {
- public:
-  ScratchDirectory() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "kestova-faults-XXXXXX").string();
-    if (char* made = ::mkdtemp(pattern.data())) path_ = made;
-  }
-  ~ScratchDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDirectory(const ScratchDirectory&) = delete;
-  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 inline void writeBytes(const std::filesystem::path& path, std::string_view bytes) {
   std::filesystem::create_directories(path.parent_path());

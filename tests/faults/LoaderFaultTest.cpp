@@ -79,7 +79,7 @@ class LoaderFaults : public ::testing::Test {
 
   static std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 
-  ScratchDirectory scratch_;
+  TempDir scratch_;
 };
 
 enum class Damage { Deleted, Truncated, Garbage, NulByte, Directory };

@@ -18,19 +18,13 @@
 #include <string>
 #include <string_view>
 
-#include "testhost/TestEnvironment.h"
-#include "testhost/TestHost.h"
 #include "tests/faults/FaultSupport.h"
+#include "tests/support/ModuleFixture.h"
 
 namespace Kestova {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr unsigned kShift = 1;
-constexpr unsigned kLock = 2;
-constexpr unsigned kControl = 4;
-constexpr unsigned kMod1 = 8;
 
 // Collects what the module writes to the standard error stream (its log).
 class StderrCapture {
@@ -64,21 +58,9 @@ class StderrCapture {
   int saved_ = -1;
 };
 
-class ModuleBoundary : public ::testing::Test {
+class ModuleBoundary : public ModuleFixture {
  protected:
-  void SetUp() override {
-    environment_.activate();
-    environment_.writePhraseFile(TestEnvironment::samplePhrases());
-    std::string error;
-    host_ = TestHost::load(KESTOVA_MODULE_PATH, &error);
-    ASSERT_TRUE(host_) << error;
-  }
-
-  TestHost& host() { return *host_; }
   void init() { ASSERT_EQ(host().initWin(), 1); }
-  void type(std::string_view keys) {
-    for (char c : keys) host().feedKey(c == ' ' ? XK_space : static_cast<unsigned char>(c));
-  }
   std::string preeditText() { return host().preedit().text; }
 
   // The preedit is well formed whatever happened before.
@@ -92,9 +74,6 @@ class ModuleBoundary : public ::testing::Test {
     EXPECT_EQ(preedit.fourth, 0);
     EXPECT_EQ(preedit.result, preedit.text.empty() ? 0 : 1);
   }
-
-  TestEnvironment environment_;
-  std::unique_ptr<TestHost> host_;
 };
 
 TEST_F(ModuleBoundary, EveryExportBeforeInitIsANoOp) {
@@ -265,11 +244,11 @@ TEST_F(ModuleBoundary, CallsInUnexpectedOrder) {
 // The settings and keyboard files damaged while the module runs: the next
 // key outside a composition takes the defaults, silently, and typing goes on.
 TEST_F(ModuleBoundary, DamagedSettingsFilesFallBackToDefaults) {
-  environment_.writeKeyboardFile("hsu");
-  environment_.writeSettingsFile("{\"choose_candidate_using_space\": false}");
+  environment().writeKeyboardFile("hsu");
+  environment().writeSettingsFile("{\"choose_candidate_using_space\": false}");
   init();
-  const fs::path keyboard = environment_.configDirectory() / "phonetic-keyboard2";
-  const fs::path settings = environment_.configDirectory() / "kestova.json";
+  const fs::path keyboard = environment().configDirectory() / "phonetic-keyboard2";
+  const fs::path settings = environment().configDirectory() / "kestova.json";
 
   struct Damage {
     const char* name;
@@ -302,8 +281,8 @@ TEST_F(ModuleBoundary, DamagedSettingsFilesFallBackToDefaults) {
     // Back to a known non-default state first.
     fs::remove_all(keyboard);
     fs::remove_all(settings);
-    environment_.writeKeyboardFile("hsu");
-    environment_.writeSettingsFile("{\"choose_candidate_using_space\": false}");
+    environment().writeKeyboardFile("hsu");
+    environment().writeSettingsFile("{\"choose_candidate_using_space\": false}");
     stamp(keyboard);
     stamp(settings);
     host().feedKey(XK_Escape);
@@ -334,7 +313,7 @@ TEST_F(ModuleBoundary, DamagedSettingsFilesFallBackToDefaults) {
 TEST_F(ModuleBoundary, UserDirectoryRemovedWhileTyping) {
   init();
   type("g4");
-  fs::remove_all(environment_.home() / ".gcin" / "kestova");
+  fs::remove_all(environment().home() / ".gcin" / "kestova");
   type("hk4");
   EXPECT_EQ(preeditText(), "是測");
   StderrCapture log;
@@ -346,7 +325,7 @@ TEST_F(ModuleBoundary, UserDirectoryRemovedWhileTyping) {
   EXPECT_NE(text.find("gcin kestova Info: Not writing user phrases: data file does not exist"),
             std::string::npos)
       << text;
-  EXPECT_FALSE(fs::exists(environment_.userDirectory()));
+  EXPECT_FALSE(fs::exists(environment().userDirectory()));
   expectSanePreedit();
   host().flushInput();
   EXPECT_EQ(host().takeCommitted(), "是測");
@@ -357,9 +336,9 @@ TEST_F(ModuleBoundary, UserDirectoryRemovedWhileTyping) {
 // A user phrase file replaced by a directory before start-up: the module
 // still starts and types with the built-in phrases.
 TEST_F(ModuleBoundary, UnreadableUserFilesAtStartUp) {
-  fs::create_directories(environment_.userDirectory() / "data.txt");
-  fs::create_directories(environment_.userDirectory() / "exclude-phrases.txt");
-  fs::create_directories(environment_.userDirectory() / "phrases-replacement.txt");
+  fs::create_directories(environment().userDirectory() / "data.txt");
+  fs::create_directories(environment().userDirectory() / "exclude-phrases.txt");
+  fs::create_directories(environment().userDirectory() / "phrases-replacement.txt");
   init();
   EXPECT_TRUE(host().errors().empty());
   type("hk4g4");

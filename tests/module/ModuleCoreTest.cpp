@@ -16,11 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr unsigned kShift = 1;
-constexpr unsigned kLock = 2;
-constexpr unsigned kControl = 4;
-constexpr unsigned kMod1 = 8;
-
 class ModuleCoreTest : public ModuleFixture {
  protected:
   void init() { ASSERT_EQ(host().initWin(), 1); }
