@@ -226,20 +226,7 @@ class Receiver {
 };
 
 const BpmfKeyboardLayout* layoutFor(uint8_t choice) {
-  switch (choice % 6) {
-    case 1:
-      return BpmfKeyboardLayout::ETenLayout();
-    case 2:
-      return BpmfKeyboardLayout::HsuLayout();
-    case 3:
-      return BpmfKeyboardLayout::ETen26Layout();
-    case 4:
-      return BpmfKeyboardLayout::IBMLayout();
-    case 5:
-      return BpmfKeyboardLayout::HanyuPinyinLayout();
-    default:
-      return BpmfKeyboardLayout::StandardLayout();
-  }
+  return BpmfKeyboardLayout::AllLayouts()[choice % 6];
 }
 
 }  // namespace

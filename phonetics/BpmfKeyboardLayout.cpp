@@ -110,9 +110,15 @@ const BpmfKeyboardLayout* BpmfKeyboardLayout::HanyuPinyinLayout() {
   return layout;
 }
 
+const std::array<const BpmfKeyboardLayout*, 6>& BpmfKeyboardLayout::AllLayouts() {
+  static const std::array<const BpmfKeyboardLayout*, 6> layouts = {
+      StandardLayout(), ETenLayout(), HsuLayout(),
+      ETen26Layout(),   IBMLayout(),  HanyuPinyinLayout()};
+  return layouts;
+}
+
 const BpmfKeyboardLayout* BpmfKeyboardLayout::LayoutForName(std::string_view name) {
-  for (const BpmfKeyboardLayout* layout : {StandardLayout(), ETenLayout(), HsuLayout(),
-                                           ETen26Layout(), IBMLayout(), HanyuPinyinLayout()}) {
+  for (const BpmfKeyboardLayout* layout : AllLayouts()) {
     if (layout->name() == name) return layout;
   }
   return nullptr;

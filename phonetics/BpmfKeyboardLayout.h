@@ -1,6 +1,7 @@
 #ifndef KESTOVA_PHONETICS_BPMFKEYBOARDLAYOUT_H_
 #define KESTOVA_PHONETICS_BPMFKEYBOARDLAYOUT_H_
 
+#include <array>
 #include <map>
 #include <string>
 #include <string_view>
@@ -30,6 +31,8 @@ class BpmfKeyboardLayout {
   static const BpmfKeyboardLayout* ETen26Layout();
   static const BpmfKeyboardLayout* IBMLayout();
   static const BpmfKeyboardLayout* HanyuPinyinLayout();
+  // The six shared layouts: Standard, ETen, Hsu, ETen26, IBM, HanyuPinyin.
+  static const std::array<const BpmfKeyboardLayout*, 6>& AllLayouts();
   // The shared layout of this name ("Standard", "ETen", "Hsu", "ETen26",
   // "IBM", "HanyuPinyin"), or nullptr for any other name.
   static const BpmfKeyboardLayout* LayoutForName(std::string_view name);

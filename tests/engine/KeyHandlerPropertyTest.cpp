@@ -98,22 +98,9 @@ void checkState(const InputState& state, const KeyHandler& handler, const std::s
 }
 
 const BpmfKeyboardLayout* layoutAt(unsigned i) {
-  switch (i % 7) {
-    case 0:
-      return BpmfKeyboardLayout::StandardLayout();
-    case 1:
-      return BpmfKeyboardLayout::ETenLayout();
-    case 2:
-      return BpmfKeyboardLayout::HsuLayout();
-    case 3:
-      return BpmfKeyboardLayout::ETen26Layout();
-    case 4:
-      return BpmfKeyboardLayout::IBMLayout();
-    case 5:
-      return BpmfKeyboardLayout::HanyuPinyinLayout();
-    default:
-      return nullptr;
-  }
+  // Every layout, and now and then none at all.
+  const auto& layouts = BpmfKeyboardLayout::AllLayouts();
+  return i % 7 < layouts.size() ? layouts[i % 7] : nullptr;
 }
 
 TEST(KeyHandlerPropertyTest, RandomKeysKeepStatesWellFormed) {
