@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "module/KstCore.h"
 #include "module/ModuleState.h"
@@ -16,6 +17,12 @@ struct Widgets {
   GtkWidget* window = nullptr;
   GtkWidget* textLabel = nullptr;
   GtkWidget* hintLabel = nullptr;
+  // What the labels were last given. A redraw that would give them the same
+  // again leaves them alone: setting markup makes Pango parse it and the
+  // window measure itself anew. Empty until the first redraw (and again
+  // after a font change), so that one always sets both labels.
+  std::optional<std::string> markup;
+  std::optional<std::string> hint;
 };
 
 Widgets& widgets() {
@@ -71,10 +78,14 @@ bool mayShow(const KstCore& core) {
   return !core.isIdle() || (showWhenEmpty && *showWhenEmpty != 0);
 }
 
-void showWindow() {
+// Shrinks the window to its content and shows it. A window already on the
+// screen whose labels did not change keeps its size and is not shown again;
+// the host hears of every showing all the same.
+void showWindow(bool contentChanged) {
   Widgets& w = widgets();
-  gtk_window_resize(GTK_WINDOW(w.window), 1, 1);
-  gtk_widget_show(w.window);
+  bool wasVisible = gtk_widget_get_visible(w.window);
+  if (contentChanged || !wasVisible) gtk_window_resize(GTK_WINDOW(w.window), 1, 1);
+  if (!wasVisible) gtk_widget_show(w.window);
   if (host().on_window_shown) host().on_window_shown();
 }
 
@@ -166,6 +177,9 @@ void applyFontSize() {
   Widgets& w = widgets();
   if (!w.window) return;
   if (host().style_window) host().style_window(w.window);
+  // The labels change size with the font: the next redraw refits the window.
+  w.markup.reset();
+  w.hint.reset();
   int size = host().font_size ? *host().font_size : 16;
   if (host().set_label_font_size) {
     host().set_label_font_size(w.textLabel, size);
@@ -181,7 +195,7 @@ void hide() {
 }
 
 void show(const KstCore& core) {
-  if (mayShow(core)) showWindow();
+  if (mayShow(core)) showWindow(true);
 }
 
 bool visible() {
@@ -199,11 +213,20 @@ void refresh(const KstCore& core) {
     const char* text = core.preeditText(&caret);
     std::string markup = statusMarkup(text, caret, hostColour(host().cursor_background, "blue"),
                                       hostColour(host().cursor_foreground, "white"));
-    gtk_label_set_markup(GTK_LABEL(w.textLabel), markup.c_str());
-    std::string hint(core.hintText());
-    gtk_label_set_text(GTK_LABEL(w.hintLabel), hint.c_str());
-    gtk_widget_set_visible(w.hintLabel, !hint.empty());
-    if (mayShow(core)) showWindow();
+    bool changed = false;
+    if (markup != w.markup) {
+      gtk_label_set_markup(GTK_LABEL(w.textLabel), markup.c_str());
+      w.markup = std::move(markup);
+      changed = true;
+    }
+    std::string_view hint = core.hintText();
+    if (hint != w.hint) {
+      w.hint = std::string(hint);
+      gtk_label_set_text(GTK_LABEL(w.hintLabel), w.hint->c_str());
+      gtk_widget_set_visible(w.hintLabel, !hint.empty());
+      changed = true;
+    }
+    if (mayShow(core)) showWindow(changed);
   }
 
   std::size_t rows = core.rowsOnPage();

@@ -13,6 +13,8 @@
 namespace Kestova {
 namespace {
 
+constexpr unsigned kShiftMask = 1u << 0;  // X11's ShiftMask
+
 class StatusWindowTest : public ModuleFixture {
  protected:
   void SetUp() override {
@@ -52,6 +54,23 @@ TEST_F(StatusWindowTest, CaretCharacterIsHighlightedInTheHostColours) {
   EXPECT_EQ(textMarkup(), "<span background=\"red\" foreground=\"#ffff00\">測</span>試");
   EXPECT_EQ(host().winVisible(), 1);
   EXPECT_GT(host().calls(0), 0);  // on_window_shown
+}
+
+// Redraws leave unchanged labels alone; the hint row must still follow the
+// state from the first redraw on, and again after a font change.
+TEST_F(StatusWindowTest, HintRowShowsOnlyWhileThereIsAHint) {
+  auto rows = labels();
+  ASSERT_EQ(rows.size(), 2u);
+  type("hk4g4");
+  EXPECT_FALSE(gtk_widget_get_visible(rows[1]));
+  host().feedKey(XK_Left, kShiftMask);
+  EXPECT_TRUE(gtk_widget_get_visible(rows[1]));
+  EXPECT_STRNE(gtk_label_get_text(GTK_LABEL(rows[1])), "");
+  host().variables().fontSize = 30;
+  host().changeFontSize();
+  host().feedKey(XK_Escape);
+  EXPECT_FALSE(gtk_widget_get_visible(rows[1]));
+  EXPECT_EQ(host().winVisible(), 1);
 }
 
 TEST_F(StatusWindowTest, IdleRedrawHidesBothWindows) {
