@@ -325,13 +325,16 @@ class Builder {
         // more so the more common the character is under that syllable.
         // A share the dictionary states is kept as it is.
         auto rank = info.taiwanRanks.find(reading);
-        if (options_.keepStatedShares && stated.count(reading)) {
-          priorTotal += value;
-          continue;
+        if (!options_.keepStatedShares || !stated.count(reading)) {
+          double floor = 0.02;
+          if (rank != info.taiwanRanks.end()) floor = rank->second < 10 ? 0.15 : 0.05;
+          value = std::max(value, floor);
         }
-        double floor = 0.02;
-        if (rank != info.taiwanRanks.end()) floor = rank->second < 10 ? 0.15 : 0.05;
-        value = std::max(value, floor);
+        // Where the Taiwan character table ranks the character far down a
+        // syllable, that reading of it is a rare one there.
+        if (rank != info.taiwanRanks.end() && info.taiwanRanks.size() > 1) {
+          value /= std::pow(1.0 + static_cast<double>(rank->second), options_.readingRankExponent);
+        }
         priorTotal += value;
       }
       double evidenceTotal = 0;

@@ -51,6 +51,10 @@ struct BuilderOptions {
   // How far the readings a character has inside phrases decide the share
   // of each of its readings when it stands alone (0 to 1).
   double phraseEvidenceWeight = 0.7;
+  // The prior share of a reading under which the Taiwan character table
+  // ranks the character r-th (0 first) is divided by (1 + r)^exponent; 1
+  // follows the usual fall of frequency with rank (Zipf).
+  double readingRankExponent = 1;
   // Whether a reading share the pinyin dictionary states outright is kept
   // below the floor that readings of unknown share get.
   bool keepStatedShares = true;

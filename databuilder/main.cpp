@@ -28,7 +28,8 @@ constexpr const char* kUsage =
     "                       pinyin-only-count, corpus-only-factor,\n"
     "                       unseen-character-count, in-word-character-share,\n"
     "                       homophone-in-word-share, phrase-evidence-weight,\n"
-    "                       listed-word-count; 0 or 1: keep-stated-shares,\n"
+    "                       listed-word-count, reading-rank-exponent;\n"
+    "                       0 or 1: keep-stated-shares,\n"
     "                       alone-counts-against-evidence)\n"
     "  --quiet              print no statistics\n";
 
@@ -66,6 +67,8 @@ int main(int argc, char** argv) {
       options.keepStatedShares = value != 0;
     else if (name == "alone-counts-against-evidence")
       options.aloneCountsAgainstEvidence = value != 0;
+    else if (name == "reading-rank-exponent")
+      options.readingRankExponent = value;
     else if (name == "listed-word-count")
       options.listedWordCount = value;
     else

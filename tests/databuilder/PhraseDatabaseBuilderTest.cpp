@@ -314,6 +314,31 @@ TEST(PhraseDatabaseBuilder, PhrasesSayLittleAboutACharacterMostlyWrittenAlone) {
   EXPECT_GT(weighed, gap(before) + 0.5);
 }
 
+// The dictionary gives 呢 ㄋㄜ˙ and ㄋㄧˊ even shares, but the Taiwan
+// table ranks it last under ㄋㄧˊ: that reading of it is the rare one.
+TEST(PhraseDatabaseBuilder, ARankFarDownASyllableMakesThatReadingRare) {
+  TempDir dir;
+  BuilderInputs inputs;
+  ASSERT_TRUE(ReadWordFrequencies(dir.file("essay.txt", "呢\t5000\n泥\t800\n尼\t700\n"),
+                                  inputs.wordCounts));
+  ASSERT_TRUE(ReadPinyinDictionary(
+      dir.file("pinyin.yaml", "---\n...\n呢\tne5\t50%\n呢\tni2\t50%\n"), inputs.pinyinEntries));
+  ASSERT_TRUE(ReadSyllableCharacters(
+      dir.file("chars.tsv", "ㄋㄜ˙\t呢\nㄋㄧˊ\t泥 尼 妮 倪 霓 怩 猊 蜺 輗 呢\n"),
+      inputs.taiwanCharacters));
+  auto gap = [&inputs](const BuilderOptions& options) {
+    std::map<std::string, double> scores;
+    for (const auto& line : BuildPhraseLines(inputs, options))
+      scores[line.reading + " " + line.value] = line.score;
+    EXPECT_TRUE(scores.count("ㄋㄜ˙ 呢") && scores.count("ㄋㄧˊ 呢"));
+    return scores["ㄋㄜ˙ 呢"] - scores["ㄋㄧˊ 呢"];
+  };
+  BuilderOptions unranked;
+  unranked.readingRankExponent = 0;
+  EXPECT_NEAR(gap(unranked), 0.0, 0.01);
+  EXPECT_GT(gap(BuilderOptions{}), 0.5);
+}
+
 TEST(PhraseDatabaseBuilder, CorpusFormsTaiwanDoesNotUseAreReplaced) {
   TempDir dir;
   Built built = BuildFixture(dir);
