@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <ctime>
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "engine/KeyHandlerStrings.h"
@@ -135,8 +137,8 @@ KeyHandler::ComposedParts KeyHandler::composedPartsAt(std::size_t position) {
       // before the position go to the head.
       const std::size_t characters = utf8Length(value);
       const std::size_t split = utf8Offset(value, std::min(characters, position - readingsBefore));
-      parts.head += value.substr(0, split);
-      parts.tail += value.substr(split);
+      parts.head += std::string_view(value).substr(0, split);
+      parts.tail += std::string_view(value).substr(split);
       if (characters != length && position < grid_.readingCount()) {
         parts.hint = localizedStrings_->cursorBetweenReadings(grid_.reading(position - 1),
                                                               grid_.reading(position));
@@ -157,8 +159,12 @@ std::unique_ptr<Inputting> KeyHandler::buildInputtingState() {
   ComposedParts parts = composedPartsAt(grid_.cursor());
   const std::string typing = readingBuffer_.displayText();
   const std::size_t cursor = parts.head.size() + typing.size();
-  return std::make_unique<Inputting>(parts.head + typing + parts.tail, cursor,
-                                     std::move(parts.hint));
+  // One allocation for the whole text, its head taken over rather than copied.
+  std::string buffer = std::move(parts.head);
+  buffer.reserve(cursor + parts.tail.size());
+  buffer += typing;
+  buffer += parts.tail;
+  return std::make_unique<Inputting>(std::move(buffer), cursor, std::move(parts.hint));
 }
 
 void KeyHandler::reset() {
