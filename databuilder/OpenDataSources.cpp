@@ -41,15 +41,23 @@ std::vector<std::string_view> SplitFields(std::string_view line, char separator)
 // the result again gives the same letters (first-tone digit, ü and the
 // ü-spelling of lüe aside).
 bool SpellsCompletely(std::string_view pinyin, BpmfSyllable syllable) {
-  std::string expected(pinyin);
-  if (!expected.empty() && expected.back() == '1') expected.pop_back();
-  for (size_t at = expected.find("ü"); at != std::string::npos; at = expected.find("ü")) {
-    expected.replace(at, std::string_view("ü").size(), "v");
+  if (!pinyin.empty() && pinyin.back() == '1') pinyin.remove_suffix(1);
+  constexpr std::string_view kUmlautU = "ü";
+  std::string expected;
+  expected.reserve(pinyin.size());
+  for (size_t i = 0; i < pinyin.size();) {
+    if (pinyin.substr(i, kUmlautU.size()) == kUmlautU) {
+      expected += 'v';
+      i += kUmlautU.size();
+    } else {
+      expected += pinyin[i++];
+    }
   }
   std::string spelled = toPinyin(syllable, true, true);
   if (spelled == expected) return true;
   size_t ve = expected.find("ve");
-  if (ve != std::string::npos) expected.replace(ve, 2, "ue");
+  if (ve == std::string::npos) return false;
+  expected[ve] = 'u';
   return spelled == expected;
 }
 
