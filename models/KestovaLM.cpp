@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <filesystem>
 #include <limits>
+
+#include "models/ModuleLog.h"
 
 namespace Kestova {
 
@@ -102,17 +105,33 @@ void KestovaLM::openBuiltInTable(const std::string& path) {
   builtIn_.open(path);
 }
 
+namespace {
+
+// A user file that is there but cannot be read (a directory in its place, a
+// read error) leaves its model empty; say so, since its phrases vanish. A
+// file that is simply gone is an ordinary state and is not reported here.
+template <typename Model>
+void openUserFile(Model& model, const std::string& path) {
+  if (path.empty() || model.open(path)) return;
+  std::error_code error;
+  if (std::filesystem::exists(path, error)) {
+    ModuleLog::warn("Failed to load: \"" + path + "\"");
+  }
+}
+
+}  // namespace
+
 void KestovaLM::openUserFiles(const std::string& userPhrasesPath,
                               const std::string& excludedPhrasesPath) {
   userPhrases_.close();
   excludedPhrases_.close();
-  if (!userPhrasesPath.empty()) userPhrases_.open(userPhrasesPath);
-  if (!excludedPhrasesPath.empty()) excludedPhrases_.open(excludedPhrasesPath);
+  openUserFile(userPhrases_, userPhrasesPath);
+  openUserFile(excludedPhrases_, excludedPhrasesPath);
 }
 
 void KestovaLM::openReplacementFile(const std::string& path) {
   replacements_.close();
-  replacements_.open(path);
+  openUserFile(replacements_, path);
 }
 
 }  // namespace Kestova

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -179,6 +180,25 @@ TEST_F(LoaderTest, ReloadsBothPhraseFilesWhenOneChanges) {
   EXPECT_TRUE(loader->reloadIfChanged());
   EXPECT_EQ(log_.lines(), std::vector<std::string>{info("Will load: " + quoted(data))});
   EXPECT_EQ(values(lm->getScoredPhrases("ㄅㄚ")), (std::vector<std::string>{"捌", "八", "吧"}));
+}
+
+TEST_F(LoaderTest, UnreadableUserFileIsReportedAndLeavesItsModelEmpty) {
+  auto loader = makeLoader();
+  auto lm = loader->languageModel();
+  fs::path data = userFiles() / "data.txt";
+  loader->addPhrase("ㄅㄚ", "捌");
+  ASSERT_EQ(values(lm->getScoredPhrases("ㄅㄚ")), (std::vector<std::string>{"捌", "八", "吧"}));
+
+  // Another program puts a directory where the file was.
+  fs::remove(data);
+  fs::create_directory(data);
+  log_.clear();
+  EXPECT_TRUE(loader->reloadIfChanged());
+  EXPECT_NE(
+      std::find(log_.lines().begin(), log_.lines().end(), warn("Failed to load: " + quoted(data))),
+      log_.lines().end())
+      << ::testing::PrintToString(log_.lines());
+  EXPECT_EQ(values(lm->getScoredPhrases("ㄅㄚ")), (std::vector<std::string>{"八", "吧"}));
 }
 
 TEST_F(LoaderTest, ReplacementFileSwitchesReplacementOnAndOff) {
