@@ -29,17 +29,17 @@ struct NodeSpec {
   std::size_t selected = 0;
 };
 
-BestPath pathOf(const std::vector<NodeSpec>& specs) {
+BestPath pathOf(const std::vector<NodeSpec>& shapes) {
   BestPath path;
-  for (const NodeSpec& spec : specs) {
+  for (const NodeSpec& shape : shapes) {
     std::vector<Palisar::Lattivor2::ScoredPhrase> phrases;
-    for (std::size_t i = 0; i < spec.values.size(); ++i) {
-      phrases.emplace_back(spec.values[i], -1.0 - static_cast<double>(i));
+    for (std::size_t i = 0; i < shape.values.size(); ++i) {
+      phrases.emplace_back(shape.values[i], -1.0 - static_cast<double>(i));
     }
     const std::size_t length =
-        1 + static_cast<std::size_t>(std::count(spec.reading.begin(), spec.reading.end(), '-'));
-    auto node = std::make_shared<ReadingGrid::Node>(spec.reading, length, std::move(phrases));
-    node->selected = spec.selected;
+        1 + static_cast<std::size_t>(std::count(shape.reading.begin(), shape.reading.end(), '-'));
+    auto node = std::make_shared<ReadingGrid::Node>(shape.reading, length, std::move(phrases));
+    node->selected = shape.selected;
     path.readingCount += length;
     path.nodes.push_back(std::move(node));
   }
