@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "tests/support/Utf8Checks.h"
+
 #define KESTOVA_FUZZ_CHECK(condition)                                                    \
   do {                                                                                   \
     if (!(condition)) {                                                                  \
@@ -24,6 +26,9 @@
   } while (false)
 
 namespace Kestova::Fuzz {
+
+using Testing::isCharacterBoundary;
+using Testing::isValidUtf8;
 
 // Takes the input apart front to back. Running out of bytes is not an
 // error: every read then answers zero or an empty string.
@@ -91,38 +96,6 @@ inline void writeFile(const std::filesystem::path& path, std::string_view bytes)
     std::fprintf(stderr, "cannot write %s\n", path.c_str());
     std::abort();
   }
-}
-
-// True when text is well-formed UTF-8 (no overlong forms, no surrogates).
-inline bool isValidUtf8(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    auto c = static_cast<unsigned char>(text[i]);
-    size_t length = c < 0x80           ? 1
-                    : (c >> 5) == 0x6  ? 2
-                    : (c >> 4) == 0xE  ? 3
-                    : (c >> 3) == 0x1E ? 4
-                                       : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    uint32_t code = length == 1 ? c : c & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-      auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
-}
-
-// True when offset is a character boundary of text (or its end).
-inline bool isCharacterBoundary(std::string_view text, size_t offset) {
-  if (offset > text.size()) return false;
-  return offset == text.size() || (static_cast<unsigned char>(text[offset]) & 0xC0) != 0x80;
 }
 
 }  // namespace Kestova::Fuzz

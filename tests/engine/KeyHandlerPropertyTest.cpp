@@ -12,42 +12,13 @@
 #include "engine/KeyHandler.h"
 #include "engine/KeyNotation.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/support/Utf8Checks.h"
 
 namespace Kestova {
 namespace {
 
 using namespace InputStates;
 using namespace Testing;
-
-bool isValidUtf8(const std::string& s) {
-  std::size_t i = 0;
-  while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    std::size_t extra = 0;
-    if (c < 0x80) {
-      extra = 0;
-    } else if ((c & 0xE0) == 0xC0) {
-      extra = 1;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2;
-    } else if ((c & 0xF8) == 0xF0) {
-      extra = 3;
-    } else {
-      return false;
-    }
-    if (s.size() - i < extra + 1) return false;
-    for (std::size_t k = 1; k <= extra; ++k) {
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += extra + 1;
-  }
-  return true;
-}
-
-bool onBoundary(const std::string& s, std::size_t cursor) {
-  if (cursor > s.size()) return false;
-  return cursor == s.size() || (static_cast<unsigned char>(s[cursor]) & 0xC0) != 0x80;
-}
 
 // Keys weighted towards what composes: layout keys, Space and the editing
 // keys, with every other character and named key mixed in.
@@ -79,7 +50,7 @@ Key randomKey(std::mt19937& rng) {
 void checkState(const InputState& state, const KeyHandler& handler, const std::string& trail) {
   if (const auto* s = dynamic_cast<const NotEmpty*>(&state)) {
     ASSERT_TRUE(isValidUtf8(s->buffer)) << trail;
-    ASSERT_TRUE(onBoundary(s->buffer, s->cursor))
+    ASSERT_TRUE(isCharacterBoundary(s->buffer, s->cursor))
         << trail << " cursor " << s->cursor << " in \"" << s->buffer << "\"";
   }
   if (const auto* m = dynamic_cast<const Marking*>(&state)) {

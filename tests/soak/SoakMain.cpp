@@ -22,6 +22,7 @@
 
 #include "testhost/TestEnvironment.h"
 #include "testhost/TestHost.h"
+#include "tests/support/Utf8Checks.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
@@ -31,6 +32,8 @@ namespace {
 
 using Kestova::TestEnvironment;
 using Kestova::TestHost;
+using Kestova::Testing::characterCount;
+using Kestova::Testing::isValidUtf8;
 
 // Bytes of heap in use by the program (the sanitizer's count when it owns
 // the heap).
@@ -48,25 +51,6 @@ size_t residentBytes() {
   size_t resident = 0;
   statm >> pages >> resident;
   return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
-}
-
-bool isValidUtf8(std::string_view text) {
-  for (size_t i = 0; i < text.size();) {
-    auto c = static_cast<unsigned char>(text[i]);
-    size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    for (size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += length;
-  }
-  return true;
-}
-
-size_t characters(std::string_view text) {
-  size_t count = 0;
-  for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return count;
 }
 
 int failures = 0;
@@ -219,7 +203,7 @@ int main(int argc, char** argv) {
     if (preedit.result != 0 && preedit.result != 1) fail(step, "preedit result");
     if (preedit.text.size() >= 512) fail(step, "preedit text not terminated");
     if (!isValidUtf8(preedit.text)) fail(step, "preedit text is not UTF-8: " + preedit.text);
-    if (preedit.cursor < 0 || static_cast<size_t>(preedit.cursor) > characters(preedit.text)) {
+    if (preedit.cursor < 0 || static_cast<size_t>(preedit.cursor) > characterCount(preedit.text)) {
       fail(step, "preedit cursor " + std::to_string(preedit.cursor) + " outside \"" + preedit.text +
                      "\"");
     }
