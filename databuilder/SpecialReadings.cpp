@@ -4,6 +4,8 @@
 #include <string_view>
 #include <utility>
 
+#include "text/Utf8.h"
+
 namespace Kestova::DataBuilder {
 
 namespace {
@@ -11,7 +13,7 @@ namespace {
 using Candidates = std::vector<std::string_view>;
 
 // Candidates of one reading, best first.
-void Add(std::vector<DatabaseLine>& lines, const std::string& reading, const Candidates& values) {
+void add(std::vector<PhraseFileLine>& lines, const std::string& reading, const Candidates& values) {
   double score = -1.0;
   for (std::string_view value : values) {
     lines.push_back({reading, std::string(value), score});
@@ -24,7 +26,7 @@ void Add(std::vector<DatabaseLine>& lines, const std::string& reading, const Can
 // type the marks the other layouts put on Shift.
 constexpr std::string_view kLetterOnlyLayouts[] = {"Hsu", "ETen26", "HanyuPinyin"};
 
-const std::vector<std::pair<std::string_view, Candidates>>& FullWidthMarks() {
+const std::vector<std::pair<std::string_view, Candidates>>& fullWidthMarks() {
   // Taiwanese convention: Shift+, and Shift+. give the comma and the full
   // stop (the unshifted keys are Bopomofo keys on the standard layout).
   static const std::vector<std::pair<std::string_view, Candidates>> kMarks = {
@@ -64,7 +66,7 @@ const std::vector<std::pair<std::string_view, Candidates>>& FullWidthMarks() {
   return kMarks;
 }
 
-const std::vector<std::pair<std::string_view, Candidates>>& HalfWidthMarks() {
+const std::vector<std::pair<std::string_view, Candidates>>& halfWidthMarks() {
   static const std::vector<std::pair<std::string_view, Candidates>> kMarks = {
       {"<", {",", "<"}}, {">", {".", ">"}}, {"?", {"?"}}, {":", {":"}},   {"\"", {";", "\""}},
       {"'", {"'"}},      {"!", {"!"}},      {"@", {"@"}}, {"#", {"#"}},   {"$", {"$"}},
@@ -79,7 +81,7 @@ const std::vector<std::pair<std::string_view, Candidates>>& HalfWidthMarks() {
 
 // Marks with Control, so that the standard layout reaches them without
 // leaving its Bopomofo keys.
-const std::vector<std::pair<std::string_view, Candidates>>& ControlMarks() {
+const std::vector<std::pair<std::string_view, Candidates>>& controlMarks() {
   static const std::vector<std::pair<std::string_view, Candidates>> kMarks = {
       {",", {"，", "、"}}, {".", {"。", "．"}}, {"/", {"？", "／"}}, {";", {"；"}},
       {"'", {"、"}},       {"-", {"——", "－"}}, {"=", {"＝"}},       {"[", {"「", "『"}},
@@ -93,7 +95,7 @@ const std::vector<std::pair<std::string_view, Candidates>>& ControlMarks() {
 
 // The symbols offered by the punctuation list, and the groups reached by
 // typing a key while it is shown.
-const Candidates& PunctuationList() {
+const Candidates& punctuationList() {
   static const Candidates kList = {
       "，", "、", "。", "．", "？", "！", "；", "：", "‧",  "…",  "‥",  "﹐", "﹒", "˙",  "·",
       "「", "」", "『", "』", "（", "）", "〔", "〕", "【", "】", "《", "》", "〈", "〉", "｛",
@@ -107,7 +109,7 @@ const Candidates& PunctuationList() {
   return kList;
 }
 
-const std::vector<std::pair<std::string_view, Candidates>>& PunctuationListGroups() {
+const std::vector<std::pair<std::string_view, Candidates>>& punctuationListGroups() {
   static const std::vector<std::pair<std::string_view, Candidates>> kGroups = {
       {",", {"，", "、", "﹐", "﹑", "､"}},
       {".", {"。", "．", "‧", "…", "‥", "﹒", "·"}},
@@ -127,45 +129,45 @@ const std::vector<std::pair<std::string_view, Candidates>>& PunctuationListGroup
 
 }  // namespace
 
-std::vector<DatabaseLine> BuildSpecialReadingLines() {
-  std::vector<DatabaseLine> lines;
-  for (const auto& [key, values] : FullWidthMarks()) {
-    Add(lines, "_punctuation_" + std::string(key), values);
+std::vector<PhraseFileLine> buildSpecialReadingLines() {
+  std::vector<PhraseFileLine> lines;
+  for (const auto& [key, values] : fullWidthMarks()) {
+    add(lines, "_punctuation_" + std::string(key), values);
   }
-  for (const auto& [key, values] : HalfWidthMarks()) {
-    Add(lines, "_half_punctuation_" + std::string(key), values);
+  for (const auto& [key, values] : halfWidthMarks()) {
+    add(lines, "_half_punctuation_" + std::string(key), values);
   }
   // The keys that are Bopomofo keys on the standard layout type marks of
   // their own on the letter-only layouts.
   for (std::string_view layout : kLetterOnlyLayouts) {
     std::string full = "_punctuation_" + std::string(layout) + "_";
     std::string half = "_half_punctuation_" + std::string(layout) + "_";
-    Add(lines, full + ",", {"，", "、"});
-    Add(lines, full + ".", {"。", "．"});
-    Add(lines, full + "/", {"？", "／"});
-    Add(lines, full + ";", {"；", "："});
-    Add(lines, full + "-", {"－", "——"});
-    Add(lines, half + ",", {","});
-    Add(lines, half + ".", {"."});
-    Add(lines, half + "/", {"?", "/"});
-    Add(lines, half + ";", {";", ":"});
-    Add(lines, half + "-", {"-"});
+    add(lines, full + ",", {"，", "、"});
+    add(lines, full + ".", {"。", "．"});
+    add(lines, full + "/", {"？", "／"});
+    add(lines, full + ";", {"；", "："});
+    add(lines, full + "-", {"－", "——"});
+    add(lines, half + ",", {","});
+    add(lines, half + ".", {"."});
+    add(lines, half + "/", {"?", "/"});
+    add(lines, half + ";", {";", ":"});
+    add(lines, half + "-", {"-"});
   }
-  for (const auto& [key, values] : ControlMarks()) {
-    Add(lines, "_ctrl_punctuation_" + std::string(key), values);
+  for (const auto& [key, values] : controlMarks()) {
+    add(lines, "_ctrl_punctuation_" + std::string(key), values);
   }
 
   static constexpr std::string_view kFullWidthDigits[] = {"０", "１", "２", "３", "４",
                                                           "５", "６", "７", "８", "９"};
   for (int digit = 0; digit < 10; ++digit) {
     std::string ascii(1, static_cast<char>('0' + digit));
-    Add(lines, "_numpad_" + ascii, {ascii, kFullWidthDigits[digit]});
+    add(lines, "_numpad_" + ascii, {ascii, kFullWidthDigits[digit]});
   }
-  Add(lines, "_numpad_+", {"+", "＋"});
-  Add(lines, "_numpad_-", {"-", "－"});
-  Add(lines, "_numpad_*", {"*", "×", "＊"});
-  Add(lines, "_numpad_/", {"/", "÷", "／"});
-  Add(lines, "_numpad_.", {".", "．"});
+  add(lines, "_numpad_+", {"+", "＋"});
+  add(lines, "_numpad_-", {"-", "－"});
+  add(lines, "_numpad_*", {"*", "×", "＊"});
+  add(lines, "_numpad_/", {"/", "÷", "／"});
+  add(lines, "_numpad_.", {".", "．"});
 
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
     std::string capital(1, letter);
@@ -173,24 +175,22 @@ std::vector<DatabaseLine> BuildSpecialReadingLines() {
     // Full-width forms: U+FF21 (Ａ) and U+FF41 (ａ) onwards.
     auto fullWidth = [](char32_t code) {
       std::string text;
-      text += static_cast<char>(0xE0 | (code >> 12));
-      text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      text += static_cast<char>(0x80 | (code & 0x3F));
+      Utf8::appendCodePoint(text, code);
       return text;
     };
     std::string fullLower = fullWidth(0xFF41 + (letter - 'A'));
     std::string fullCapital = fullWidth(0xFF21 + (letter - 'A'));
-    Add(lines, "_letter_" + capital, {lower, capital, fullLower, fullCapital});
+    add(lines, "_letter_" + capital, {lower, capital, fullLower, fullCapital});
   }
 
-  Add(lines, "_punctuation_list", PunctuationList());
-  for (const auto& [key, values] : PunctuationListGroups()) {
-    Add(lines, "_punctuation_list_" + std::string(key), values);
+  add(lines, "_punctuation_list", punctuationList());
+  for (const auto& [key, values] : punctuationListGroups()) {
+    add(lines, "_punctuation_list_" + std::string(key), values);
   }
   return lines;
 }
 
-std::vector<DatabaseLine> BuildMacroLines() {
+std::vector<PhraseFileLine> buildMacroLines() {
   static const std::vector<std::pair<std::string_view, Candidates>> kMacros = {
       {"ㄐㄧㄣ-ㄊㄧㄢ",
        {"MACRO@DATE_TODAY_SHORT", "MACRO@DATE_TODAY_MEDIUM", "MACRO@DATE_TODAY_MEDIUM_ROC",
@@ -228,7 +228,7 @@ std::vector<DatabaseLine> BuildMacroLines() {
        {"MACRO@THIS_YEAR_CHINESE_ZODIAC", "MACRO@LAST_YEAR_CHINESE_ZODIAC",
         "MACRO@NEXT_YEAR_CHINESE_ZODIAC"}},
   };
-  std::vector<DatabaseLine> lines;
+  std::vector<PhraseFileLine> lines;
   for (const auto& [reading, names] : kMacros) {
     for (std::string_view name : names) {
       lines.push_back({std::string(reading), std::string(name), kMacroScore});

@@ -8,6 +8,7 @@
 
 #include "engine/KeyHandlerStrings.h"
 #include "notations/ExportFormats.h"
+#include "text/Utf8.h"
 
 namespace Kestova {
 
@@ -24,26 +25,6 @@ constexpr std::string_view kPunctuationListReading = "_punctuation_list";
 // Pick-history timestamps are whole seconds since the epoch.
 double currentTimestamp() {
   return static_cast<double>(std::time(nullptr));
-}
-
-bool isContinuationByte(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-std::size_t utf8Length(std::string_view text) {
-  return static_cast<std::size_t>(
-      std::count_if(text.begin(), text.end(), [](char c) { return !isContinuationByte(c); }));
-}
-
-// The byte offset just after the first `characters` characters of `text`.
-std::size_t utf8Offset(std::string_view text, std::size_t characters) {
-  std::size_t i = 0;
-  while (i < text.size() && characters > 0) {
-    ++i;
-    while (i < text.size() && isContinuationByte(text[i])) ++i;
-    --characters;
-  }
-  return i;
 }
 
 std::string join(const std::vector<std::string>& parts, std::size_t from, std::size_t to,
@@ -135,8 +116,9 @@ KeyHandler::ComposedParts KeyHandler::composedPartsAt(std::size_t position) {
     } else if (readingsBefore < position) {
       // The position falls inside this node: as many characters as readings
       // before the position go to the head.
-      const std::size_t characters = utf8Length(value);
-      const std::size_t split = utf8Offset(value, std::min(characters, position - readingsBefore));
+      const std::size_t characters = Utf8::characterCount(value);
+      const std::size_t split =
+          Utf8::offsetAfter(value, std::min(characters, position - readingsBefore));
       parts.head += std::string_view(value).substr(0, split);
       parts.tail += std::string_view(value).substr(split);
       if (characters != length && position < grid_.readingCount()) {

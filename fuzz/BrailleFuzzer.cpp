@@ -13,14 +13,14 @@ using namespace Kestova;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const bool validInput = Fuzz::isValidUtf8(text);
+  const bool validInput = Utf8::isValid(text);
   for (BrailleEncoding encoding : {BrailleEncoding::Unicode, BrailleEncoding::Ascii}) {
     std::string converted = convertTextToBraille(text, encoding);
-    if (validInput) KESTOVA_FUZZ_CHECK(Fuzz::isValidUtf8(converted));
+    if (validInput) KESTOVA_FUZZ_CHECK(Utf8::isValid(converted));
     try {
       std::string cells = convertSyllableToBraille(text, encoding);
       KESTOVA_FUZZ_CHECK(!cells.empty());
-      KESTOVA_FUZZ_CHECK(Fuzz::isValidUtf8(cells));
+      KESTOVA_FUZZ_CHECK(Utf8::isValid(cells));
     } catch (const std::runtime_error&) {
       // Not one syllable: the documented refusal.
     }

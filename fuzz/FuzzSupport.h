@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "tests/support/Utf8Checks.h"
+#include "text/Utf8.h"
 
 #define KESTOVA_FUZZ_CHECK(condition)                                                    \
   do {                                                                                   \
@@ -26,9 +26,6 @@
   } while (false)
 
 namespace Kestova::Fuzz {
-
-using Testing::isCharacterBoundary;
-using Testing::isValidUtf8;
 
 // Takes the input apart front to back. Running out of bytes is not an
 // error: every read then answers zero or an empty string.

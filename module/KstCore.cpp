@@ -10,6 +10,7 @@
 #include "models/ModuleLog.h"
 #include "module/KeyTranslation.h"
 #include "phonetics/BpmfKeyboardLayout.h"
+#include "text/Utf8.h"
 
 namespace Kestova {
 
@@ -27,14 +28,6 @@ constexpr const char* kDefaultSelectionKeys = "123456789";
 template <typename T>
 const T* as(const InputState* state) {
   return dynamic_cast<const T*>(state);
-}
-
-size_t countCharacters(std::string_view text) {
-  size_t count = 0;
-  for (unsigned char c : text) {
-    if ((c & 0xC0) != 0x80) ++count;
-  }
-  return count;
 }
 
 }  // namespace
@@ -117,8 +110,7 @@ const char* KstCore::preeditText(std::size_t* caretCharacters) const {
     return "";
   }
   if (caretCharacters) {
-    std::string_view buffer = notEmpty->buffer;
-    *caretCharacters = countCharacters(buffer.substr(0, notEmpty->cursor));
+    *caretCharacters = Utf8::charactersBefore(notEmpty->buffer, notEmpty->cursor);
   }
   return notEmpty->buffer.c_str();
 }

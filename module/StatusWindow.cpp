@@ -9,6 +9,7 @@
 
 #include "module/KstCore.h"
 #include "module/ModuleState.h"
+#include "text/Utf8.h"
 
 namespace Kestova::StatusWindow {
 namespace {
@@ -32,31 +33,6 @@ Widgets& widgets() {
 
 HostFunctions& host() {
   return moduleState().host;
-}
-
-// Bytes of the UTF-8 sequence starting at text[at], never past the end; a
-// stray byte counts as one character.
-std::size_t sequenceLength(std::string_view text, std::size_t at) {
-  unsigned char lead = static_cast<unsigned char>(text[at]);
-  std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-  std::size_t end = std::min(text.size(), at + length);
-  std::size_t i = at + 1;
-  while (i < end && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
-  return i - at;
-}
-
-// Byte length of the longest run of whole characters that fits in `limit` bytes.
-std::size_t prefixFitting(std::string_view text, std::size_t limit, std::size_t* characters) {
-  std::size_t bytes = 0;
-  std::size_t count = 0;
-  while (bytes < text.size()) {
-    std::size_t length = sequenceLength(text, bytes);
-    if (bytes + length > limit) break;
-    bytes += length;
-    ++count;
-  }
-  if (characters) *characters = count;
-  return bytes;
 }
 
 struct GFree {
@@ -98,22 +74,15 @@ const char* hostColour(char** slot, const char* fallback) {
 std::string candidateRowText(std::string_view value) {
   if (value.size() < kHostRowBytes) return std::string(value);
   static constexpr std::string_view kEllipsis = "\u2026";
-  std::size_t keep = prefixFitting(value, kHostRowBytes - 1 - kEllipsis.size(), nullptr);
-  return std::string(value.substr(0, keep)) + std::string(kEllipsis);
+  std::string text(Utf8::prefixFitting(value, kHostRowBytes - 1 - kEllipsis.size()));
+  return text + std::string(kEllipsis);
 }
 
 std::string statusMarkup(std::string_view text, std::size_t caretCharacters, const char* background,
                          const char* foreground) {
-  std::size_t before = 0;
-  for (std::size_t i = 0; i < caretCharacters && before < text.size(); ++i) {
-    before += sequenceLength(text, before);
-  }
-  std::string_view at = " ";
-  std::size_t after = before;
-  if (before < text.size()) {
-    after = before + sequenceLength(text, before);
-    at = text.substr(before, after - before);
-  }
+  const std::size_t before = Utf8::offsetAfter(text, caretCharacters);
+  const std::size_t after = before + Utf8::characterLength(text, before);
+  const std::string_view at = after > before ? text.substr(before, after - before) : " ";
   std::string markup = escaped(text.substr(0, before));
   markup += "<span background=\"";
   markup += escaped(background);
@@ -134,10 +103,10 @@ int fillPreedit(const KstCore* core, char* text, PreeditAttribute* attributes, i
   if (!core || !text) return 0;
   std::size_t caret = 0;
   std::string_view preedit = core->preeditText(&caret);
-  std::size_t characters = 0;
-  std::size_t bytes = prefixFitting(preedit, kPreeditBytes - 1, &characters);
-  std::copy_n(preedit.data(), bytes, text);
-  text[bytes] = '\0';
+  const std::string_view shown = Utf8::prefixFitting(preedit, kPreeditBytes - 1);
+  const std::size_t characters = Utf8::characterCount(shown);
+  std::copy_n(shown.data(), shown.size(), text);
+  text[shown.size()] = '\0';
   if (characters == 0) return 0;
   if (cursor) *cursor = static_cast<int>(std::min(caret, characters));
   if (attributes) {

@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "text/Utf8.h"
+
 namespace Kestova {
 
 namespace {
@@ -89,32 +91,6 @@ const Row* findRow(const Row (&table)[N], std::string_view text) {
   return it == std::end(table) ? nullptr : it;
 }
 
-// The length of the UTF-8 character at `pos`; 1 for a byte that does not
-// start a well-formed character, so that stray bytes pass through alone.
-size_t characterLength(std::string_view text, size_t pos) {
-  auto lead = static_cast<unsigned char>(text[pos]);
-  size_t length = lead < 0x80             ? 1
-                  : (lead & 0xE0) == 0xC0 ? 2
-                  : (lead & 0xF0) == 0xE0 ? 3
-                  : (lead & 0xF8) == 0xF0 ? 4
-                                          : 0;
-  if (length <= 1 || length > text.size() - pos) return 1;
-  for (size_t i = 1; i < length; ++i) {
-    if ((static_cast<unsigned char>(text[pos + i]) & 0xC0) != 0x80) return 1;
-  }
-  return length;
-}
-
-std::vector<std::string_view> splitCharacters(std::string_view text) {
-  std::vector<std::string_view> characters;
-  for (size_t pos = 0; pos < text.size();) {
-    size_t length = characterLength(text, pos);
-    characters.push_back(text.substr(pos, length));
-    pos += length;
-  }
-  return characters;
-}
-
 // Writes cells given as Unicode Braille in the chosen encoding.
 void appendCells(std::string& out, std::string_view cells, BrailleEncoding encoding) {
   if (encoding == BrailleEncoding::Unicode) {
@@ -122,7 +98,7 @@ void appendCells(std::string& out, std::string_view cells, BrailleEncoding encod
     return;
   }
   for (size_t pos = 0; pos < cells.size();) {
-    size_t length = characterLength(cells, pos);
+    size_t length = Utf8::characterLength(cells, pos);
     // U+2800-U+283F is E2 A0 80-BF in UTF-8.
     if (length == 3 && cells[pos] == '\xE2' && cells[pos + 1] == '\xA0') {
       out += kBrailleAscii[static_cast<unsigned char>(cells[pos + 2]) & 0x3F];
@@ -155,7 +131,7 @@ std::string_view syllableToBraille(std::string_view text, BrailleEncoding encodi
   const Row* final = nullptr;
   const Row* combination = nullptr;
   const Row* tone = nullptr;
-  for (std::string_view character : splitCharacters(text)) {
+  for (std::string_view character : Utf8::splitCharacters(text)) {
     if (const Row* row = findRow(kInitials, character)) {
       if (initial) return "Invalid Bopomofo: multiple consonants";
       if (medial || final) return "Invalid Bopomofo: consonant after vowel";
@@ -240,7 +216,7 @@ std::string convertTextToBraille(std::string_view text, BrailleEncoding encoding
   // Character boundaries as byte offsets, so that a run of characters is a
   // slice of the text.
   std::vector<size_t> offsets;
-  for (size_t pos = 0; pos < text.size(); pos += characterLength(text, pos)) {
+  for (size_t pos = 0; pos < text.size(); pos += Utf8::characterLength(text, pos)) {
     offsets.push_back(pos);
   }
   offsets.push_back(text.size());

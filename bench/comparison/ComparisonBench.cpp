@@ -29,6 +29,7 @@
 #include "bench/comparison/Measure.h"
 #include "bench/comparison/ModuleProbe.h"
 #include "testhost/PrivateXServer.h"
+#include "text/Utf8.h"
 
 extern char** environ;
 
@@ -253,12 +254,7 @@ struct KeySamples {
 
 std::vector<std::string> characters(const std::string& text) {
   std::vector<std::string> out;
-  for (std::size_t i = 0; i < text.size();) {
-    std::size_t next = i + 1;
-    while (next < text.size() && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80) ++next;
-    out.push_back(text.substr(i, next - i));
-    i = next;
-  }
+  for (std::string_view character : Utf8::splitCharacters(text)) out.emplace_back(character);
   return out;
 }
 

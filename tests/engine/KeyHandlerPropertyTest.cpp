@@ -12,7 +12,7 @@
 #include "engine/KeyHandler.h"
 #include "engine/KeyNotation.h"
 #include "tests/engine/EngineTestSupport.h"
-#include "tests/support/Utf8Checks.h"
+#include "text/Utf8.h"
 
 namespace Kestova {
 namespace {
@@ -49,8 +49,8 @@ Key randomKey(std::mt19937& rng) {
 
 void checkState(const InputState& state, const KeyHandler& handler, const std::string& trail) {
   if (const auto* s = dynamic_cast<const NotEmpty*>(&state)) {
-    ASSERT_TRUE(isValidUtf8(s->buffer)) << trail;
-    ASSERT_TRUE(isCharacterBoundary(s->buffer, s->cursor))
+    ASSERT_TRUE(Utf8::isValid(s->buffer)) << trail;
+    ASSERT_TRUE(Utf8::isCharacterBoundary(s->buffer, s->cursor))
         << trail << " cursor " << s->cursor << " in \"" << s->buffer << "\"";
   }
   if (const auto* m = dynamic_cast<const Marking*>(&state)) {
@@ -63,7 +63,7 @@ void checkState(const InputState& state, const KeyHandler& handler, const std::s
     ASSERT_LE(c->returnCursor, handler.readingCount()) << trail;
   }
   if (const auto* c = dynamic_cast<const Committing*>(&state)) {
-    ASSERT_TRUE(isValidUtf8(c->text)) << trail;
+    ASSERT_TRUE(Utf8::isValid(c->text)) << trail;
   }
   ASSERT_LE(handler.gridCursor(), handler.readingCount()) << trail;
 }
@@ -103,7 +103,7 @@ TEST(KeyHandlerPropertyTest, RandomKeysKeepStatesWellFormed) {
     }
     // Whatever is left can always be committed.
     session.handler().commitAll(session.callback());
-    ASSERT_TRUE(isValidUtf8(session.committed));
+    ASSERT_TRUE(Utf8::isValid(session.committed));
     EXPECT_EQ(session.handler().readingCount(), 0u);
   }
   for (const auto* name :

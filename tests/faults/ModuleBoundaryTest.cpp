@@ -20,6 +20,7 @@
 
 #include "tests/faults/FaultSupport.h"
 #include "tests/support/ModuleFixture.h"
+#include "text/Utf8.h"
 
 namespace Kestova {
 namespace {
@@ -67,8 +68,7 @@ class ModuleBoundary : public ModuleFixture {
   void expectSanePreedit() {
     TestHost::Preedit preedit = host().preedit();
     EXPECT_LT(preedit.text.size(), 512u);
-    size_t characters = 0;
-    for (char c : preedit.text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    const size_t characters = Utf8::characterCount(preedit.text);
     EXPECT_GE(preedit.cursor, 0);
     EXPECT_LE(static_cast<size_t>(preedit.cursor), characters);
     EXPECT_EQ(preedit.fourth, 0);

@@ -22,7 +22,7 @@
 
 #include "testhost/TestEnvironment.h"
 #include "testhost/TestHost.h"
-#include "tests/support/Utf8Checks.h"
+#include "text/Utf8.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
@@ -32,8 +32,6 @@ namespace {
 
 using Kestova::TestEnvironment;
 using Kestova::TestHost;
-using Kestova::Testing::characterCount;
-using Kestova::Testing::isValidUtf8;
 
 // Bytes of heap in use by the program (the sanitizer's count when it owns
 // the heap).
@@ -202,8 +200,10 @@ int main(int argc, char** argv) {
     TestHost::Preedit preedit = host->preedit();
     if (preedit.result != 0 && preedit.result != 1) fail(step, "preedit result");
     if (preedit.text.size() >= 512) fail(step, "preedit text not terminated");
-    if (!isValidUtf8(preedit.text)) fail(step, "preedit text is not UTF-8: " + preedit.text);
-    if (preedit.cursor < 0 || static_cast<size_t>(preedit.cursor) > characterCount(preedit.text)) {
+    if (!Kestova::Utf8::isValid(preedit.text))
+      fail(step, "preedit text is not UTF-8: " + preedit.text);
+    if (preedit.cursor < 0 ||
+        static_cast<size_t>(preedit.cursor) > Kestova::Utf8::characterCount(preedit.text)) {
       fail(step, "preedit cursor " + std::to_string(preedit.cursor) + " outside \"" + preedit.text +
                      "\"");
     }
@@ -211,7 +211,7 @@ int main(int argc, char** argv) {
     if ((preedit.result == 1) != !preedit.text.empty()) fail(step, "attribute count");
 
     for (const std::string& text : host->commits()) {
-      if (text.empty() || !isValidUtf8(text)) fail(step, "bad commit: " + text);
+      if (text.empty() || !Kestova::Utf8::isValid(text)) fail(step, "bad commit: " + text);
     }
     commits += host->commits().size();
     host->takeCommitted();
@@ -221,7 +221,7 @@ int main(int argc, char** argv) {
     host->clearCallLog();
     if (host->candidateWindow().shown) {
       for (const auto& [row, text] : host->candidateWindow().rows) {
-        if (text.empty() || !isValidUtf8(text)) fail(step, "bad candidate row");
+        if (text.empty() || !Kestova::Utf8::isValid(text)) fail(step, "bad candidate row");
       }
     }
 

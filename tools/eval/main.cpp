@@ -22,6 +22,7 @@
 
 #include "grid/ReadingGrid.h"
 #include "models/KestovaLM.h"
+#include "text/Utf8.h"
 
 namespace {
 
@@ -35,14 +36,8 @@ constexpr const char* kUsage =
 
 std::vector<std::string> SplitCharacters(std::string_view text) {
   std::vector<std::string> characters;
-  size_t i = 0;
-  while (i < text.size()) {
-    auto lead = static_cast<unsigned char>(text[i]);
-    size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    length = std::min(length, text.size() - i);
-    characters.emplace_back(text.substr(i, length));
-    i += length;
-  }
+  for (std::string_view character : Kestova::Utf8::splitCharacters(text))
+    characters.emplace_back(character);
   return characters;
 }
 

@@ -25,6 +25,7 @@
 #include "engine/KeyNotation.h"
 #include "testhost/PrivateXServer.h"
 #include "testhost/TestHost.h"
+#include "text/Utf8.h"
 #include "tools/play/KeysymMapping.h"
 
 namespace fs = std::filesystem;
@@ -151,24 +152,12 @@ class Playground {
 
  private:
   static std::string withCaret(const std::string& text, int caret) {
-    size_t at = 0;
-    for (int i = 0; i < caret && at < text.size(); ++i) {
-      do ++at;
-      while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80);
-    }
+    const size_t at = Kestova::Utf8::offsetAfter(text, static_cast<size_t>(std::max(caret, 0)));
     return text.substr(0, at) + "|" + text.substr(at);
   }
   static std::string withCaretHighlight(const std::string& text, int caret) {
-    size_t at = 0;
-    for (int i = 0; i < caret && at < text.size(); ++i) {
-      do ++at;
-      while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80);
-    }
-    size_t after = at;
-    if (after < text.size()) {
-      do ++after;
-      while (after < text.size() && (static_cast<unsigned char>(text[after]) & 0xC0) == 0x80);
-    }
+    const size_t at = Kestova::Utf8::offsetAfter(text, static_cast<size_t>(std::max(caret, 0)));
+    const size_t after = at + Kestova::Utf8::characterLength(text, at);
     std::string at_char = after > at ? text.substr(at, after - at) : " ";
     return text.substr(0, at) + "\x1b[7m" + at_char + "\x1b[0m" + text.substr(after);
   }
