@@ -11,17 +11,18 @@
 
 #include "phonetics/BpmfSyllable.h"
 #include "phonetics/HanyuPinyin.h"
+#include "text/Utf8.h"
 
 namespace Kestova::DataBuilder {
 
 namespace {
 
-std::string_view TrimLineEnd(std::string_view line) {
+std::string_view trimLineEnd(std::string_view line) {
   while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
   return line;
 }
 
-std::vector<std::string_view> SplitFields(std::string_view line, char separator) {
+std::vector<std::string_view> splitFields(std::string_view line, char separator) {
   std::vector<std::string_view> fields;
   size_t start = 0;
   while (true) {
@@ -40,7 +41,7 @@ std::vector<std::string_view> SplitFields(std::string_view line, char separator)
 // dictionary syllable counts only if it was read whole, that is, if spelling
 // the result again gives the same letters (first-tone digit, ü and the
 // ü-spelling of lüe aside).
-bool SpellsCompletely(std::string_view pinyin, BpmfSyllable syllable) {
+bool spellsCompletely(std::string_view pinyin, BpmfSyllable syllable) {
   if (!pinyin.empty() && pinyin.back() == '1') pinyin.remove_suffix(1);
   constexpr std::string_view kUmlautU = "ü";
   std::string expected;
@@ -63,27 +64,14 @@ bool SpellsCompletely(std::string_view pinyin, BpmfSyllable syllable) {
 
 }  // namespace
 
-std::vector<std::string> SplitCharacters(std::string_view text) {
+std::vector<std::string> splitCharacters(std::string_view text) {
+  if (!Utf8::isValid(text)) return {};
   std::vector<std::string> characters;
-  size_t i = 0;
-  while (i < text.size()) {
-    auto lead = static_cast<unsigned char>(text[i]);
-    size_t length = lead < 0x80           ? 1
-                    : (lead >> 5) == 0x6  ? 2
-                    : (lead >> 4) == 0xE  ? 3
-                    : (lead >> 3) == 0x1E ? 4
-                                          : 0;
-    if (length == 0 || i + length > text.size()) return {};
-    for (size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return {};
-    }
-    characters.emplace_back(text.substr(i, length));
-    i += length;
-  }
+  for (std::string_view character : Utf8::splitCharacters(text)) characters.emplace_back(character);
   return characters;
 }
 
-bool IsHanCharacter(std::string_view character) {
+bool isHanCharacter(std::string_view character) {
   char32_t code = 0;
   auto bytes = reinterpret_cast<const unsigned char*>(character.data());
   if (character.size() == 3) {
@@ -98,7 +86,7 @@ bool IsHanCharacter(std::string_view character) {
          (code >= 0xF900 && code <= 0xFAFF) || (code >= 0x20000 && code <= 0x2FFFF);
 }
 
-bool IsWellFormedSyllable(std::string_view composed) {
+bool isWellFormedSyllable(std::string_view composed) {
   if (composed.empty()) return false;
   BpmfSyllable syllable = BpmfSyllable::fromComposedText(composed);
   if (syllable.isEmpty() || syllable.toComposedText() != composed) return false;
@@ -106,12 +94,12 @@ bool IsWellFormedSyllable(std::string_view composed) {
   return syllable.hasRetroflexOrDentalConsonant();
 }
 
-bool ReadWordFrequencies(const std::string& path, std::unordered_map<std::string, double>& counts) {
+bool readWordFrequencies(const std::string& path, std::unordered_map<std::string, double>& counts) {
   std::ifstream in(path);
   if (!in) return false;
   std::string line;
   while (std::getline(in, line)) {
-    auto fields = SplitFields(TrimLineEnd(line), '\t');
+    auto fields = splitFields(trimLineEnd(line), '\t');
     if (fields.size() < 2 || fields[0].empty()) continue;
     char* end = nullptr;
     std::string number(fields[1]);
@@ -122,28 +110,28 @@ bool ReadWordFrequencies(const std::string& path, std::unordered_map<std::string
   return true;
 }
 
-bool ReadPinyinDictionary(const std::string& path, std::vector<ReadingEntry>& entries) {
+bool readPinyinDictionary(const std::string& path, std::vector<ReadingEntry>& entries) {
   std::ifstream in(path);
   if (!in) return false;
   std::string line;
   bool inBody = false;
   while (std::getline(in, line)) {
-    std::string_view view = TrimLineEnd(line);
+    std::string_view view = trimLineEnd(line);
     if (!inBody) {
       if (view == "...") inBody = true;
       continue;
     }
     if (view.empty() || view.front() == '#') continue;
-    auto fields = SplitFields(view, '\t');
+    auto fields = splitFields(view, '\t');
     if (fields.size() < 2 || fields[0].empty()) continue;
     ReadingEntry entry;
     entry.word = std::string(fields[0]);
     bool valid = true;
-    for (std::string_view pinyin : SplitFields(fields[1], ' ')) {
+    for (std::string_view pinyin : splitFields(fields[1], ' ')) {
       if (pinyin.empty()) continue;
       BpmfSyllable syllable = fromPinyin(pinyin);
       std::string composed = syllable.toComposedText();
-      if (!IsWellFormedSyllable(composed) || !SpellsCompletely(pinyin, syllable)) {
+      if (!isWellFormedSyllable(composed) || !spellsCompletely(pinyin, syllable)) {
         valid = false;
         break;
       }
@@ -161,7 +149,7 @@ bool ReadPinyinDictionary(const std::string& path, std::vector<ReadingEntry>& en
   return true;
 }
 
-std::string GcinKeyToComposed(unsigned key) {
+std::string gcinKeyToComposed(unsigned key) {
   unsigned consonant = (key >> 9) & 0x1F;
   unsigned medial = (key >> 7) & 0x3;
   unsigned vowel = (key >> 3) & 0xF;
@@ -173,10 +161,10 @@ std::string GcinKeyToComposed(unsigned key) {
   auto value =
       static_cast<BpmfSyllable::Component>(consonant | (medial << 5) | (vowel << 7) | kTones[tone]);
   std::string composed = BpmfSyllable(value).toComposedText();
-  return IsWellFormedSyllable(composed) ? composed : std::string();
+  return isWellFormedSyllable(composed) ? composed : std::string();
 }
 
-bool ReadGcinPhraseTable(const std::string& path, std::vector<ReadingEntry>& entries) {
+bool readGcinPhraseTable(const std::string& path, std::vector<ReadingEntry>& entries) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -190,32 +178,29 @@ bool ReadGcinPhraseTable(const std::string& path, std::vector<ReadingEntry>& ent
     ReadingEntry entry;
     for (size_t i = 0; i < count; ++i) {
       unsigned key = bytes[keysAt + 2 * i] | (bytes[keysAt + 2 * i + 1] << 8);
-      entry.syllables.push_back(GcinKeyToComposed(key));
+      entry.syllables.push_back(gcinKeyToComposed(key));
     }
-    // The text holds exactly `count` UTF-8 characters.
-    size_t end = textAt;
-    for (size_t i = 0; i < count; ++i) {
-      if (end >= data.size()) return false;
-      unsigned char lead = bytes[end];
-      end += lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : 4;
-    }
-    if (end > data.size()) return false;
-    entry.word = data.substr(textAt, end - textAt);
+    // The text holds exactly `count` well-formed UTF-8 characters.
+    const std::string_view text = std::string_view(data).substr(textAt);
+    const std::string_view word = text.substr(0, Utf8::offsetAfter(text, count));
+    if (Utf8::characterCount(word) != count || !Utf8::isValid(word)) return false;
+    entry.word = std::string(word);
+    const size_t end = textAt + word.size();
     entries.push_back(std::move(entry));
     pos = end;
   }
   return true;
 }
 
-bool ReadSyllableCharacters(const std::string& path, SyllableCharacters& table) {
+bool readSyllableCharacters(const std::string& path, SyllableCharacters& table) {
   std::ifstream in(path);
   if (!in) return false;
   std::string line;
   while (std::getline(in, line)) {
-    auto fields = SplitFields(TrimLineEnd(line), '\t');
-    if (fields.size() < 2 || !IsWellFormedSyllable(fields[0])) continue;
+    auto fields = splitFields(trimLineEnd(line), '\t');
+    if (fields.size() < 2 || !isWellFormedSyllable(fields[0])) continue;
     auto& characters = table[std::string(fields[0])];
-    for (std::string_view character : SplitFields(fields[1], ' ')) {
+    for (std::string_view character : splitFields(fields[1], ' ')) {
       if (!character.empty()) characters.emplace_back(character);
     }
   }
@@ -225,7 +210,7 @@ bool ReadSyllableCharacters(const std::string& path, SyllableCharacters& table) 
 namespace {
 
 // The keys of the standard Bopomofo keyboard, by component.
-char StandardKey(BpmfSyllable::Component component) {
+char standardKey(BpmfSyllable::Component component) {
   static const std::map<BpmfSyllable::Component, char> kKeys = {
       {BpmfSyllable::B, '1'},     {BpmfSyllable::P, 'q'},     {BpmfSyllable::M, 'a'},
       {BpmfSyllable::F, 'z'},     {BpmfSyllable::D, '2'},     {BpmfSyllable::T, 'w'},
@@ -251,7 +236,7 @@ struct ChewingDeleter {
 
 }  // namespace
 
-bool EnumerateChewingCharacters(SyllableCharacters& table) {
+bool enumerateChewingCharacters(SyllableCharacters& table) {
   // The library keeps a user phrase store; give it a private, throw-away one.
   std::error_code error;
   std::filesystem::path directory = std::filesystem::temp_directory_path(error);
@@ -278,16 +263,16 @@ bool EnumerateChewingCharacters(SyllableCharacters& table) {
               static_cast<BpmfSyllable::Component>(consonant | (medial << 5) | (vowel << 7) | tone);
           BpmfSyllable syllable(value);
           std::string composed = syllable.toComposedText();
-          if (!IsWellFormedSyllable(composed)) continue;
+          if (!isWellFormedSyllable(composed)) continue;
           for (BpmfSyllable::Component part :
                {syllable.consonantComponent(), syllable.middleVowelComponent(),
                 syllable.vowelComponent()}) {
-            if (part != 0) chewing_handle_Default(ctx, StandardKey(part));
+            if (part != 0) chewing_handle_Default(ctx, standardKey(part));
           }
           if (tone == BpmfSyllable::Tone1) {
             chewing_handle_Space(ctx);
           } else {
-            chewing_handle_Default(ctx, StandardKey(tone));
+            chewing_handle_Default(ctx, standardKey(tone));
           }
           if (chewing_buffer_Len(ctx) == 1) {
             chewing_handle_Down(ctx);
@@ -295,7 +280,7 @@ bool EnumerateChewingCharacters(SyllableCharacters& table) {
             chewing_cand_Enumerate(ctx);
             while (chewing_cand_hasNext(ctx)) {
               const char* candidate = chewing_cand_String_static(ctx);
-              if (candidate != nullptr && SplitCharacters(candidate).size() == 1) {
+              if (candidate != nullptr && splitCharacters(candidate).size() == 1) {
                 characters.emplace_back(candidate);
               }
             }

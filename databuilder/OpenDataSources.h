@@ -21,14 +21,14 @@ struct ReadingEntry {
 // Word frequencies of a large corpus: lines "word TAB count". A count of 0
 // (a word listed without a count) is kept; lines that do not parse or have a
 // negative count are skipped. Returns false if the file cannot be read.
-bool ReadWordFrequencies(const std::string& path, std::unordered_map<std::string, double>& counts);
+bool readWordFrequencies(const std::string& path, std::unordered_map<std::string, double>& counts);
 
 // A pinyin dictionary in the YAML-headed tabular form: after the "..." line
 // that ends the header, lines "text TAB pinyin syllables [TAB percent%]".
 // Tone digits 1-5 (5 the neutral tone). Syllables are converted to Bopomofo;
 // an entry with a syllable that does not convert to a syllable of the
 // language is dropped.
-bool ReadPinyinDictionary(const std::string& path, std::vector<ReadingEntry>& entries);
+bool readPinyinDictionary(const std::string& path, std::vector<ReadingEntry>& entries);
 
 // gcin's binary phrase table: records of a one-byte character count n, a
 // 32-bit use count, n 16-bit phonetic keys (little-endian) and the n
@@ -37,11 +37,11 @@ bool ReadPinyinDictionary(const std::string& path, std::vector<ReadingEntry>& en
 // 1 neutral, 2-4 the rising, dipping and falling tones). Records with a key
 // that does not form a syllable are returned with an empty syllable in its
 // place, so that callers can judge abbreviations themselves.
-bool ReadGcinPhraseTable(const std::string& path, std::vector<ReadingEntry>& entries);
+bool readGcinPhraseTable(const std::string& path, std::vector<ReadingEntry>& entries);
 
 // Converts one gcin phonetic key to composed Bopomofo ("" if it holds no
 // vowel-bearing or valid syllable).
-std::string GcinKeyToComposed(unsigned key);
+std::string gcinKeyToComposed(unsigned key);
 
 // Taiwan-standard characters of every syllable, most common first:
 // syllable -> characters.
@@ -49,23 +49,23 @@ using SyllableCharacters = std::map<std::string, std::vector<std::string>>;
 
 // A plain table of lines "syllable TAB char char ...", for small fixtures
 // and for saving a table once enumerated.
-bool ReadSyllableCharacters(const std::string& path, SyllableCharacters& table);
+bool readSyllableCharacters(const std::string& path, SyllableCharacters& table);
 
 // Lists the candidates of every syllable through the public API of the
 // system's libchewing with its installed data. Returns false when the
 // library cannot be initialised.
-bool EnumerateChewingCharacters(SyllableCharacters& table);
+bool enumerateChewingCharacters(SyllableCharacters& table);
 
 // Whether a composed syllable is one that the language has: a vowel or a
 // medial, or one of the consonants that stand alone (ㄓ ㄔ ㄕ ㄖ ㄗ ㄘ ㄙ).
-bool IsWellFormedSyllable(std::string_view composed);
+bool isWellFormedSyllable(std::string_view composed);
 
 // Splits UTF-8 text into characters; empty if the text is not valid UTF-8.
-std::vector<std::string> SplitCharacters(std::string_view text);
+std::vector<std::string> splitCharacters(std::string_view text);
 
 // Whether a character is a CJK unified ideograph (basic block, extension A,
 // or the compatibility block).
-bool IsHanCharacter(std::string_view character);
+bool isHanCharacter(std::string_view character);
 
 }  // namespace Kestova::DataBuilder
 

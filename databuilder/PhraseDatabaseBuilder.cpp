@@ -36,12 +36,12 @@ struct CharacterInfo {
 constexpr std::string_view kOne = "一";
 constexpr std::string_view kNot = "不";
 
-std::string WithoutTone(std::string_view composed) {
+std::string withoutTone(std::string_view composed) {
   BpmfSyllable syllable = BpmfSyllable::fromComposedText(composed);
   return BpmfSyllable(syllable.value() & 0x07FF).toComposedText();
 }
 
-std::string JoinReading(const Reading& syllables) {
+std::string joinReading(const Reading& syllables) {
   std::string joined;
   for (const auto& syllable : syllables) {
     if (!joined.empty()) joined += '-';
@@ -50,9 +50,9 @@ std::string JoinReading(const Reading& syllables) {
   return joined;
 }
 
-bool AllHan(const std::vector<std::string>& characters) {
+bool allHan(const std::vector<std::string>& characters) {
   return !characters.empty() && std::all_of(characters.begin(), characters.end(),
-                                            [](const std::string& c) { return IsHanCharacter(c); });
+                                            [](const std::string& c) { return isHanCharacter(c); });
 }
 
 class Builder {
@@ -60,25 +60,25 @@ class Builder {
   Builder(const BuilderInputs& inputs, const BuilderOptions& options, BuildStatistics& statistics)
       : inputs_(inputs), options_(options), statistics_(statistics) {}
 
-  std::vector<DatabaseLine> Build() {
-    CollectCharacterReadings();
-    NormalizeCorpusVariants();
+  std::vector<PhraseFileLine> build() {
+    collectCharacterReadings();
+    normalizeCorpusVariants();
     totalCount_ = 0;
     for (const auto& [word, count] : wordCounts_) totalCount_ += count;
     if (totalCount_ <= 0) totalCount_ = 1;
 
-    CollectPhraseTableReadings();
-    CollectPinyinPhraseReadings();
-    GatherPhraseEvidence();
-    ComputeDistributions();
-    EmitPhrases();
-    EmitCharacters();
-    return Scale();
+    collectPhraseTableReadings();
+    collectPinyinPhraseReadings();
+    gatherPhraseEvidence();
+    computeDistributions();
+    emitPhrases();
+    emitCharacters();
+    return scale();
   }
 
  private:
   // Readings of a character a Taiwanese typist would accept.
-  std::set<std::string> TaiwanReadings(const std::string& character) const {
+  std::set<std::string> taiwanReadings(const std::string& character) const {
     std::set<std::string> readings;
     auto it = characters_.find(character);
     if (it == characters_.end()) return readings;
@@ -91,14 +91,14 @@ class Builder {
   }
 
   // The written tones of 一 and 不, whatever the tone sandhi of a phrase.
-  static void UseWrittenTones(const std::vector<std::string>& characters, Reading& reading) {
+  static void useWrittenTones(const std::vector<std::string>& characters, Reading& reading) {
     for (size_t i = 0; i < characters.size() && i < reading.size(); ++i) {
       if (characters[i] == kOne) reading[i] = "ㄧ";
       if (characters[i] == kNot) reading[i] = "ㄅㄨˋ";
     }
   }
 
-  void CollectCharacterReadings() {
+  void collectCharacterReadings() {
     for (const auto& [syllable, list] : inputs_.taiwanCharacters) {
       for (size_t rank = 0; rank < list.size(); ++rank) {
         auto& ranks = characters_[list[rank]].taiwanRanks;
@@ -108,11 +108,11 @@ class Builder {
     }
     for (const auto& entry : inputs_.phraseTableEntries) {
       if (entry.syllables.size() != 1 || entry.syllables[0].empty()) continue;
-      if (!IsHanCharacter(entry.word)) continue;
+      if (!isHanCharacter(entry.word)) continue;
       characters_[entry.word].phraseTableReadings.insert(entry.syllables[0]);
     }
     for (const auto& entry : inputs_.pinyinEntries) {
-      if (entry.syllables.size() != 1 || !IsHanCharacter(entry.word)) continue;
+      if (entry.syllables.size() != 1 || !isHanCharacter(entry.word)) continue;
       auto& percents = characters_[entry.word].pinyinPercents;
       auto [it, inserted] = percents.emplace(entry.syllables[0], entry.percent);
       if (!inserted) it->second = std::max(it->second, entry.percent);
@@ -120,7 +120,7 @@ class Builder {
   }
 
   // Every reading any source gives a character.
-  std::set<std::string> AnyReadings(const std::string& character) const {
+  std::set<std::string> anyReadings(const std::string& character) const {
     std::set<std::string> readings;
     auto it = characters_.find(character);
     if (it == characters_.end()) return readings;
@@ -136,15 +136,15 @@ class Builder {
   // that contain it are phrase-table words with another character of the
   // same reading in its place. Those forms are replaced in the corpus
   // before anything is counted.
-  void NormalizeCorpusVariants() {
+  void normalizeCorpusVariants() {
     // Phrase-table words with one character blanked out, and the reading
     // there -> the characters the table has in that place.
     std::unordered_map<std::string, std::vector<std::string>> patterns;
     std::unordered_map<std::string, size_t> phrasesWith;
     std::unordered_set<std::string> tableWords;
     for (const auto& entry : inputs_.phraseTableEntries) {
-      auto characters = SplitCharacters(entry.word);
-      if (characters.size() < 2 || !AllHan(characters)) continue;
+      auto characters = splitCharacters(entry.word);
+      if (characters.size() < 2 || !allHan(characters)) continue;
       if (characters.size() != entry.syllables.size()) continue;
       if (tableWords.insert(entry.word).second) {
         std::set<std::string> distinct(characters.begin(), characters.end());
@@ -152,7 +152,7 @@ class Builder {
       }
       for (size_t i = 0; i < characters.size(); ++i) {
         if (entry.syllables[i].empty()) continue;
-        auto& list = patterns[PatternKey(characters, i) + '\t' + entry.syllables[i]];
+        auto& list = patterns[patternKey(characters, i) + '\t' + entry.syllables[i]];
         if (std::find(list.begin(), list.end(), characters[i]) == list.end()) {
           list.push_back(characters[i]);
         }
@@ -166,15 +166,15 @@ class Builder {
     auto readingsOf = [&](const std::string& character) -> const std::set<std::string>& {
       auto it = readingCache.find(character);
       if (it == readingCache.end())
-        it = readingCache.emplace(character, AnyReadings(character)).first;
+        it = readingCache.emplace(character, anyReadings(character)).first;
       return it->second;
     };
     for (const auto& [word, count] : inputs_.wordCounts) {
-      auto characters = SplitCharacters(word);
+      auto characters = splitCharacters(word);
       if (characters.size() < 2 || characters.size() > options_.maxSyllables) continue;
-      if (!AllHan(characters) || tableWords.count(word)) continue;
+      if (!allHan(characters) || tableWords.count(word)) continue;
       for (size_t i = 0; i < characters.size(); ++i) {
-        std::string pattern = PatternKey(characters, i) + '\t';
+        std::string pattern = patternKey(characters, i) + '\t';
         std::set<std::string> replacements;
         for (const auto& reading : readingsOf(characters[i])) {
           auto it = patterns.find(pattern + reading);
@@ -207,7 +207,7 @@ class Builder {
       statistics_.variants.emplace_back(form, replacement);
     }
     for (const auto& [word, count] : inputs_.wordCounts) {
-      auto characters = SplitCharacters(word);
+      auto characters = splitCharacters(word);
       std::string normalized;
       for (const auto& character : characters) {
         auto it = variants_.find(character);
@@ -220,26 +220,26 @@ class Builder {
     }
   }
 
-  static std::string PatternKey(const std::vector<std::string>& characters, size_t blank) {
+  static std::string patternKey(const std::vector<std::string>& characters, size_t blank) {
     std::string key;
     for (size_t i = 0; i < characters.size(); ++i)
       key += i == blank ? std::string("\x01") : characters[i];
     return key;
   }
 
-  void CollectPhraseTableReadings() {
+  void collectPhraseTableReadings() {
     for (const auto& entry : inputs_.phraseTableEntries) {
-      auto characters = SplitCharacters(entry.word);
+      auto characters = splitCharacters(entry.word);
       if (characters.size() < 2 || characters.size() > options_.maxSyllables) continue;
-      if (characters.size() != entry.syllables.size() || !AllHan(characters)) continue;
+      if (characters.size() != entry.syllables.size() || !allHan(characters)) continue;
       phraseTableWords_.insert(entry.word);
       Reading reading = entry.syllables;
-      UseWrittenTones(characters, reading);
+      useWrittenTones(characters, reading);
       bool standard = true;
       for (size_t i = 0; i < characters.size() && standard; ++i) {
         // Abbreviated keys (a lone initial) and readings the character does
         // not have are typing shortcuts, not readings.
-        standard = !reading[i].empty() && TaiwanReadings(characters[i]).count(reading[i]) > 0;
+        standard = !reading[i].empty() && taiwanReadings(characters[i]).count(reading[i]) > 0;
       }
       if (!standard) {
         ++statistics_.rejectedPhraseTableReadings;
@@ -252,11 +252,11 @@ class Builder {
     }
   }
 
-  void CollectPinyinPhraseReadings() {
+  void collectPinyinPhraseReadings() {
     for (const auto& entry : inputs_.pinyinEntries) {
-      auto characters = SplitCharacters(entry.word);
+      auto characters = splitCharacters(entry.word);
       if (characters.size() < 2 || characters.size() > options_.maxSyllables) continue;
-      if (characters.size() != entry.syllables.size() || !AllHan(characters)) continue;
+      if (characters.size() != entry.syllables.size() || !allHan(characters)) continue;
       auto& readings = pinyinReadings_[entry.word];
       if (std::find(readings.begin(), readings.end(), entry.syllables) == readings.end()) {
         readings.push_back(entry.syllables);
@@ -264,29 +264,29 @@ class Builder {
     }
   }
 
-  double CorpusCount(const std::string& word) const {
+  double corpusCount(const std::string& word) const {
     auto it = wordCounts_.find(word);
     return it == wordCounts_.end() ? 0 : it->second;
   }
 
   // Taiwan readings in context: how often each character is read each way
   // inside the phrases of the Taiwan phrase table, weighted by corpus use.
-  void GatherPhraseEvidence() {
+  void gatherPhraseEvidence() {
     for (const auto& [word, readings] : phraseTableReadings_) {
-      double count = CorpusCount(word) + 1;
-      auto characters = SplitCharacters(word);
+      double count = corpusCount(word) + 1;
+      auto characters = splitCharacters(word);
       for (const auto& reading : readings) {
         for (size_t i = 0; i < characters.size(); ++i) {
           characters_[characters[i]].phraseEvidence[reading[i]] += count / readings.size();
-          inWordCounts_[characters[i]] += CorpusCount(word) / readings.size();
+          inWordCounts_[characters[i]] += corpusCount(word) / readings.size();
         }
       }
     }
   }
 
-  void ComputeDistributions() {
+  void computeDistributions() {
     for (auto& [character, info] : characters_) {
-      std::set<std::string> readings = TaiwanReadings(character);
+      std::set<std::string> readings = taiwanReadings(character);
       // 一 and 不 are typed with their written tones only.
       if (character == kOne) readings = {"ㄧ"};
       if (character == kNot) readings = {"ㄅㄨˋ"};
@@ -307,7 +307,7 @@ class Builder {
         }
         std::vector<std::string> sameSyllable;
         for (const auto& candidate : readings) {
-          if (WithoutTone(candidate) == WithoutTone(reading)) sameSyllable.push_back(candidate);
+          if (withoutTone(candidate) == withoutTone(reading)) sameSyllable.push_back(candidate);
         }
         if (sameSyllable.empty()) {
           unmatched += share;
@@ -346,7 +346,7 @@ class Builder {
       // they do show which readings Taiwan uses at all.
       // The more a character is written alone, the less its readings inside
       // phrases tell about it (的 alone is ㄉㄜ˙, in phrases mostly ㄉㄧˊ).
-      double alone = options_.aloneCountsAgainstEvidence ? CorpusCount(character) : 0;
+      double alone = options_.aloneCountsAgainstEvidence ? corpusCount(character) : 0;
       double evidenceWeight =
           options_.phraseEvidenceWeight * evidenceTotal / (evidenceTotal + alone + 20.0);
       for (const auto& reading : readings) {
@@ -362,7 +362,7 @@ class Builder {
   }
 
   // The most likely Taiwan reading of a character; "" if it has none.
-  std::string LikeliestReading(const std::string& character) const {
+  std::string likeliestReading(const std::string& character) const {
     if (character == kOne) return "ㄧ";
     if (character == kNot) return "ㄅㄨˋ";
     auto it = characters_.find(character);
@@ -382,7 +382,7 @@ class Builder {
   // syllable the character has in Taiwan stays, a different tone of the
   // same syllable becomes the Taiwan tone, anything else the character's
   // likeliest Taiwan reading.
-  bool ToTaiwanReading(const std::vector<std::string>& characters, Reading& reading) const {
+  bool toTaiwanReading(const std::vector<std::string>& characters, Reading& reading) const {
     for (size_t i = 0; i < characters.size(); ++i) {
       auto it = characters_.find(characters[i]);
       if (it == characters_.end() || it->second.distribution.empty()) return false;
@@ -391,23 +391,23 @@ class Builder {
       std::string best;
       double bestShare = -1;
       for (const auto& [candidate, share] : distribution) {
-        if (WithoutTone(candidate) == WithoutTone(reading[i]) && share > bestShare) {
+        if (withoutTone(candidate) == withoutTone(reading[i]) && share > bestShare) {
           best = candidate;
           bestShare = share;
         }
       }
-      reading[i] = best.empty() ? LikeliestReading(characters[i]) : best;
+      reading[i] = best.empty() ? likeliestReading(characters[i]) : best;
     }
-    UseWrittenTones(characters, reading);
+    useWrittenTones(characters, reading);
     return true;
   }
 
-  void AddLine(const Reading& reading, const std::string& value, double count) {
-    raw_.push_back({JoinReading(reading), value, std::log10(count / totalCount_)});
+  void addLine(const Reading& reading, const std::string& value, double count) {
+    raw_.push_back({joinReading(reading), value, std::log10(count / totalCount_)});
   }
 
-  void EmitPhrase(const std::string& word, double count) {
-    auto characters = SplitCharacters(word);
+  void emitPhrase(const std::string& word, double count) {
+    auto characters = splitCharacters(word);
     // Corpus words that the Taiwan phrase table does not list are often
     // usage from elsewhere or segmentation by-products (numeral plus
     // measure word); they count for less.
@@ -417,14 +417,14 @@ class Builder {
       count = std::max(count, options_.phraseTableOnlyCount);
     }
     if (auto it = phraseTableReadings_.find(word); it != phraseTableReadings_.end()) {
-      for (const auto& reading : it->second) AddLine(reading, word, count);
+      for (const auto& reading : it->second) addLine(reading, word, count);
       ++statistics_.phrasesFromPhraseTable;
       return;
     }
     std::vector<Reading> readings;
     if (auto it = pinyinReadings_.find(word); it != pinyinReadings_.end()) {
       for (Reading reading : it->second) {
-        if (!ToTaiwanReading(characters, reading)) continue;
+        if (!toTaiwanReading(characters, reading)) continue;
         if (std::find(readings.begin(), readings.end(), reading) == readings.end()) {
           readings.push_back(std::move(reading));
         }
@@ -435,23 +435,23 @@ class Builder {
     } else {
       Reading reading;
       for (const auto& character : characters) {
-        reading.push_back(LikeliestReading(character));
+        reading.push_back(likeliestReading(character));
         if (reading.back().empty()) return;
       }
       readings.push_back(std::move(reading));
       ++statistics_.phrasesComposed;
     }
-    for (const auto& reading : readings) AddLine(reading, word, count);
+    for (const auto& reading : readings) addLine(reading, word, count);
   }
 
-  void EmitPhrases() {
+  void emitPhrases() {
     std::unordered_set<std::string> done;
     auto consider = [&](const std::string& word, double count) {
       if (!done.insert(word).second) return;
-      auto characters = SplitCharacters(word);
+      auto characters = splitCharacters(word);
       if (characters.size() < 2 || characters.size() > options_.maxSyllables) return;
-      if (!AllHan(characters)) return;
-      EmitPhrase(word, count);
+      if (!allHan(characters)) return;
+      emitPhrase(word, count);
     };
     for (const auto& [word, count] : wordCounts_) consider(word, count);
     for (const auto& [word, readings] : phraseTableReadings_) {
@@ -459,7 +459,7 @@ class Builder {
     }
     for (const auto& [word, readings] : pinyinReadings_) {
       // The dictionary shares the corpus's character forms.
-      auto characters = SplitCharacters(word);
+      auto characters = splitCharacters(word);
       bool variant = std::any_of(characters.begin(), characters.end(),
                                  [&](const std::string& c) { return variants_.count(c) > 0; });
       if (!variant) consider(word, options_.pinyinOnlyCount);
@@ -467,7 +467,7 @@ class Builder {
     statistics_.phraseLines = raw_.size();
   }
 
-  void EmitCharacters() {
+  void emitCharacters() {
     // Per syllable: each character's count, and its weight among the
     // homophones.
     struct Homophone {
@@ -478,7 +478,7 @@ class Builder {
     std::map<std::string, std::vector<Homophone>> bySyllable;
     for (const auto& [character, info] : characters_) {
       if (info.distribution.empty()) continue;
-      double alone = CorpusCount(character);
+      double alone = corpusCount(character);
       double inWords = 0;
       if (auto it = inWordCounts_.find(character); it != inWordCounts_.end()) inWords = it->second;
       double count = alone + inWords * options_.inWordCharacterShare;
@@ -513,7 +513,7 @@ class Builder {
     }
   }
 
-  std::vector<DatabaseLine> Scale() {
+  std::vector<PhraseFileLine> scale() {
     double lowest = -1;
     for (const auto& line : raw_) lowest = std::min(lowest, line.score);
     double factor = std::min(1.0, options_.lowestScore / lowest);
@@ -532,90 +532,17 @@ class Builder {
   std::unordered_set<std::string> phraseTableWords_;
   std::map<std::string, std::vector<Reading>> phraseTableReadings_;
   std::map<std::string, std::vector<Reading>> pinyinReadings_;
-  std::vector<DatabaseLine> raw_;
+  std::vector<PhraseFileLine> raw_;
 };
 
 }  // namespace
 
-std::vector<DatabaseLine> BuildPhraseLines(const BuilderInputs& inputs,
-                                           const BuilderOptions& options,
-                                           BuildStatistics* statistics) {
+std::vector<PhraseFileLine> buildPhraseLines(const BuilderInputs& inputs,
+                                             const BuilderOptions& options,
+                                             BuildStatistics* statistics) {
   BuildStatistics local;
   Builder builder(inputs, options, statistics ? *statistics : local);
-  return builder.Build();
-}
-
-void SortAndMergeLines(std::vector<DatabaseLine>& lines) {
-  auto byKey = [](const DatabaseLine& a, const DatabaseLine& b) {
-    // The reading followed by its space, compared as unsigned bytes.
-    std::string_view ra = a.reading, rb = b.reading;
-    size_t common = std::min(ra.size(), rb.size());
-    int order = std::memcmp(ra.data(), rb.data(), common);
-    if (order != 0) return order < 0;
-    if (ra.size() != rb.size()) {
-      unsigned char na = ra.size() > common ? ra[common] : ' ';
-      unsigned char nb = rb.size() > common ? rb[common] : ' ';
-      return na < nb;
-    }
-    if (a.value != b.value) return a.value < b.value;
-    return a.score > b.score;
-  };
-  std::sort(lines.begin(), lines.end(), byKey);
-  // Keep the best score of each (reading, value).
-  lines.erase(std::unique(lines.begin(), lines.end(),
-                          [](const DatabaseLine& a, const DatabaseLine& b) {
-                            return a.reading == b.reading && a.value == b.value;
-                          }),
-              lines.end());
-  // Within a reading, best first.
-  auto begin = lines.begin();
-  while (begin != lines.end()) {
-    auto end = std::find_if(begin, lines.end(), [&](const DatabaseLine& line) {
-      return line.reading != begin->reading;
-    });
-    std::stable_sort(
-        begin, end, [](const DatabaseLine& a, const DatabaseLine& b) { return a.score > b.score; });
-    begin = end;
-  }
-}
-
-std::string FormatScore(double score) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.4f", score);
-  return buffer;
-}
-
-bool WriteDatabase(const std::string& path, const std::vector<DatabaseLine>& lines) {
-  std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << kDatabaseHeader;
-    std::string buffer;
-    for (const auto& line : lines) {
-      buffer.clear();
-      buffer += line.reading;
-      buffer += ' ';
-      buffer += line.value;
-      buffer += ' ';
-      buffer += FormatScore(line.score);
-      buffer += '\n';
-      out << buffer;
-    }
-    out.flush();
-    if (!out) {
-      std::error_code error;
-      std::filesystem::remove(temporary, error);
-      return false;
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
-    return false;
-  }
-  return true;
+  return builder.build();
 }
 
 }  // namespace Kestova::DataBuilder

@@ -8,17 +8,9 @@
 #include <vector>
 
 #include "databuilder/OpenDataSources.h"
+#include "models/SortedPhraseFile.h"
 
 namespace Kestova::DataBuilder {
-
-// One line of the sorted phrase file.
-struct DatabaseLine {
-  std::string reading;
-  std::string value;
-  double score = 0;
-
-  bool operator==(const DatabaseLine&) const = default;
-};
 
 // Everything the phrase database is made from.
 struct BuilderInputs {
@@ -87,23 +79,9 @@ struct BuildStatistics {
 
 // Builds the character and phrase lines with log10 probability scores, all
 // above options.lowestScore - 0.05 and below 0.
-std::vector<DatabaseLine> BuildPhraseLines(const BuilderInputs& inputs,
-                                           const BuilderOptions& options,
-                                           BuildStatistics* statistics = nullptr);
-
-// Puts lines in the order of the sorted phrase file: by the bytes of the
-// reading followed by a space, then by descending score; drops repeated
-// (reading, value) pairs, keeping the best score.
-void SortAndMergeLines(std::vector<DatabaseLine>& lines);
-
-// The text of a score as written to the file.
-std::string FormatScore(double score);
-
-// Writes the header and the lines (already sorted) to path + ".tmp" and
-// renames it over path. Returns false on any I/O failure.
-bool WriteDatabase(const std::string& path, const std::vector<DatabaseLine>& lines);
-
-inline constexpr const char* kDatabaseHeader = "# format org.tarnwick.kestova.sorted\n";
+std::vector<PhraseFileLine> buildPhraseLines(const BuilderInputs& inputs,
+                                             const BuilderOptions& options,
+                                             BuildStatistics* statistics = nullptr);
 
 }  // namespace Kestova::DataBuilder
 

@@ -16,11 +16,11 @@ inline constexpr double kMacroScore = -8.0;
 // a layout needs its own), Control punctuation, the keypad, capital letters
 // and the punctuation list. Candidates of one reading have descending
 // scores in the order they are listed.
-std::vector<DatabaseLine> BuildSpecialReadingLines();
+std::vector<PhraseFileLine> buildSpecialReadingLines();
 
 // Lines that put date, time and year macros under the readings of the words
 // that ask for them (今天, 現在, 今年, ...), scored kMacroScore.
-std::vector<DatabaseLine> BuildMacroLines();
+std::vector<PhraseFileLine> buildMacroLines();
 
 }  // namespace Kestova::DataBuilder
 

@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "databuilder/OpenDataSources.h"
 #include "databuilder/PhraseDatabaseBuilder.h"
@@ -31,17 +33,39 @@ constexpr const char* kUsage =
     "                       listed-word-count, reading-rank-exponent;\n"
     "                       0 or 1: keep-stated-shares,\n"
     "                       alone-counts-against-evidence)\n"
-    "  --quiet              print no statistics\n";
+    "  --quiet              print no statistics\n"
+    "  --from-lines FILE    write --output from READING VALUE SCORE lines\n"
+    "                       (test fixtures) instead of building the database\n";
+
+// Writes a sorted phrase file from plain "READING VALUE SCORE" lines.
+int writeFromLines(const std::string& input, const std::string& output) {
+  std::ifstream in(input);
+  if (!in) {
+    std::fprintf(stderr, "kestova-databuilder: cannot read %s\n", input.c_str());
+    return 1;
+  }
+  std::vector<Kestova::PhraseFileLine> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.front() != '#') lines.push_back(Kestova::parsePhraseFileLine(line));
+  }
+  if (!Kestova::writeSortedPhraseFile(output, std::move(lines))) {
+    std::fprintf(stderr, "kestova-databuilder: cannot write %s\n", output.c_str());
+    return 1;
+  }
+  return 0;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  using namespace Kestova;
   using namespace Kestova::DataBuilder;
   std::string output;
   std::string essay = "/usr/share/rime-data/essay.txt";
   std::string pinyin = "/usr/share/rime-data/terra_pinyin.dict.yaml";
   std::string gcin = "/usr/lib/x86_64-linux-gnu/gcin/table/tsin32";
   std::string characters;
+  std::string fromLines;
   bool quiet = false;
   BuilderOptions options;
   auto setOption = [&options](std::string_view assignment) {
@@ -93,6 +117,8 @@ int main(int argc, char** argv) {
       ok = value(gcin);
     else if (arg == "--characters")
       ok = value(characters);
+    else if (arg == "--from-lines")
+      ok = value(fromLines);
     else if (arg == "--quiet")
       quiet = true;
     else if (arg == "--set")
@@ -111,24 +137,25 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
+  if (!fromLines.empty()) return writeFromLines(fromLines, output);
 
   auto start = std::chrono::steady_clock::now();
   BuilderInputs inputs;
-  if (!ReadWordFrequencies(essay, inputs.wordCounts)) {
+  if (!readWordFrequencies(essay, inputs.wordCounts)) {
     std::fprintf(stderr, "kestova-databuilder: cannot read %s\n", essay.c_str());
     return 1;
   }
-  if (!ReadPinyinDictionary(pinyin, inputs.pinyinEntries)) {
+  if (!readPinyinDictionary(pinyin, inputs.pinyinEntries)) {
     std::fprintf(stderr, "kestova-databuilder: cannot read %s\n", pinyin.c_str());
     return 1;
   }
-  if (!ReadGcinPhraseTable(gcin, inputs.phraseTableEntries)) {
+  if (!readGcinPhraseTable(gcin, inputs.phraseTableEntries)) {
     std::fprintf(stderr, "kestova-databuilder: cannot read %s\n", gcin.c_str());
     return 1;
   }
   bool haveCharacters = characters.empty()
-                            ? EnumerateChewingCharacters(inputs.taiwanCharacters)
-                            : ReadSyllableCharacters(characters, inputs.taiwanCharacters);
+                            ? enumerateChewingCharacters(inputs.taiwanCharacters)
+                            : readSyllableCharacters(characters, inputs.taiwanCharacters);
   if (!haveCharacters) {
     std::fprintf(stderr, "kestova-databuilder: cannot read the Taiwan character table%s%s\n",
                  characters.empty() ? "" : " ", characters.c_str());
@@ -136,13 +163,13 @@ int main(int argc, char** argv) {
   }
 
   BuildStatistics statistics;
-  std::vector<DatabaseLine> lines = BuildPhraseLines(inputs, options, &statistics);
-  auto special = BuildSpecialReadingLines();
-  auto macros = BuildMacroLines();
+  std::vector<PhraseFileLine> lines = buildPhraseLines(inputs, options, &statistics);
+  auto special = buildSpecialReadingLines();
+  auto macros = buildMacroLines();
   lines.insert(lines.end(), special.begin(), special.end());
   lines.insert(lines.end(), macros.begin(), macros.end());
-  SortAndMergeLines(lines);
-  if (!WriteDatabase(output, lines)) {
+  sortPhraseFileLines(lines);
+  if (!writeSortedPhraseFile(output, lines)) {
     std::fprintf(stderr, "kestova-databuilder: cannot write %s\n", output.c_str());
     return 1;
   }

@@ -24,7 +24,7 @@
 #include "engine/KeyHandlerStrings.h"
 #include "fuzz/FuzzSupport.h"
 #include "models/KestovaLM.h"
-#include "models/SortedPhraseTable.h"
+#include "models/SortedPhraseFile.h"
 #include "phonetics/BpmfKeyboardLayout.h"
 
 using namespace Kestova;
@@ -85,19 +85,18 @@ class CheckingAdder : public UserPhraseAdder {
     KESTOVA_FUZZ_CHECK(!reading.empty() && !value.empty());
     KESTOVA_FUZZ_CHECK(reading.find_first_of(" \t\r\n") == std::string_view::npos);
     KESTOVA_FUZZ_CHECK(value.find_first_of("\r\n") == std::string_view::npos);
-    KESTOVA_FUZZ_CHECK(Fuzz::isValidUtf8(reading) && Fuzz::isValidUtf8(value));
+    KESTOVA_FUZZ_CHECK(Utf8::isValid(reading) && Utf8::isValid(value));
   }
   void excludePhrase(std::string_view, std::string_view) override {}
 };
 
 std::shared_ptr<KestovaLM> fixtureModel() {
   static const std::shared_ptr<KestovaLM> model = [] {
-    std::vector<std::string> lines(std::begin(kPhrases), std::end(kPhrases));
-    std::sort(lines.begin(), lines.end());
-    std::string file(SortedPhraseTable::kHeader);
-    for (const auto& line : lines) file += line + "\n";
+    std::vector<PhraseFileLine> lines;
+    for (const char* line : kPhrases) lines.push_back(parsePhraseFileLine(line));
+    sortPhraseFileLines(lines);
     const auto path = Fuzz::scratchDirectory() / "kestova-data.txt";
-    Fuzz::writeFile(path, file);
+    Fuzz::writeFile(path, sortedPhraseFileText(lines));
     auto lm = std::make_shared<KestovaLM>();
     lm->openBuiltInTable(path.string());
     KESTOVA_FUZZ_CHECK(lm->builtInTableLoaded());
@@ -156,13 +155,13 @@ class Receiver {
 
   void check(const InputState& state) const {
     if (const auto* committing = dynamic_cast<const Committing*>(&state)) {
-      KESTOVA_FUZZ_CHECK(Fuzz::isValidUtf8(committing->text));
+      KESTOVA_FUZZ_CHECK(Utf8::isValid(committing->text));
     }
     const auto* composing = dynamic_cast<const NotEmpty*>(&state);
     if (!composing) return;
-    KESTOVA_FUZZ_CHECK(Fuzz::isValidUtf8(composing->buffer));
-    KESTOVA_FUZZ_CHECK(Fuzz::isCharacterBoundary(composing->buffer, composing->cursor));
-    KESTOVA_FUZZ_CHECK(Fuzz::isValidUtf8(composing->hint));
+    KESTOVA_FUZZ_CHECK(Utf8::isValid(composing->buffer));
+    KESTOVA_FUZZ_CHECK(Utf8::isCharacterBoundary(composing->buffer, composing->cursor));
+    KESTOVA_FUZZ_CHECK(Utf8::isValid(composing->hint));
     if (const auto* marking = dynamic_cast<const Marking*>(&state)) {
       KESTOVA_FUZZ_CHECK(marking->before + marking->selection + marking->after == marking->buffer);
       KESTOVA_FUZZ_CHECK(marking->anchor <= handler_.readingCount());
@@ -172,7 +171,7 @@ class Receiver {
       KESTOVA_FUZZ_CHECK(choosing->hint.empty());
       KESTOVA_FUZZ_CHECK(choosing->returnCursor <= handler_.readingCount());
       for (const auto& candidate : choosing->candidates) {
-        KESTOVA_FUZZ_CHECK(Fuzz::isValidUtf8(candidate.value));
+        KESTOVA_FUZZ_CHECK(Utf8::isValid(candidate.value));
       }
     }
   }

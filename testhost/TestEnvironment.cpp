@@ -6,6 +6,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "models/SortedPhraseFile.h"
+
 namespace Kestova {
 
 namespace fs = std::filesystem;
@@ -25,11 +27,13 @@ TestEnvironment::~TestEnvironment() {
   fs::remove_all(directory_, ignored);
 }
 
-void TestEnvironment::writePhraseFile(std::vector<std::string> lines) const {
-  std::sort(lines.begin(), lines.end());
-  std::ofstream out(dataFile(), std::ios::binary | std::ios::trunc);
-  out << "# format org.tarnwick.kestova.sorted\n";
-  for (const std::string& line : lines) out << line << '\n';
+void TestEnvironment::writePhraseFile(const std::vector<std::string>& lines) const {
+  std::vector<PhraseFileLine> parsed;
+  parsed.reserve(lines.size());
+  for (const std::string& line : lines) parsed.push_back(parsePhraseFileLine(line));
+  if (!writeSortedPhraseFile(dataFile().string(), std::move(parsed))) {
+    throw std::runtime_error("cannot write " + dataFile().string());
+  }
 }
 
 void TestEnvironment::writeKeyboardFile(const std::string& firstLine) const {

@@ -30,7 +30,7 @@ class TestEnvironment {
 
   // Writes the built-in phrase file from "READING VALUE SCORE" lines, sorted
   // and with the format header, as the data builder would.
-  void writePhraseFile(std::vector<std::string> lines) const;
+  void writePhraseFile(const std::vector<std::string>& lines) const;
   // Writes gcin's keyboard file (its first line) and the module settings file.
   void writeKeyboardFile(const std::string& firstLine) const;
   void writeSettingsFile(const std::string& json) const;

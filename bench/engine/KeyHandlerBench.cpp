@@ -19,8 +19,10 @@
 #include "engine/KeyHandler.h"
 #include "engine/KeyHandlerStrings.h"
 #include "models/KestovaLM.h"
+#include "models/SortedPhraseFile.h"
 #include "phonetics/BpmfKeyboardLayout.h"
 #include "phonetics/BpmfSyllable.h"
+#include "text/Utf8.h"
 
 namespace {
 
@@ -32,11 +34,8 @@ using Kestova::KeyHandler;
 
 // A UTF-8 CJK ideograph from U+4E00 on.
 std::string ideograph(std::mt19937& rng) {
-  const unsigned cp = 0x4E00 + rng() % 0x5000;
   std::string s;
-  s += static_cast<char>(0xE0 | (cp >> 12));
-  s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-  s += static_cast<char>(0x80 | (cp & 0x3F));
+  Kestova::Utf8::appendCodePoint(s, static_cast<char32_t>(0x4E00 + rng() % 0x5000));
   return s;
 }
 
@@ -68,13 +67,13 @@ struct Database {
     }
     for (auto v : seen) syllables.emplace_back(v);
 
-    std::vector<std::string> lines;
+    std::vector<Kestova::PhraseFileLine> lines;
     auto score = [&] { return -2.0 - static_cast<double>(rng() % 7000) / 1000.0; };
     for (const auto& s : syllables) {
       const std::string reading = s.toComposedText();
       const int count = 3 + static_cast<int>(rng() % 25);
       for (int i = 0; i < count; ++i) {
-        lines.push_back(reading + " " + ideograph(rng) + " " + std::to_string(score()));
+        lines.push_back({reading, ideograph(rng), score()});
       }
     }
     while (lines.size() < 110000) {
@@ -88,14 +87,11 @@ struct Database {
         reading += word.back().toComposedText();
         value += ideograph(rng);
       }
-      lines.push_back(reading + " " + value + " " + std::to_string(score()));
+      lines.push_back({reading, value, score()});
       words.push_back(std::move(word));
     }
-    std::sort(lines.begin(), lines.end());
-    std::ofstream out(file, std::ios::binary);
-    out << "# format org.tarnwick.kestova.sorted\n";
-    for (const auto& line : lines) out << line << '\n';
     phraseCount = lines.size();
+    if (!Kestova::writeSortedPhraseFile(file.string(), std::move(lines))) std::abort();
   }
 
   ~Database() {

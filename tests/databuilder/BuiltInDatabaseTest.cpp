@@ -12,10 +12,11 @@
 #include <vector>
 
 #include "models/ParselessLM.h"
+#include "models/SortedPhraseTable.h"
 
 namespace {
 
-constexpr std::string_view kHeader = "# format org.tarnwick.kestova.sorted\n";
+constexpr std::string_view kHeader = Kestova::SortedPhraseTable::kHeader;
 
 class BuiltInDatabase : public ::testing::Test {
  protected:

@@ -16,40 +16,22 @@
 #include "databuilder/OpenDataSources.h"
 #include "databuilder/SpecialReadings.h"
 #include "models/ParselessLM.h"
+#include "models/SortedPhraseTable.h"
+#include "tests/support/TempDir.h"
 
 namespace Kestova::DataBuilder {
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "kestova-databuilder-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
-  }
-  ~TempDir() {
-    std::error_code error;
-    if (!path_.empty()) fs::remove_all(path_, error);
-  }
-  std::string file(const std::string& name, const std::string& contents) const {
-    std::string full = path_ + "/" + name;
-    std::ofstream(full, std::ios::binary) << contents;
-    return full;
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using Testing::TempDir;
 
 // gcin phonetic key: consonant, medial, vowel (codes in table order) and
 // gcin's tone digit (0 first, 1 neutral, 2-4).
-unsigned GcinKey(unsigned consonant, unsigned medial, unsigned vowel, unsigned tone) {
+unsigned gcinKey(unsigned consonant, unsigned medial, unsigned vowel, unsigned tone) {
   return consonant << 9 | medial << 7 | vowel << 3 | tone;
 }
 
-std::string GcinRecord(const std::vector<unsigned>& keys, const std::string& text) {
+std::string gcinRecord(const std::vector<unsigned>& keys, const std::string& text) {
   std::string record;
   record += static_cast<char>(keys.size());
   record.append(4, '\0');  // use count
@@ -81,29 +63,29 @@ constexpr const char* kCharacters =
     "ㄧㄣˊ\t銀\nㄧㄣ\t因 音\nㄕㄜˊ\t什 舌\nㄇㄜ˙\t麼\nㄖㄣˊ\t人\nㄉㄚˋ\t大\n"
     "ㄖㄣˋ\t認\nㄔㄥˊ\t成\nㄗㄨㄛˋ\t作\nㄧˇ\t以\n";
 
-std::string GcinFixture() {
+std::string gcinFixture() {
   std::string table;
-  table += GcinRecord({GcinKey(0, MU, VEI, 2), GcinKey(X, MI, VAN, 3)}, "危險");
+  table += gcinRecord({gcinKey(0, MU, VEI, 2), gcinKey(X, MI, VAN, 3)}, "危險");
   // The phrase table writes the tone change of 不; typists type its own tone.
-  table += GcinRecord({GcinKey(B, MU, 0, 2), GcinKey(0, MI, VAO, 4)}, "不要");
-  table += GcinRecord({GcinKey(0, MI, VEN, 2), GcinKey(H, 0, VANG, 2)}, "銀行");
+  table += gcinRecord({gcinKey(B, MU, 0, 2), gcinKey(0, MI, VAO, 4)}, "不要");
+  table += gcinRecord({gcinKey(0, MI, VEN, 2), gcinKey(H, 0, VANG, 2)}, "銀行");
   // An abbreviated entry: 麼 typed as its initial alone.
-  table += GcinRecord({GcinKey(SH, 0, VER, 2), GcinKey(M, 0, 0, 0)}, "什麼");
-  table += GcinRecord({GcinKey(SH, 0, VER, 2), GcinKey(M, 0, VER, 1)}, "什麼");
+  table += gcinRecord({gcinKey(SH, 0, VER, 2), gcinKey(M, 0, 0, 0)}, "什麼");
+  table += gcinRecord({gcinKey(SH, 0, VER, 2), gcinKey(M, 0, VER, 1)}, "什麼");
   const std::pair<unsigned, const char*> because[] = {
-      {GcinKey(0, MI, VEN, 0), "因為"},  {GcinKey(R, 0, VEN, 4), "認為"},
-      {GcinKey(CH, 0, VENG, 2), "成為"}, {GcinKey(Z, MU, VO, 4), "作為"},
-      {GcinKey(0, MI, 0, 3), "以為"},
+      {gcinKey(0, MI, VEN, 0), "因為"},  {gcinKey(R, 0, VEN, 4), "認為"},
+      {gcinKey(CH, 0, VENG, 2), "成為"}, {gcinKey(Z, MU, VO, 4), "作為"},
+      {gcinKey(0, MI, 0, 3), "以為"},
   };
   for (const auto& [key, word] : because) {
-    table += GcinRecord({key, GcinKey(0, MU, VEI, 2)}, word);
+    table += gcinRecord({key, gcinKey(0, MU, VEI, 2)}, word);
   }
-  table += GcinRecord({GcinKey(G, 0, VER, 4)}, "個");
+  table += gcinRecord({gcinKey(G, 0, VER, 4)}, "個");
   return table;
 }
 
 struct Built {
-  std::vector<DatabaseLine> lines;
+  std::vector<PhraseFileLine> lines;
   BuildStatistics statistics;
   std::map<std::string, std::map<std::string, double>> byReading;
 
@@ -116,18 +98,18 @@ struct Built {
   }
   bool valueAnywhere(const std::string& value) const {
     return std::any_of(lines.begin(), lines.end(),
-                       [&](const DatabaseLine& line) { return line.value == value; });
+                       [&](const PhraseFileLine& line) { return line.value == value; });
   }
 };
 
-Built BuildFixture(const TempDir& dir, const BuilderOptions& options = {}) {
+Built buildFixture(const TempDir& dir, const BuilderOptions& options = {}) {
   BuilderInputs inputs;
-  EXPECT_TRUE(ReadWordFrequencies(dir.file("essay.txt", kEssay), inputs.wordCounts));
-  EXPECT_TRUE(ReadPinyinDictionary(dir.file("pinyin.yaml", kPinyin), inputs.pinyinEntries));
-  EXPECT_TRUE(ReadGcinPhraseTable(dir.file("tsin", GcinFixture()), inputs.phraseTableEntries));
-  EXPECT_TRUE(ReadSyllableCharacters(dir.file("chars.tsv", kCharacters), inputs.taiwanCharacters));
+  EXPECT_TRUE(readWordFrequencies(dir.write("essay.txt", kEssay), inputs.wordCounts));
+  EXPECT_TRUE(readPinyinDictionary(dir.write("pinyin.yaml", kPinyin), inputs.pinyinEntries));
+  EXPECT_TRUE(readGcinPhraseTable(dir.write("tsin", gcinFixture()), inputs.phraseTableEntries));
+  EXPECT_TRUE(readSyllableCharacters(dir.write("chars.tsv", kCharacters), inputs.taiwanCharacters));
   Built built;
-  built.lines = BuildPhraseLines(inputs, options, &built.statistics);
+  built.lines = buildPhraseLines(inputs, options, &built.statistics);
   for (const auto& line : built.lines) built.byReading[line.reading][line.value] = line.score;
   return built;
 }
@@ -139,40 +121,40 @@ TEST(OpenDataSources, GcinKeysBecomeComposedSyllables) {
   };
   const Case cases[] = {
       {0x0234, "ㄅㄟˋ"},                    // consonant, vowel, fourth tone
-      {GcinKey(G, 0, VER, 1), "ㄍㄜ˙"},     // gcin's 1 is the neutral tone
-      {GcinKey(X, MI, VENG, 0), "ㄒㄧㄥ"},  // 0 is the first tone
-      {GcinKey(0, MU, VEI, 2), "ㄨㄟˊ"},
-      {GcinKey(SH, 0, 0, 2), "ㄕˊ"},  // a consonant that stands alone
-      {GcinKey(M, 0, 0, 0), ""},      // an abbreviation, not a syllable
+      {gcinKey(G, 0, VER, 1), "ㄍㄜ˙"},     // gcin's 1 is the neutral tone
+      {gcinKey(X, MI, VENG, 0), "ㄒㄧㄥ"},  // 0 is the first tone
+      {gcinKey(0, MU, VEI, 2), "ㄨㄟˊ"},
+      {gcinKey(SH, 0, 0, 2), "ㄕˊ"},  // a consonant that stands alone
+      {gcinKey(M, 0, 0, 0), ""},      // an abbreviation, not a syllable
       {0x0003, ""},                   // a tone and nothing else
-      {GcinKey(0, 0, 14, 0), ""},     // no such vowel
+      {gcinKey(0, 0, 14, 0), ""},     // no such vowel
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(GcinKeyToComposed(c.key), c.composed) << std::hex << c.key;
+    EXPECT_EQ(gcinKeyToComposed(c.key), c.composed) << std::hex << c.key;
   }
 }
 
 TEST(OpenDataSources, ReadsGcinPhraseTableAndRejectsTruncatedFiles) {
   TempDir dir;
   std::vector<ReadingEntry> entries;
-  ASSERT_TRUE(ReadGcinPhraseTable(dir.file("tsin", GcinFixture()), entries));
+  ASSERT_TRUE(readGcinPhraseTable(dir.write("tsin", gcinFixture()), entries));
   ASSERT_EQ(entries.size(), 11u);
   EXPECT_EQ(entries[0].word, "危險");
   EXPECT_EQ(entries[0].syllables, (std::vector<std::string>{"ㄨㄟˊ", "ㄒㄧㄢˇ"}));
   EXPECT_EQ(entries[3].syllables, (std::vector<std::string>{"ㄕㄜˊ", ""}));
   EXPECT_EQ(entries.back().word, "個");
 
-  std::string truncated = GcinFixture();
+  std::string truncated = gcinFixture();
   truncated.resize(truncated.size() - 2);
   entries.clear();
-  EXPECT_FALSE(ReadGcinPhraseTable(dir.file("short", truncated), entries));
-  EXPECT_FALSE(ReadGcinPhraseTable(dir.path() + "/missing", entries));
+  EXPECT_FALSE(readGcinPhraseTable(dir.write("short", truncated), entries));
+  EXPECT_FALSE(readGcinPhraseTable(dir.file("missing"), entries));
 }
 
 TEST(OpenDataSources, ReadsPinyinDictionaryBodyOnly) {
   TempDir dir;
   std::vector<ReadingEntry> entries;
-  ASSERT_TRUE(ReadPinyinDictionary(dir.file("p.yaml", kPinyin), entries));
+  ASSERT_TRUE(readPinyinDictionary(dir.write("p.yaml", kPinyin), entries));
   // The header is skipped; the erhua suffix "r5" is no syllable and drops its entry.
   ASSERT_EQ(entries.size(), 9u);
   EXPECT_EQ(entries[0].word, "危");
@@ -187,7 +169,7 @@ TEST(OpenDataSources, ReadsPinyinDictionaryBodyOnly) {
 
 TEST(PhraseDatabaseBuilder, TaiwanReadingsComeFirst) {
   TempDir dir;
-  Built built = BuildFixture(dir);
+  Built built = buildFixture(dir);
   // The phrase table's Taiwan reading wins over the pinyin dictionary's.
   EXPECT_TRUE(built.has("ㄨㄟˊ-ㄒㄧㄢˇ", "危險"));
   EXPECT_FALSE(built.has("ㄨㄟ-ㄒㄧㄢˇ", "危險"));
@@ -216,12 +198,12 @@ TEST(PhraseDatabaseBuilder, TaiwanReadingsComeFirst) {
 
 TEST(PhraseDatabaseBuilder, ScoresAreLogProbabilitiesAboveTheMacroScore) {
   TempDir dir;
-  Built built = BuildFixture(dir);
+  Built built = buildFixture(dir);
   ASSERT_FALSE(built.lines.empty());
   for (const auto& line : built.lines) {
     EXPECT_LT(line.score, 0) << line.reading << " " << line.value;
     EXPECT_GT(line.score, kMacroScore) << line.reading << " " << line.value;
-    EXPECT_NE(FormatScore(line.score), FormatScore(kMacroScore));
+    EXPECT_NE(formatPhraseScore(line.score), formatPhraseScore(kMacroScore));
   }
   // Frequent beats rare among the characters of one syllable, also for
   // characters the corpus never has, which keep the Taiwan table's order.
@@ -240,16 +222,16 @@ TEST(PhraseDatabaseBuilder, ScoresAreLogProbabilitiesAboveTheMacroScore) {
 TEST(PhraseDatabaseBuilder, WordsListedWithoutACountGetTheListedCount) {
   TempDir dir;
   BuilderInputs inputs;
-  ASSERT_TRUE(ReadWordFrequencies(
-      dir.file("essay.txt", "大人\t0\n星期\t1\n一個\t100\n銀行\t-5\n不要\tmany\n大\t900\n"),
+  ASSERT_TRUE(readWordFrequencies(
+      dir.write("essay.txt", "大人\t0\n星期\t1\n一個\t100\n銀行\t-5\n不要\tmany\n大\t900\n"),
       inputs.wordCounts));
   EXPECT_EQ(inputs.wordCounts.count("大人"), 1u);
   EXPECT_EQ(inputs.wordCounts.count("銀行"), 0u);
   EXPECT_EQ(inputs.wordCounts.count("不要"), 0u);
-  ASSERT_TRUE(ReadPinyinDictionary(dir.file("pinyin.yaml", kPinyin), inputs.pinyinEntries));
-  ASSERT_TRUE(ReadSyllableCharacters(dir.file("chars.tsv", kCharacters), inputs.taiwanCharacters));
+  ASSERT_TRUE(readPinyinDictionary(dir.write("pinyin.yaml", kPinyin), inputs.pinyinEntries));
+  ASSERT_TRUE(readSyllableCharacters(dir.write("chars.tsv", kCharacters), inputs.taiwanCharacters));
   std::map<std::string, double> scores;
-  for (const auto& line : BuildPhraseLines(inputs, BuilderOptions{}))
+  for (const auto& line : buildPhraseLines(inputs, BuilderOptions{}))
     scores[line.reading + " " + line.value] = line.score;
   ASSERT_TRUE(scores.count("ㄉㄚˋ-ㄖㄣˊ 大人") && scores.count("ㄒㄧㄥ-ㄑㄧˊ 星期"));
   ASSERT_TRUE(scores.count("ㄧ-ㄍㄜˋ 一個"));
@@ -258,7 +240,7 @@ TEST(PhraseDatabaseBuilder, WordsListedWithoutACountGetTheListedCount) {
 
   BuilderOptions fewer;
   fewer.listedWordCount = 10;
-  for (const auto& line : BuildPhraseLines(inputs, fewer))
+  for (const auto& line : buildPhraseLines(inputs, fewer))
     scores[line.reading + " " + line.value] = line.score;
   EXPECT_LT(scores["ㄉㄚˋ-ㄖㄣˊ 大人"], scores["ㄧ-ㄍㄜˋ 一個"]);
 }
@@ -268,12 +250,12 @@ TEST(PhraseDatabaseBuilder, PolyphoneSharesFollowPercentagesAndPhraseEvidence) {
   // By the dictionary's percentages alone, 行 alone is mostly ㄒㄧㄥˊ ...
   BuilderOptions percentagesOnly;
   percentagesOnly.phraseEvidenceWeight = 0;
-  Built byPercent = BuildFixture(dir, percentagesOnly);
+  Built byPercent = buildFixture(dir, percentagesOnly);
   EXPECT_GT(byPercent.score("ㄒㄧㄥˊ", "行"), byPercent.score("ㄏㄤˊ", "行"));
   // ... while inside the phrases of the fixture it is only ever ㄏㄤˊ (銀行).
   BuilderOptions evidenceOnly;
   evidenceOnly.phraseEvidenceWeight = 1;
-  Built byEvidence = BuildFixture(dir, evidenceOnly);
+  Built byEvidence = buildFixture(dir, evidenceOnly);
   EXPECT_LT(byEvidence.score("ㄒㄧㄥˊ", "行"), byEvidence.score("ㄏㄤˊ", "行"));
   // Either way both readings stay typeable.
   EXPECT_TRUE(byEvidence.has("ㄒㄧㄥˊ", "行"));
@@ -286,22 +268,22 @@ TEST(PhraseDatabaseBuilder, PolyphoneSharesFollowPercentagesAndPhraseEvidence) {
 TEST(PhraseDatabaseBuilder, PhrasesSayLittleAboutACharacterMostlyWrittenAlone) {
   TempDir dir;
   BuilderInputs inputs;
-  ASSERT_TRUE(ReadWordFrequencies(
-      dir.file("essay.txt", "的\t100000\n目的\t3000\n的確\t3000\n敵\t500\n地\t800\n"),
+  ASSERT_TRUE(readWordFrequencies(
+      dir.write("essay.txt", "的\t100000\n目的\t3000\n的確\t3000\n敵\t500\n地\t800\n"),
       inputs.wordCounts));
-  ASSERT_TRUE(ReadPinyinDictionary(
-      dir.file("pinyin.yaml", "---\n...\n的\tde5\t98%\n的\tdi2\t1%\n的\tdi4\t1%\n"),
+  ASSERT_TRUE(readPinyinDictionary(
+      dir.write("pinyin.yaml", "---\n...\n的\tde5\t98%\n的\tdi2\t1%\n的\tdi4\t1%\n"),
       inputs.pinyinEntries));
   constexpr unsigned D = 5, Q = 13, MV = 3, VE = 4;
-  std::string table = GcinRecord({GcinKey(M, MU, 0, 4), GcinKey(D, MI, 0, 4)}, "目的") +
-                      GcinRecord({GcinKey(D, MI, 0, 2), GcinKey(Q, MV, VE, 4)}, "的確");
-  ASSERT_TRUE(ReadGcinPhraseTable(dir.file("tsin", table), inputs.phraseTableEntries));
-  ASSERT_TRUE(ReadSyllableCharacters(
-      dir.file("chars.tsv", "ㄉㄜ˙\t的\nㄉㄧˊ\t的 敵\nㄉㄧˋ\t地 的\nㄇㄨˋ\t目\nㄑㄩㄝˋ\t確\n"),
+  std::string table = gcinRecord({gcinKey(M, MU, 0, 4), gcinKey(D, MI, 0, 4)}, "目的") +
+                      gcinRecord({gcinKey(D, MI, 0, 2), gcinKey(Q, MV, VE, 4)}, "的確");
+  ASSERT_TRUE(readGcinPhraseTable(dir.write("tsin", table), inputs.phraseTableEntries));
+  ASSERT_TRUE(readSyllableCharacters(
+      dir.write("chars.tsv", "ㄉㄜ˙\t的\nㄉㄧˊ\t的 敵\nㄉㄧˋ\t地 的\nㄇㄨˋ\t目\nㄑㄩㄝˋ\t確\n"),
       inputs.taiwanCharacters));
   auto gap = [&inputs](const BuilderOptions& options) {
     std::map<std::string, double> scores;
-    for (const auto& line : BuildPhraseLines(inputs, options))
+    for (const auto& line : buildPhraseLines(inputs, options))
       scores[line.reading + " " + line.value] = line.score;
     EXPECT_TRUE(scores.count("ㄉㄜ˙ 的") && scores.count("ㄉㄧˊ 的"));
     return scores["ㄉㄜ˙ 的"] - scores["ㄉㄧˊ 的"];
@@ -319,16 +301,16 @@ TEST(PhraseDatabaseBuilder, PhrasesSayLittleAboutACharacterMostlyWrittenAlone) {
 TEST(PhraseDatabaseBuilder, ARankFarDownASyllableMakesThatReadingRare) {
   TempDir dir;
   BuilderInputs inputs;
-  ASSERT_TRUE(ReadWordFrequencies(dir.file("essay.txt", "呢\t5000\n泥\t800\n尼\t700\n"),
+  ASSERT_TRUE(readWordFrequencies(dir.write("essay.txt", "呢\t5000\n泥\t800\n尼\t700\n"),
                                   inputs.wordCounts));
-  ASSERT_TRUE(ReadPinyinDictionary(
-      dir.file("pinyin.yaml", "---\n...\n呢\tne5\t50%\n呢\tni2\t50%\n"), inputs.pinyinEntries));
-  ASSERT_TRUE(ReadSyllableCharacters(
-      dir.file("chars.tsv", "ㄋㄜ˙\t呢\nㄋㄧˊ\t泥 尼 妮 倪 霓 怩 猊 蜺 輗 呢\n"),
+  ASSERT_TRUE(readPinyinDictionary(
+      dir.write("pinyin.yaml", "---\n...\n呢\tne5\t50%\n呢\tni2\t50%\n"), inputs.pinyinEntries));
+  ASSERT_TRUE(readSyllableCharacters(
+      dir.write("chars.tsv", "ㄋㄜ˙\t呢\nㄋㄧˊ\t泥 尼 妮 倪 霓 怩 猊 蜺 輗 呢\n"),
       inputs.taiwanCharacters));
   auto gap = [&inputs](const BuilderOptions& options) {
     std::map<std::string, double> scores;
-    for (const auto& line : BuildPhraseLines(inputs, options))
+    for (const auto& line : buildPhraseLines(inputs, options))
       scores[line.reading + " " + line.value] = line.score;
     EXPECT_TRUE(scores.count("ㄋㄜ˙ 呢") && scores.count("ㄋㄧˊ 呢"));
     return scores["ㄋㄜ˙ 呢"] - scores["ㄋㄧˊ 呢"];
@@ -341,7 +323,7 @@ TEST(PhraseDatabaseBuilder, ARankFarDownASyllableMakesThatReadingRare) {
 
 TEST(PhraseDatabaseBuilder, CorpusFormsTaiwanDoesNotUseAreReplaced) {
   TempDir dir;
-  Built built = BuildFixture(dir);
+  Built built = buildFixture(dir);
   ASSERT_EQ(built.statistics.variants.size(), 1u);
   EXPECT_EQ(built.statistics.variants[0], std::make_pair(std::string("爲"), std::string("為")));
   EXPECT_TRUE(built.has("ㄧㄣ-ㄨㄟˊ", "因為"));
@@ -351,24 +333,11 @@ TEST(PhraseDatabaseBuilder, CorpusFormsTaiwanDoesNotUseAreReplaced) {
   EXPECT_GT(built.score("ㄨㄟˊ", "為"), built.score("ㄨㄟˊ", "爲"));
 }
 
-TEST(PhraseDatabaseBuilder, SortsByReadingThenScoreAndMergesRepeats) {
-  std::vector<DatabaseLine> lines = {
-      {"ㄅㄚˇ", "把", -2},  {"ㄅㄚ-ㄅㄚ", "爸爸", -3},    {"ㄅㄚ", "巴", -4}, {"ㄅㄚ", "八", -2},
-      {"ㄅㄚ", "巴", -3.5}, {"_punctuation_,", "，", -1}, {"ㄅ", "x", -5},
-  };
-  SortAndMergeLines(lines);
-  std::vector<DatabaseLine> expected = {
-      {"_punctuation_,", "，", -1}, {"ㄅ", "x", -5},           {"ㄅㄚ", "八", -2},
-      {"ㄅㄚ", "巴", -3.5},         {"ㄅㄚ-ㄅㄚ", "爸爸", -3}, {"ㄅㄚˇ", "把", -2},
-  };
-  EXPECT_EQ(lines, expected);
-}
-
 TEST(PhraseDatabaseBuilder, SpecialReadingsCoverWhatTheKeyHandlerForms) {
-  std::vector<DatabaseLine> lines = BuildSpecialReadingLines();
-  auto macros = BuildMacroLines();
+  std::vector<PhraseFileLine> lines = buildSpecialReadingLines();
+  auto macros = buildMacroLines();
   lines.insert(lines.end(), macros.begin(), macros.end());
-  SortAndMergeLines(lines);
+  sortPhraseFileLines(lines);
   std::map<std::string, std::vector<std::string>> values;
   for (const auto& line : lines) {
     values[line.reading].push_back(line.value);
@@ -404,19 +373,18 @@ TEST(PhraseDatabaseBuilder, SpecialReadingsCoverWhatTheKeyHandlerForms) {
 
 TEST(PhraseDatabaseBuilder, WrittenFileAnswersThroughTheParselessModel) {
   TempDir dir;
-  Built built = BuildFixture(dir);
-  std::vector<DatabaseLine> lines = built.lines;
-  auto special = BuildSpecialReadingLines();
+  Built built = buildFixture(dir);
+  std::vector<PhraseFileLine> lines = built.lines;
+  auto special = buildSpecialReadingLines();
   lines.insert(lines.end(), special.begin(), special.end());
-  SortAndMergeLines(lines);
-  std::string path = dir.path() + "/kestova-data.txt";
-  ASSERT_TRUE(WriteDatabase(path, lines));
-  EXPECT_FALSE(fs::exists(path + ".tmp"));
+  sortPhraseFileLines(lines);
+  std::string path = dir.file("kestova-data.txt");
+  ASSERT_TRUE(writeSortedPhraseFile(path, lines));
 
   std::ifstream in(path, std::ios::binary);
   std::string header;
   std::getline(in, header);
-  EXPECT_EQ(header + "\n", kDatabaseHeader);
+  EXPECT_EQ(header + "\n", SortedPhraseTable::kHeader);
 
   ParselessLM model;
   ASSERT_TRUE(model.open(path));
@@ -429,13 +397,12 @@ TEST(PhraseDatabaseBuilder, WrittenFileAnswersThroughTheParselessModel) {
   auto phrase = model.getScoredPhrases("ㄒㄧㄥ-ㄑㄧˊ");
   ASSERT_EQ(phrase.size(), 1u);
   EXPECT_EQ(phrase[0].value, "星期");
-  EXPECT_DOUBLE_EQ(phrase[0].score, std::stod(FormatScore(built.score("ㄒㄧㄥ-ㄑㄧˊ", "星期"))));
+  EXPECT_DOUBLE_EQ(phrase[0].score,
+                   std::stod(formatPhraseScore(built.score("ㄒㄧㄥ-ㄑㄧˊ", "星期"))));
   EXPECT_EQ(model.getScoredPhrases("_punctuation_list").size(),
-            std::count_if(lines.begin(), lines.end(), [](const DatabaseLine& line) {
+            std::count_if(lines.begin(), lines.end(), [](const PhraseFileLine& line) {
               return line.reading == "_punctuation_list";
             }));
-
-  EXPECT_FALSE(WriteDatabase(dir.path() + "/no/such/dir/data.txt", lines));
 }
 
 }  // namespace

@@ -7,12 +7,13 @@
 
 #include "engine/KeyHandlerStrings.h"
 #include "engine/KeyNotation.h"
+#include "text/Utf8.h"
 
 namespace Kestova::Testing {
 
 using namespace InputStates;
 
-std::vector<PhraseLine> fixturePhrases() {
+std::vector<PhraseFileLine> fixturePhrases() {
   return {
       // Two syllables whose word beats its characters.
       {"ㄋㄧˇ", "你", -2.0},
@@ -68,19 +69,6 @@ std::vector<PhraseLine> fixturePhrases() {
   };
 }
 
-void writeSortedPhraseFile(const std::filesystem::path& path, std::vector<PhraseLine> phrases) {
-  std::vector<std::string> lines;
-  lines.reserve(phrases.size());
-  for (const auto& p : phrases) {
-    std::string score = std::to_string(p.score);
-    lines.push_back(p.reading + " " + p.value + " " + score);
-  }
-  std::sort(lines.begin(), lines.end());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << "# format org.tarnwick.kestova.sorted\n";
-  for (const auto& line : lines) out << line << '\n';
-}
-
 void applyOptions(KeyHandler& handler, unsigned options) {
   handler.setChooseCandidateUsingSpace(!(options & kSpaceInserts));
   handler.setSelectPhraseAfterCursor(options & kSelectAfter);
@@ -94,9 +82,11 @@ void applyOptions(KeyHandler& handler, unsigned options) {
                                                           : KeyHandler::CtrlEnterMode::Disabled);
 }
 
-EngineSession::EngineSession(std::vector<PhraseLine> phrases) : state_(std::make_unique<Empty>()) {
+EngineSession::EngineSession(std::vector<PhraseFileLine> phrases)
+    : state_(std::make_unique<Empty>()) {
   std::filesystem::create_directories(dir_.path() / "data");
-  writeSortedPhraseFile(dir_.path() / LanguageModelLoader::kBuiltInDataFile, std::move(phrases));
+  EXPECT_TRUE(writeSortedPhraseFile((dir_.path() / LanguageModelLoader::kBuiltInDataFile).string(),
+                                    std::move(phrases)));
   LanguageModelLoader::Paths paths;
   paths.dataRoot = dir_.path().string();
   paths.userDataDirectory = (dir_.path() / "user").string();
@@ -226,11 +216,7 @@ std::string EngineSession::buffer() const {
 std::size_t EngineSession::cursorChars() const {
   const auto* s = stateAs<NotEmpty>();
   if (!s) return 0;
-  std::size_t chars = 0;
-  for (std::size_t i = 0; i < s->cursor && i < s->buffer.size(); ++i) {
-    if ((static_cast<unsigned char>(s->buffer[i]) & 0xC0) != 0x80) ++chars;
-  }
-  return chars;
+  return Utf8::charactersBefore(s->buffer, s->cursor);
 }
 
 std::string EngineSession::hint() const {

@@ -20,24 +20,15 @@
 #include "engine/KeyHandler.h"
 #include "models/KestovaLM.h"
 #include "models/LanguageModelLoader.h"
+#include "models/SortedPhraseFile.h"
 #include "tests/support/TempDir.h"
 
 namespace Kestova::Testing {
 
-// One line of the built-in phrase file.
-struct PhraseLine {
-  std::string reading;
-  std::string value;
-  double score;
-};
-
 // The phrases of the fixture: a few words with competing scores, punctuation
 // by layout and generic, a punctuation list with per-key readings, letters and
 // a keypad digit.
-std::vector<PhraseLine> fixturePhrases();
-
-// Writes lines in the sorted phrase format (sorted here).
-void writeSortedPhraseFile(const std::filesystem::path& path, std::vector<PhraseLine> lines);
+std::vector<PhraseFileLine> fixturePhrases();
 
 // Options as a bit set, for test tables.
 enum Option : unsigned {
@@ -60,7 +51,7 @@ void applyOptions(KeyHandler& handler, unsigned options);
 // user files in the same temporary directory.
 class EngineSession {
  public:
-  explicit EngineSession(std::vector<PhraseLine> phrases = fixturePhrases());
+  explicit EngineSession(std::vector<PhraseFileLine> phrases = fixturePhrases());
 
   KeyHandler& handler() { return *handler_; }
   KestovaLM& model() { return *loader_->languageModel(); }
