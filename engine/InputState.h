@@ -1,5 +1,5 @@
-#ifndef KESTOVA_ENGINE_INPUTSTATE_H_
-#define KESTOVA_ENGINE_INPUTSTATE_H_
+// The input states: what the key handler reports and a receiver shows.
+#pragma once
 
 #include <cstddef>
 #include <functional>
@@ -23,6 +23,12 @@ class InputState {
   InputState(const InputState&) = default;
   InputState& operator=(const InputState&) = default;
 };
+
+// The state as a T (a class derived from T included), or null.
+template <typename T>
+const T* stateAs(const InputState* state) {
+  return dynamic_cast<const T*>(state);
+}
 
 // Receives each new state and takes ownership of it.
 using StateCallback = std::function<void(std::unique_ptr<InputState>)>;
@@ -167,5 +173,3 @@ class StateSequence : public InputState {
 
 }  // namespace InputStates
 }  // namespace Kestova
-
-#endif  // KESTOVA_ENGINE_INPUTSTATE_H_

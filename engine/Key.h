@@ -1,5 +1,6 @@
-#ifndef KESTOVA_ENGINE_KEY_H_
-#define KESTOVA_ENGINE_KEY_H_
+// The key value the key handler works on, and the presenter's wider view of
+// a key press (KeyType), which also tells Page Up and Page Down apart.
+#pragma once
 
 #include <cstdint>
 
@@ -45,6 +46,52 @@ struct Key {
   bool operator==(const Key&) const = default;
 };
 
-}  // namespace Kestova
+// How a presenter classifies a key press. The key handler needs only the
+// Key, but the candidate window pages with Page Up and Page Down, which the
+// Key calls Other. Left to End have the numbers of their NamedKey.
+enum class KeyType : int {
+  Character = 0,
+  Left = 1,
+  Right = 2,
+  Up = 3,
+  Down = 4,
+  Home = 5,
+  End = 6,
+  PageUp = 7,
+  PageDown = 8,
+  Other = 9,
+};
 
-#endif  // KESTOVA_ENGINE_KEY_H_
+// A key press with its presenter type.
+struct KeyStroke {
+  KeyType type = KeyType::Other;
+  Key key;
+
+  // The key handler's Key for a presenter's key: Left to End keep their
+  // names, Page Up, Page Down and Other become NamedKey::Other, and only a
+  // character key can come from the numeric keypad.
+  static constexpr KeyStroke of(KeyType type, char character, bool shift, bool ctrl, bool numpad) {
+    Key key;
+    key.character = character;
+    if (type >= KeyType::Left && type <= KeyType::End) {
+      key.namedKey = static_cast<NamedKey>(type);
+    } else if (type != KeyType::Character) {
+      key.namedKey = NamedKey::Other;
+    }
+    key.shift = shift;
+    key.ctrl = ctrl;
+    key.numpad = type == KeyType::Character && numpad;
+    return KeyStroke{type, key};
+  }
+  // The type a Key stands for when nothing tells more; NamedKey::Other
+  // gives KeyType::Other.
+  static constexpr KeyStroke of(const Key& key) {
+    if (key.namedKey == NamedKey::None) return KeyStroke{KeyType::Character, key};
+    if (key.namedKey == NamedKey::Other) return KeyStroke{KeyType::Other, key};
+    return KeyStroke{static_cast<KeyType>(key.namedKey), key};
+  }
+
+  bool operator==(const KeyStroke&) const = default;
+};
+
+}  // namespace Kestova

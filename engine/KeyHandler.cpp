@@ -37,11 +37,6 @@ std::string join(const std::vector<std::string>& parts, std::size_t from, std::s
   return out;
 }
 
-template <typename T>
-const T* as(const InputState* state) {
-  return dynamic_cast<const T*>(state);
-}
-
 }  // namespace
 
 KeyHandler::KeyHandler(std::shared_ptr<Palisar::Lattivor2::LanguageModel> languageModel,
@@ -53,15 +48,15 @@ KeyHandler::KeyHandler(std::shared_ptr<Palisar::Lattivor2::LanguageModel> langua
       localizedStrings_(std::move(localizedStrings)),
       pickHistory_(500, 5400.0) {
   if (!localizedStrings_) localizedStrings_ = std::make_unique<KeyHandlerStrings>();
-  readingBuffer_.setLayout(BpmfKeyboardLayout::StandardLayout());
+  readingBuffer_.composer.setLayout(BpmfKeyboardLayout::StandardLayout());
 }
 
 void KeyHandler::setLayout(const BpmfKeyboardLayout* layout) {
-  readingBuffer_.setLayout(layout);
+  readingBuffer_.composer.setLayout(layout);
 }
 
 const BpmfKeyboardLayout* KeyHandler::layout() const {
-  return readingBuffer_.layout();
+  return readingBuffer_.composer.layout();
 }
 
 std::size_t KeyHandler::gridCursor() const {
@@ -92,7 +87,7 @@ std::size_t KeyHandler::candidateCursor() const {
   const std::size_t count = grid_.readingCount();
   if (count < cursor) return count > 0 ? count - 1 : 0;
   if (cursor != 0 && cursor == count) return cursor - 1;
-  if (cursor != 0 && !selectPhraseAfterCursor_) return cursor - 1;
+  if (cursor != 0 && !options_.select_phrase_after_cursor) return cursor - 1;
   return cursor;
 }
 
@@ -137,9 +132,18 @@ void KeyHandler::showInputting(const StateCallback& onState) {
   onState(buildInputtingState());
 }
 
+void KeyHandler::showCompositionOrEmpty(const StateCallback& onState) {
+  if (readingBuffer_.isEmpty() && grid_.readingCount() == 0) {
+    reset();
+    onState(std::make_unique<EmptyIgnoringPrevious>());
+  } else {
+    showInputting(onState);
+  }
+}
+
 std::unique_ptr<Inputting> KeyHandler::buildInputtingState() {
   ComposedParts parts = composedPartsAt(grid_.cursor());
-  const std::string typing = readingBuffer_.displayText();
+  const std::string typing = readingBuffer_.composer.displayText();
   const std::size_t cursor = parts.head.size() + typing.size();
   // One allocation for the whole text, its head taken over rather than copied.
   std::string buffer = std::move(parts.head);
@@ -150,94 +154,71 @@ std::unique_ptr<Inputting> KeyHandler::buildInputtingState() {
 }
 
 void KeyHandler::reset() {
-  readingBuffer_.reset();
-  invalidSyllableKept_ = false;
+  readingBuffer_.clear();
   grid_.reset();
   walk_ = BestPath();
 }
 
 void KeyHandler::commitAll(const StateCallback& onState) {
-  readingBuffer_.reset();
-  invalidSyllableKept_ = false;
+  // Whatever is half-typed is dropped.
+  readingBuffer_.clear();
   auto inputting = buildInputtingState();
   onState(std::make_unique<Committing>(std::move(inputting->buffer)));
   reset();
 }
 
 std::string KeyHandler::layoutName() const {
-  const BpmfKeyboardLayout* current = readingBuffer_.layout();
+  const BpmfKeyboardLayout* current = readingBuffer_.composer.layout();
   return current ? current->name() : std::string("Standard");
 }
 
 // ---------------------------------------------------------------------------
-// The key dispatcher.
+// The key dispatcher: first the keys every state shares (the feature menu
+// and the reading buffer), then the state, then the key.
 
 bool KeyHandler::handle(Key key, const InputState* state, const StateCallback& onState,
                         const ErrorCallback& onError) {
-  const bool composing = as<NotEmpty>(state) != nullptr;
-
-  // Control+"\": the feature menu. The Empty commits what was composed.
-  if (key.ctrl && key.character == '\\') {
-    reset();
-    std::vector<std::unique_ptr<InputState>> states;
-    states.push_back(std::make_unique<Empty>());
-    states.push_back(std::make_unique<SelectingFeature>());
-    onState(std::make_unique<StateSequence>(std::move(states)));
-    return true;
-  }
+  if (key.ctrl && key.character == '\\') return openFeatureMenu(onState);
 
   // Modified keys never reach the reading buffer, and neither do bytes
   // outside ASCII, which no layout maps.
-  const bool plain = !key.shift && !key.ctrl && !key.numpad;
-  const char ch = plain && static_cast<unsigned char>(key.character) < 0x80 ? key.character : 0;
+  const bool unmodified = !key.shift && !key.ctrl && !key.numpad;
+  const char plain =
+      unmodified && static_cast<unsigned char>(key.character) < 0x80 ? key.character : 0;
+  if (typeIntoReadingBuffer(plain, onState, onError)) return true;
 
-  // With keep_invalid_syllable a complete syllable (or a lone tone) can sit
-  // in the reading buffer. A key that the syllable takes once its tone is
-  // gone replaces the tone: "ㄅㄧㄤˇ" + "ㄠ" continues as "ㄅㄧㄠ".
-  if (keepInvalidSyllable_ && ch != 0) {
-    const BpmfSyllable syllable = readingBuffer_.syllable();
-    if (invalidSyllableKept_ ? syllable.hasTone() : syllable.isToneMarkerOnly()) {
-      BpmfComposer shortened = readingBuffer_;
-      shortened.removeLastKey();
-      BpmfComposer trial = shortened;
-      if (trial.acceptsKey(ch) && trial.addKey(ch) && !trial.syllable().hasTone()) {
-        invalidSyllableKept_ = false;
-        readingBuffer_ = shortened;
-      }
-    }
+  if (const auto* marking = stateAs<Marking>(state)) {
+    return handleMarkingKey(key, plain, *marking, onState, onError);
   }
+  if (stateAs<NotEmpty>(state)) return handleComposingKey(key, plain, state, onState, onError);
+  return handleIdleKey(key, plain, state, onState, onError);
+}
 
-  if (ch != 0 && readingBuffer_.acceptsKey(ch)) {
-    readingBuffer_.addKey(ch);
-    const BpmfSyllable syllable = readingBuffer_.syllable();
-    if (syllable.hasTone() && (!syllable.isToneMarkerOnly() || ch == Key::kSpace)) {
-      composeReading(onState, onError);
-    } else {
-      showInputting(onState);
-    }
-    return true;
+bool KeyHandler::handleIdleKey(Key key, char plain, const InputState* state,
+                               const StateCallback& onState, const ErrorCallback& onError) {
+  if (plain == Key::kEscape) return false;
+  if (key.character == Key::kTab) return rotateCandidate(key.shift, state, onState, onError);
+  if (plain == '`' && hasPhrases(kPunctuationListReading)) {
+    return openPunctuationList(onState, onError);
   }
-
-  if (!readingBuffer_.isEmpty() && ch == Key::kSpace) {
-    composeReading(onState, onError);
-    return true;
+  // Cursor keys, deletion and Enter have nothing to act on.
+  if (key.character == Key::kDelete || key.character == Key::kBackspace ||
+      key.character == Key::kEnter) {
+    return false;
   }
+  return handleCharacterKey(key, false, state, onState, onError);
+}
 
-  if (!composing && ch == Key::kEscape) return false;
-
-  if (composing && key.character == Key::kSpace && (key.shift || !chooseCandidateUsingSpace_)) {
+bool KeyHandler::handleComposingKey(Key key, char plain, const InputState* state,
+                                    const StateCallback& onState, const ErrorCallback& onError) {
+  if (key.character == Key::kSpace && (key.shift || !options_.choose_candidate_using_space)) {
     return insertSpace(onState, onError);
   }
-
-  if (readingBuffer_.isEmpty() && (ch == Key::kSpace || key.namedKey == NamedKey::Down) &&
-      composing) {
+  if (readingBuffer_.isEmpty() && (plain == Key::kSpace || key.namedKey == NamedKey::Down)) {
     return openCandidateWindow(onState);
   }
-
-  if (ch == Key::kEscape) return handleEscape(onState);
-
+  if (plain == Key::kEscape) return handleEscape(onState);
   if (key.character == Key::kTab) return rotateCandidate(key.shift, state, onState, onError);
-
   switch (key.namedKey) {
     case NamedKey::Left:
     case NamedKey::Right:
@@ -247,52 +228,93 @@ bool KeyHandler::handle(Key key, const InputState* state, const StateCallback& o
     default:
       break;
   }
-
   if (key.character == Key::kDelete || key.character == Key::kBackspace) {
-    return handleDeletion(key, composing, onState, onError);
+    return handleDeletion(key, onState, onError);
   }
-
   if (key.character == Key::kEnter) return handleEnter(key, state, onState, onError);
-
-  if (ch == '`' && hasPhrases(kPunctuationListReading)) {
+  if (plain == '`' && hasPhrases(kPunctuationListReading)) {
     return openPunctuationList(onState, onError);
   }
+  return handleCharacterKey(key, true, state, onState, onError);
+}
 
-  if (ch == '?') {
-    if (const auto* marking = as<Marking>(state)) {
-      auto inputting = buildInputtingState();
-      onState(std::make_unique<SelectingDictionary>(std::move(inputting->buffer), inputting->cursor,
-                                                    std::string(), marking->selection));
-      return true;
+// Marking takes the composing keys, with its own meaning for the cursor
+// keys, Enter and leftover keys (see those), and "?" looks the marked text up.
+bool KeyHandler::handleMarkingKey(Key key, char plain, const Marking& marking,
+                                  const StateCallback& onState, const ErrorCallback& onError) {
+  if (plain == '?') return lookUpMarkedText(marking, onState);
+  return handleComposingKey(key, plain, &marking, onState, onError);
+}
+
+bool KeyHandler::openFeatureMenu(const StateCallback& onState) {
+  // The Empty commits what was composed.
+  reset();
+  std::vector<std::unique_ptr<InputState>> states;
+  states.push_back(std::make_unique<Empty>());
+  states.push_back(std::make_unique<SelectingFeature>());
+  onState(std::make_unique<StateSequence>(std::move(states)));
+  return true;
+}
+
+bool KeyHandler::typeIntoReadingBuffer(char plain, const StateCallback& onState,
+                                       const ErrorCallback& onError) {
+  if (plain == 0) return false;
+  if (options_.keep_invalid_syllable) mendInvalidSyllable(plain);
+  BpmfComposer& composer = readingBuffer_.composer;
+  if (composer.acceptsKey(plain)) {
+    composer.addKey(plain);
+    const BpmfSyllable syllable = composer.syllable();
+    // A tone completes a syllable, and Space completes one as its first
+    // tone; a lone tone waits for the rest.
+    if (syllable.hasTone() && (!syllable.isToneMarkerOnly() || plain == Key::kSpace)) {
+      composeReading(onState, onError);
+    } else {
+      showInputting(onState);
     }
+    return true;
   }
+  if (!composer.isEmpty() && plain == Key::kSpace) {
+    composeReading(onState, onError);
+    return true;
+  }
+  return false;
+}
 
-  return handleCharacterKey(key, composing, state, onState, onError);
+// With keep_invalid_syllable a complete syllable (or a lone tone) can sit in
+// the reading buffer. A key that the syllable takes once its tone is gone
+// replaces the tone: "ㄅㄧㄤˇ" + "ㄠ" continues as "ㄅㄧㄠ".
+void KeyHandler::mendInvalidSyllable(char plain) {
+  const BpmfSyllable syllable = readingBuffer_.composer.syllable();
+  if (!(readingBuffer_.invalidSyllableKept ? syllable.hasTone() : syllable.isToneMarkerOnly())) {
+    return;
+  }
+  BpmfComposer shortened = readingBuffer_.composer;
+  shortened.removeLastKey();
+  BpmfComposer trial = shortened;
+  if (trial.acceptsKey(plain) && trial.addKey(plain) && !trial.syllable().hasTone()) {
+    readingBuffer_.invalidSyllableKept = false;
+    readingBuffer_.composer = shortened;
+  }
 }
 
 // ---------------------------------------------------------------------------
 // Composing.
 
 void KeyHandler::composeReading(const StateCallback& onState, const ErrorCallback& onError) {
-  const std::string reading = readingBuffer_.syllable().toComposedText();
+  const std::string reading = readingBuffer_.composer.syllable().toComposedText();
   if (!hasPhrases(reading) || !grid_.addReading(reading)) {
     onError();
-    if (keepInvalidSyllable_) {
+    if (options_.keep_invalid_syllable) {
       // Leave the syllable visible so that the user can mend it.
-      invalidSyllableKept_ = true;
+      readingBuffer_.invalidSyllableKept = true;
       showInputting(onState);
       return;
     }
-    readingBuffer_.reset();
-    if (grid_.readingCount() > 0) {
-      showInputting(onState);
-    } else {
-      onState(std::make_unique<EmptyIgnoringPrevious>());
-    }
+    readingBuffer_.clear();
+    showCompositionOrEmpty(onState);
     return;
   }
-  readingBuffer_.reset();
-  invalidSyllableKept_ = false;
+  readingBuffer_.clear();
   walk();
 
   // The same choice in the same context is suggested again.
@@ -325,29 +347,20 @@ bool KeyHandler::insertSpace(const StateCallback& onState, const ErrorCallback& 
 }
 
 bool KeyHandler::handleEscape(const StateCallback& onState) {
-  if (escClearsBuffer_) {
+  if (options_.esc_clears_buffer) {
     reset();
-    onState(std::make_unique<EmptyIgnoringPrevious>());
-    return true;
+  } else {
+    // Only a half-typed syllable goes; a second Escape changes nothing.
+    readingBuffer_.clear();
   }
-  if (!readingBuffer_.isEmpty()) {
-    readingBuffer_.reset();
-    invalidSyllableKept_ = false;
-    if (grid_.readingCount() > 0) {
-      showInputting(onState);
-    } else {
-      onState(std::make_unique<EmptyIgnoringPrevious>());
-    }
-    return true;
-  }
-  showInputting(onState);
+  showCompositionOrEmpty(onState);
   return true;
 }
 
 bool KeyHandler::handleCursorKey(Key key, const InputState* state, const StateCallback& onState,
                                  const ErrorCallback& onError) {
-  const auto* marking = as<Marking>(state);
-  if (!marking && !as<Inputting>(state)) return false;
+  const auto* marking = stateAs<Marking>(state);
+  if (!marking && !stateAs<Inputting>(state)) return false;
 
   const std::size_t count = grid_.readingCount();
   const std::size_t anchor = marking ? std::min(marking->anchor, count) : grid_.cursor();
@@ -389,18 +402,16 @@ bool KeyHandler::handleCursorKey(Key key, const InputState* state, const StateCa
   return true;
 }
 
-bool KeyHandler::handleDeletion(Key key, bool composing, const StateCallback& onState,
+bool KeyHandler::handleDeletion(Key key, const StateCallback& onState,
                                 const ErrorCallback& onError) {
-  if (!composing) return false;
   const bool backspace = key.character == Key::kBackspace;
-  const BpmfSyllable syllable = readingBuffer_.syllable();
+  const BpmfSyllable syllable = readingBuffer_.composer.syllable();
   if (syllable.isToneMarkerOnly()) {
-    readingBuffer_.reset();
-    invalidSyllableKept_ = false;
+    readingBuffer_.clear();
   } else if (!syllable.isEmpty()) {
     if (backspace) {
-      readingBuffer_.removeLastKey();
-      invalidSyllableKept_ = false;
+      readingBuffer_.composer.removeLastKey();
+      readingBuffer_.invalidSyllableKept = false;
     } else {
       onError();
     }
@@ -419,18 +430,13 @@ bool KeyHandler::handleDeletion(Key key, bool composing, const StateCallback& on
     }
     walk();
   }
-
-  if (readingBuffer_.isEmpty() && grid_.readingCount() == 0) {
-    onState(std::make_unique<EmptyIgnoringPrevious>());
-  } else {
-    showInputting(onState);
-  }
+  showCompositionOrEmpty(onState);
   return true;
 }
 
 bool KeyHandler::handleEnter(Key key, const InputState* state, const StateCallback& onState,
                              const ErrorCallback& onError) {
-  if (!as<NotEmpty>(state)) return false;
+  if (!stateAs<NotEmpty>(state)) return false;
   if (!readingBuffer_.isEmpty()) {
     onError();
     showInputting(onState);
@@ -444,13 +450,13 @@ bool KeyHandler::handleEnter(Key key, const InputState* state, const StateCallba
     return true;
   }
   if (key.ctrl) {
-    std::optional<std::string> text = exportComposition(ctrlEnterMode_);
+    std::optional<std::string> text = exportComposition(options_.ctrl_enter);
     if (!text) return false;
     onState(std::make_unique<Committing>(std::move(*text)));
     reset();
     return true;
   }
-  if (const auto* marking = as<Marking>(state)) {
+  if (const auto* marking = stateAs<Marking>(state)) {
     return addMarkedPhrase(marking->anchor, onState, onError);
   }
   auto inputting = buildInputtingState();
@@ -485,7 +491,8 @@ std::optional<std::string> KeyHandler::exportComposition(CtrlEnterMode mode) con
 bool KeyHandler::openCandidateWindow(const StateCallback& onState) {
   const std::size_t returnCursor = grid_.cursor();
   const std::size_t count = grid_.readingCount();
-  if (count > 0 && returnCursor == count && selectPhraseAfterCursor_ && moveCursorAfterSelection_) {
+  if (count > 0 && returnCursor == count && options_.select_phrase_after_cursor &&
+      options_.move_cursor_after_selection) {
     grid_.moveCursor(returnCursor - 1);
   }
   auto inputting = buildInputtingState();
@@ -525,13 +532,14 @@ void KeyHandler::fixCandidate(std::size_t fallbackCursor, const Candidate& candi
   if (covering->node->currentPhrase().score > kLearningThreshold) {
     pickHistory_.recordPick(before, walk_, position, currentTimestamp());
   }
-  setGridCursor(moveCursorAfter && moveCursorAfterSelection_ ? covering->end : fallbackCursor);
+  setGridCursor(moveCursorAfter && options_.move_cursor_after_selection ? covering->end
+                                                                        : fallbackCursor);
 }
 
 bool KeyHandler::rotateCandidate(bool backwards, const InputState* state,
                                  const StateCallback& onState, const ErrorCallback& onError) {
   if (readingBuffer_.isEmpty() && walk_.nodes.empty()) return false;
-  if (!as<Inputting>(state) || !readingBuffer_.isEmpty()) {
+  if (!stateAs<Inputting>(state) || !readingBuffer_.isEmpty()) {
     onError();
     return true;
   }
@@ -632,6 +640,13 @@ std::unique_ptr<Marking> KeyHandler::buildMarkingState(std::size_t anchor) {
                                    std::move(selectionReadings), canAdd);
 }
 
+bool KeyHandler::lookUpMarkedText(const Marking& marking, const StateCallback& onState) {
+  auto inputting = buildInputtingState();
+  onState(std::make_unique<SelectingDictionary>(std::move(inputting->buffer), inputting->cursor,
+                                                std::string(), marking.selection));
+  return true;
+}
+
 bool KeyHandler::addMarkedPhrase(std::size_t anchor, const StateCallback& onState,
                                  const ErrorCallback& onError) {
   // The marking is rebuilt from the grid rather than trusted from the
@@ -659,7 +674,7 @@ bool KeyHandler::insertSpecialReading(const std::string& reading, const StateCal
                                       const ErrorCallback& onError) {
   if (!hasPhrases(reading)) return false;
 
-  if (repeatedPunctuationSelects_ && readingBuffer_.isEmpty()) {
+  if (options_.repeated_punctuation_selects && readingBuffer_.isEmpty()) {
     // The same key again right after its own reading picks its next
     // candidate instead of inserting another copy.
     const std::size_t cursor = grid_.cursor();
@@ -667,7 +682,7 @@ bool KeyHandler::insertSpecialReading(const std::string& reading, const StateCal
     auto covering = walk_.nodeCovering(previous);
     if (covering && covering->node->reading == reading &&
         grid_.candidateList(previous).size() > 1) {
-      if (selectPhraseAfterCursor_) grid_.moveCursor(previous);
+      if (options_.select_phrase_after_cursor) grid_.moveCursor(previous);
       rotateAtCandidateCursor(
           false, [](std::unique_ptr<InputState>) {}, onError);
       grid_.moveCursor(cursor);
@@ -707,7 +722,7 @@ bool KeyHandler::handleCharacterKey(Key key, bool composing, const InputState* s
   if (key.ctrl) return insertSpecialReading("_ctrl_punctuation_" + character, onState, onError);
 
   const std::string layout = layoutName();
-  if (halfWidthPunctuation_) {
+  if (options_.half_width_punctuation) {
     if (insertSpecialReading("_half_punctuation_" + layout + "_" + character, onState, onError) ||
         insertSpecialReading("_half_punctuation_" + character, onState, onError)) {
       return true;
@@ -719,7 +734,7 @@ bool KeyHandler::handleCharacterKey(Key key, bool composing, const InputState* s
   }
 
   if (c >= 'A' && c <= 'Z') {
-    if (putLowercaseToBuffer_) {
+    if (options_.put_lowercase_to_buffer) {
       insertSpecialReading("_letter_" + character, onState, onError);
       return true;
     }
@@ -732,8 +747,7 @@ bool KeyHandler::handleCharacterKey(Key key, bool composing, const InputState* s
 
 bool KeyHandler::commitWithCapitalLetter(char letter, const StateCallback& onState) {
   // A half-typed syllable is dropped, as when everything is committed.
-  readingBuffer_.reset();
-  invalidSyllableKept_ = false;
+  readingBuffer_.clear();
   const std::string character(1, letter);
   std::string text;
   if (grid_.addReading("_letter_" + character)) {
@@ -756,7 +770,7 @@ bool KeyHandler::commitWithCapitalLetter(char letter, const StateCallback& onSta
 bool KeyHandler::handleLeftoverKey(bool composing, const InputState* state,
                                    const StateCallback& onState, const ErrorCallback& onError) {
   if (!composing) return false;
-  if (as<Marking>(state)) return true;
+  if (stateAs<Marking>(state)) return true;
   onError();
   showInputting(onState);
   return true;
@@ -770,7 +784,7 @@ bool KeyHandler::openPunctuationList(const StateCallback& onState, const ErrorCa
   walk();
   const std::size_t returnCursor = grid_.cursor();
   // Either way the candidate cursor now points at the inserted reading.
-  if (selectPhraseAfterCursor_) grid_.moveCursor(returnCursor - 1);
+  if (options_.select_phrase_after_cursor) grid_.moveCursor(returnCursor - 1);
   auto inputting = buildInputtingState();
   auto choosing = buildChoosingCandidateState(*inputting, returnCursor);
   onState(std::make_unique<ChoosingPunctuationList>(std::move(*choosing)));
@@ -780,7 +794,7 @@ bool KeyHandler::openPunctuationList(const StateCallback& onState, const ErrorCa
 void KeyHandler::removePunctuationListReading(std::size_t returnCursor) {
   const std::size_t cursor = grid_.cursor();
   const std::size_t count = grid_.readingCount();
-  if (selectPhraseAfterCursor_) {
+  if (options_.select_phrase_after_cursor) {
     if (cursor < count && grid_.reading(cursor) == kPunctuationListReading) {
       grid_.removeReadingAfter();
       return;
@@ -815,12 +829,7 @@ void KeyHandler::punctuationListCancelled(std::size_t returnCursor, const StateC
   removePunctuationListReading(returnCursor);
   walk();
   setGridCursor(returnCursor > 0 ? returnCursor - 1 : 0);
-  if (grid_.readingCount() == 0) {
-    reset();
-    onState(std::make_unique<EmptyIgnoringPrevious>());
-  } else {
-    showInputting(onState);
-  }
+  showCompositionOrEmpty(onState);
 }
 
 }  // namespace Kestova

@@ -1,5 +1,6 @@
-#ifndef KESTOVA_ENGINE_KEYHANDLER_H_
-#define KESTOVA_ENGINE_KEYHANDLER_H_
+// The key handler: the state machine that turns keys into readings in a
+// reading grid and reports what the user sees as input states.
+#pragma once
 
 #include <cstddef>
 #include <memory>
@@ -10,6 +11,7 @@
 
 #include "engine/InputState.h"
 #include "engine/Key.h"
+#include "engine/Options.h"
 #include "grid/LanguageModel.h"
 #include "grid/PickHistory.h"
 #include "grid/ReadingGrid.h"
@@ -42,16 +44,6 @@ class KeyHandler {
     // The marking covers a reading a phrase file cannot hold (the space
     // key's reading is a single space, and a line splits fields at blanks).
     virtual std::string readingCannotBeStored() { return "選取範圍含有空白，無法加入自訂詞庫"; }
-  };
-
-  // What Control+Enter commits; the numbers are the configuration's indexes.
-  enum class CtrlEnterMode : int {
-    Disabled = 0,
-    BpmfReading = 1,
-    HtmlRuby = 2,
-    HanyuPinyin = 3,
-    BrailleUnicode = 4,
-    BrailleAscii = 5,
   };
 
   using Candidate = InputStates::ChoosingCandidate::Candidate;
@@ -108,28 +100,11 @@ class KeyHandler {
   std::size_t readingCount() const;
   const Palisar::Lattivor2::ReadingGrid& grid() const { return grid_; }
   const Palisar::Lattivor2::BestPath& lastWalk() const { return walk_; }
-  const BpmfComposer& readingBuffer() const { return readingBuffer_; }
+  const BpmfComposer& readingBuffer() const { return readingBuffer_.composer; }
 
-  // Options; the names follow the configuration keys.
-  void setChooseCandidateUsingSpace(bool on) { chooseCandidateUsingSpace_ = on; }
-  void setSelectPhraseAfterCursor(bool on) { selectPhraseAfterCursor_ = on; }
-  void setMoveCursorAfterSelection(bool on) { moveCursorAfterSelection_ = on; }
-  void setEscClearsBuffer(bool on) { escClearsBuffer_ = on; }
-  void setKeepInvalidSyllable(bool on) { keepInvalidSyllable_ = on; }
-  void setPutLowercaseToBuffer(bool on) { putLowercaseToBuffer_ = on; }
-  void setHalfWidthPunctuation(bool on) { halfWidthPunctuation_ = on; }
-  void setRepeatedPunctuationSelects(bool on) { repeatedPunctuationSelects_ = on; }
-  void setCtrlEnterMode(CtrlEnterMode mode) { ctrlEnterMode_ = mode; }
-
-  bool chooseCandidateUsingSpace() const { return chooseCandidateUsingSpace_; }
-  bool selectPhraseAfterCursor() const { return selectPhraseAfterCursor_; }
-  bool moveCursorAfterSelection() const { return moveCursorAfterSelection_; }
-  bool escClearsBuffer() const { return escClearsBuffer_; }
-  bool keepInvalidSyllable() const { return keepInvalidSyllable_; }
-  bool putLowercaseToBuffer() const { return putLowercaseToBuffer_; }
-  bool halfWidthPunctuation() const { return halfWidthPunctuation_; }
-  bool repeatedPunctuationSelects() const { return repeatedPunctuationSelects_; }
-  CtrlEnterMode ctrlEnterMode() const { return ctrlEnterMode_; }
+  // Every option the handler acts on, as one value.
+  void setOptions(const Options& options) { options_ = options; }
+  const Options& options() const { return options_; }
 
  private:
   // The composed text split at a grid position.
@@ -139,20 +114,50 @@ class KeyHandler {
     std::string hint;
   };
 
+  // The syllable being typed, and whether it is a complete syllable the
+  // language model lacks, kept so that the user can mend it.
+  struct ReadingBuffer {
+    BpmfComposer composer;
+    bool invalidSyllableKept = false;
+
+    bool isEmpty() const { return composer.isEmpty(); }
+    void clear() {
+      composer.reset();
+      invalidSyllableKept = false;
+    }
+  };
+
+  // One handler per kind of state the receiver shows; each decides by the
+  // key what happens.
+  bool handleIdleKey(Key key, char plain, const InputState* state, const StateCallback& onState,
+                     const ErrorCallback& onError);
+  bool handleComposingKey(Key key, char plain, const InputState* state,
+                          const StateCallback& onState, const ErrorCallback& onError);
+  bool handleMarkingKey(Key key, char plain, const InputStates::Marking& marking,
+                        const StateCallback& onState, const ErrorCallback& onError);
+
   ComposedParts composedPartsAt(std::size_t position);
   bool hasPhrases(std::string_view reading) const;
   std::size_t candidateCursor() const;
   std::vector<Candidate> candidatesAt(std::size_t position) const;
   void walk();
   void showInputting(const StateCallback& onState);
+  // Inputting while anything is composed; otherwise everything is reset and
+  // the receiver told to drop what it showed.
+  void showCompositionOrEmpty(const StateCallback& onState);
 
+  bool openFeatureMenu(const StateCallback& onState);
+  // Feeds a plain character to the reading buffer; false when the buffer
+  // does not take it.
+  bool typeIntoReadingBuffer(char plain, const StateCallback& onState,
+                             const ErrorCallback& onError);
+  void mendInvalidSyllable(char plain);
   void composeReading(const StateCallback& onState, const ErrorCallback& onError);
   bool insertSpace(const StateCallback& onState, const ErrorCallback& onError);
   bool handleEscape(const StateCallback& onState);
   bool handleCursorKey(Key key, const InputState* state, const StateCallback& onState,
                        const ErrorCallback& onError);
-  bool handleDeletion(Key key, bool composing, const StateCallback& onState,
-                      const ErrorCallback& onError);
+  bool handleDeletion(Key key, const StateCallback& onState, const ErrorCallback& onError);
   bool handleEnter(Key key, const InputState* state, const StateCallback& onState,
                    const ErrorCallback& onError);
   std::optional<std::string> exportComposition(CtrlEnterMode mode) const;
@@ -162,6 +167,7 @@ class KeyHandler {
   void rotateAtCandidateCursor(bool backwards, const StateCallback& onState,
                                const ErrorCallback& onError);
   void fixCandidate(std::size_t fallbackCursor, const Candidate& candidate, bool moveCursorAfter);
+  bool lookUpMarkedText(const InputStates::Marking& marking, const StateCallback& onState);
   bool addMarkedPhrase(std::size_t anchor, const StateCallback& onState,
                        const ErrorCallback& onError);
   bool openPunctuationList(const StateCallback& onState, const ErrorCallback& onError);
@@ -180,21 +186,9 @@ class KeyHandler {
   std::shared_ptr<UserPhraseAdder> userPhraseAdder_;
   std::unique_ptr<LocalizedStrings> localizedStrings_;
   PickHistory pickHistory_;
-  BpmfComposer readingBuffer_;
-  bool invalidSyllableKept_ = false;
+  ReadingBuffer readingBuffer_;
   Palisar::Lattivor2::BestPath walk_;
-
-  bool chooseCandidateUsingSpace_ = true;
-  bool selectPhraseAfterCursor_ = false;
-  bool moveCursorAfterSelection_ = false;
-  bool escClearsBuffer_ = false;
-  bool keepInvalidSyllable_ = false;
-  bool putLowercaseToBuffer_ = false;
-  bool halfWidthPunctuation_ = false;
-  bool repeatedPunctuationSelects_ = false;
-  CtrlEnterMode ctrlEnterMode_ = CtrlEnterMode::Disabled;
+  Options options_;
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_ENGINE_KEYHANDLER_H_

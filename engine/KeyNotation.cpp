@@ -10,6 +10,8 @@ namespace {
 struct NamedEntry {
   std::string_view name;
   Key key;
+  // The presenter's type where the key alone does not tell it.
+  KeyType type = KeyStroke::of(key).type;
 };
 
 // Names of keys inside angle brackets. The first name of a key is the one
@@ -28,8 +30,8 @@ constexpr std::array<NamedEntry, 18> kNames{{
     {"Home", Key::fromNamedKey(NamedKey::Home)},
     {"End", Key::fromNamedKey(NamedKey::End)},
     {"Other", Key::fromNamedKey(NamedKey::Other)},
-    {"PgUp", Key::fromNamedKey(NamedKey::Other)},
-    {"PgDn", Key::fromNamedKey(NamedKey::Other)},
+    {"PgUp", Key::fromNamedKey(NamedKey::Other), KeyType::PageUp},
+    {"PgDn", Key::fromNamedKey(NamedKey::Other), KeyType::PageDown},
     {"lt", Key::fromCharacter('<')},
     {"KPEnter", Key::fromCharacter(Key::kEnter, false, false, true)},
     {"KPDel", Key::fromCharacter(Key::kDelete, false, false, true)},
@@ -39,7 +41,7 @@ bool isPrintable(char c) {
   return c >= 0x21 && c <= 0x7e;
 }
 
-std::optional<Key> parseBracketed(std::string_view body) {
+std::optional<KeyStroke> parseBracketed(std::string_view body) {
   bool shift = false;
   bool ctrl = false;
   // A modifier prefix needs something after it, so "<S->" is not "S" + "-".
@@ -47,33 +49,33 @@ std::optional<Key> parseBracketed(std::string_view body) {
     (body[0] == 'S' ? shift : ctrl) = true;
     body.remove_prefix(2);
   }
-  std::optional<Key> key;
+  std::optional<KeyStroke> press;
   for (const auto& entry : kNames) {
     if (entry.name == body) {
-      key = entry.key;
+      press = KeyStroke{entry.type, entry.key};
       break;
     }
   }
-  if (!key && body.size() == 3 && body.substr(0, 2) == "KP" && isPrintable(body[2])) {
-    key = Key::fromCharacter(body[2], false, false, true);
+  if (!press && body.size() == 3 && body.substr(0, 2) == "KP" && isPrintable(body[2])) {
+    press = KeyStroke::of(Key::fromCharacter(body[2], false, false, true));
   }
-  if (!key && body.size() == 1 && isPrintable(body[0])) {
-    key = Key::fromCharacter(body[0]);
+  if (!press && body.size() == 1 && isPrintable(body[0])) {
+    press = KeyStroke::of(Key::fromCharacter(body[0]));
   }
-  if (!key) return std::nullopt;
-  key->shift = shift;
-  key->ctrl = ctrl;
-  return key;
+  if (!press) return std::nullopt;
+  press->key.shift = shift;
+  press->key.ctrl = ctrl;
+  return press;
 }
 
 }  // namespace
 
-std::optional<std::vector<Key>> parseKeyNotation(std::string_view text, std::string* error) {
-  auto fail = [&](std::string message) -> std::optional<std::vector<Key>> {
+std::optional<std::vector<KeyStroke>> parseKeyStrokes(std::string_view text, std::string* error) {
+  auto fail = [&](std::string message) -> std::optional<std::vector<KeyStroke>> {
     if (error) *error = std::move(message);
     return std::nullopt;
   };
-  std::vector<Key> keys;
+  std::vector<KeyStroke> keys;
   std::size_t i = 0;
   while (i < text.size()) {
     char c = text[i];
@@ -96,13 +98,22 @@ std::optional<std::vector<Key>> parseKeyNotation(std::string_view text, std::str
       keys.push_back(*key);
       i = close + 1;
     } else if (isPrintable(c) || c == ' ') {
-      keys.push_back(Key::fromCharacter(c));
+      keys.push_back(KeyStroke::of(Key::fromCharacter(c)));
       ++i;
     } else {
       return fail("unexpected byte " + std::to_string(static_cast<unsigned char>(c)) +
                   " at offset " + std::to_string(i));
     }
   }
+  return keys;
+}
+
+std::optional<std::vector<Key>> parseKeyNotation(std::string_view text, std::string* error) {
+  auto presses = parseKeyStrokes(text, error);
+  if (!presses) return std::nullopt;
+  std::vector<Key> keys;
+  keys.reserve(presses->size());
+  for (const KeyStroke& press : *presses) keys.push_back(press.key);
   return keys;
 }
 

@@ -1,5 +1,4 @@
-#ifndef KESTOVA_ENGINE_KEYNOTATION_H_
-#define KESTOVA_ENGINE_KEYNOTATION_H_
+#pragma once
 
 #include <optional>
 #include <string>
@@ -27,6 +26,11 @@ namespace Kestova {
 //   <x>                                         any single printable character x
 //
 // Examples: <S-Left>, <C-Enter>, <C-\>, <S-Tab>, <KP5>.
+//
+// The presses keep what the key alone cannot: <PgUp> and <PgDn> page the
+// candidate window, while the key handler sees both as Other.
+std::optional<std::vector<KeyStroke>> parseKeyStrokes(std::string_view text,
+                                                      std::string* error = nullptr);
 std::optional<std::vector<Key>> parseKeyNotation(std::string_view text,
                                                  std::string* error = nullptr);
 
@@ -35,5 +39,3 @@ std::string formatKey(const Key& key);
 std::string formatKeys(const std::vector<Key>& keys);
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_ENGINE_KEYNOTATION_H_

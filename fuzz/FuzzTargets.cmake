@@ -1,18 +1,14 @@
 # The fuzz targets: name, source file, libraries. Shared by the libFuzzer
 # build (fuzz/) and the corpus replay tests (tests/fuzz/).
-pkg_check_modules(FUZZ_GLIB REQUIRED IMPORTED_TARGET glib-2.0)
-pkg_check_modules(FUZZ_JSONC REQUIRED IMPORTED_TARGET json-c)
-
 set(KESTOVA_FUZZ_TARGETS phrase_table user_file module_config syllable braille key_handler)
 
 set(KESTOVA_FUZZ_phrase_table_SOURCES PhraseTableFuzzer.cpp)
 set(KESTOVA_FUZZ_phrase_table_LIBS kestova_models)
 set(KESTOVA_FUZZ_user_file_SOURCES UserFileFuzzer.cpp)
 set(KESTOVA_FUZZ_user_file_LIBS kestova_models)
-# The settings readers live in the module, which exports only gcin's entry
-# points, so the target compiles them in.
-set(KESTOVA_FUZZ_module_config_SOURCES ModuleConfigFuzzer.cpp ../module/ModuleConfig.cpp)
-set(KESTOVA_FUZZ_module_config_LIBS PkgConfig::FUZZ_GLIB PkgConfig::FUZZ_JSONC)
+# The settings readers are part of the module's core library.
+set(KESTOVA_FUZZ_module_config_SOURCES ModuleConfigFuzzer.cpp)
+set(KESTOVA_FUZZ_module_config_LIBS kestova_module_core)
 set(KESTOVA_FUZZ_syllable_SOURCES SyllableFuzzer.cpp)
 set(KESTOVA_FUZZ_syllable_LIBS kestova_phonetics)
 set(KESTOVA_FUZZ_braille_SOURCES BrailleFuzzer.cpp)

@@ -1,7 +1,7 @@
 // gcin's keyboard file and the module's JSON settings file filled with
-// arbitrary bytes. Reading them must give a usable record: a keyboard name
-// and selection keys of at most 31 bytes without blanks, booleans 0 or 1, and
-// a ctrl_enter index inside its table.
+// arbitrary bytes. Reading them must give usable settings: a keyboard name
+// and selection keys of at most 31 bytes without blanks, a ctrl_enter mode
+// inside its table, and options that read back the same once written.
 //
 // Input: a flags byte (bit 0: the keyboard file, else the settings file),
 // then the file.
@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "fuzz/FuzzSupport.h"
-#include "module/ModuleConfig.h"
+#include "module/Settings.h"
 
 using namespace Kestova;
 
@@ -49,16 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
 
-  Fuzz::writeFile(settingsFilePath(), bytes);
-  ModuleConfig config{};
-  kestova_conf_load(&config);
-  const int32_t booleans[] = {
-      config.choose_candidate_using_space, config.select_phrase_after_cursor,
-      config.move_cursor_after_selection,  config.esc_clears_buffer,
-      config.keep_invalid_syllable,        config.put_lowercase_to_buffer,
-      config.half_width_punctuation,       config.repeated_punctuation_selects,
-  };
-  for (int32_t value : booleans) KESTOVA_FUZZ_CHECK(value == 0 || value == 1);
-  KESTOVA_FUZZ_CHECK(config.ctrl_enter >= 0 && config.ctrl_enter < kCtrlEnterModeCount);
+  const std::string path = settingsFilePath();
+  Fuzz::writeFile(path, bytes);
+  const Options options = readOptions(path);
+  const int mode = static_cast<int>(options.ctrl_enter);
+  KESTOVA_FUZZ_CHECK(mode >= 0 && mode < kCtrlEnterModeCount);
+  KESTOVA_FUZZ_CHECK(writeOptions(path, options));
+  KESTOVA_FUZZ_CHECK(readOptions(path) == options);
   return 0;
 }

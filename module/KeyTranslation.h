@@ -1,42 +1,25 @@
-// Turns the host's key events (X11 keysym and modifier mask) into the key
-// types the module core dispatches.
+// Turns the host's key events (an X11 keysym and modifier mask) into the
+// key presses the state receiver takes.
 #pragma once
 
 #include <cstdint>
 
+#include "engine/Key.h"
+
 namespace Kestova {
 
-// X11 modifier mask bits the module looks at.
+// X11's modifier mask bits as the host passes them. (X11's own header
+// defines None and KeyPress as macros, which the engine's names clash with.)
 inline constexpr unsigned kShiftMask = 1;
 inline constexpr unsigned kLockMask = 2;
 inline constexpr unsigned kControlMask = 4;
 inline constexpr unsigned kMod1Mask = 8;
 
-// Key types: 0 character key; 1-6 Left, Right, Up, Down, Home, End (the
-// engine's named keys); 7 Page Up; 8 Page Down; 9 any other key.
-enum KeyType : int {
-  kCharacterKey = 0,
-  kLeftKey = 1,
-  kRightKey = 2,
-  kUpKey = 3,
-  kDownKey = 4,
-  kHomeKey = 5,
-  kEndKey = 6,
-  kPageUpKey = 7,
-  kPageDownKey = 8,
-  kOtherKey = 9,
-};
-
-struct TranslatedKey {
-  int type = kOtherKey;
-  char character = 0;
-  bool numpad = false;
-
-  bool operator==(const TranslatedKey&) const = default;
-};
-
-// The type and character of a keysym; Control (in `mask`) limits the
-// printable characters to ",./;'\1" (Control+1 gives "!").
-TranslatedKey translateKeysym(uint32_t keysym, unsigned mask);
+// The press for a keysym: its type, character and keypad flag, with
+// Control (any key) and Shift (only on a named key or a character outside
+// "!" to "~": Shift+a arrives as "A" already). With Control the printable
+// characters are limited to ",./;'\1" (Control+1 gives "!"); any other key
+// is KeyType::Other.
+KeyStroke translateKeysym(uint32_t keysym, unsigned mask);
 
 }  // namespace Kestova

@@ -1,14 +1,11 @@
-// The module's settings: gcin's Bopomofo keyboard file (layout name and
-// candidate selection keys, read only) and the module's own JSON settings file
-// with the key handler's options. The three exported functions give other
-// programs (the settings window, tools) the same access to the JSON file.
+// The settings file's exported functions, for other programs (tools,
+// gcin's setup): a fixed record of the first nine options, shared in memory
+// with the caller. The module itself works on the Options value.
 #pragma once
 
 #include <cstdint>
-#include <ctime>
-#include <string>
-#include <string_view>
 
+#include "engine/Options.h"
 #include "module/HostFunctions.h"
 
 extern "C" {
@@ -39,29 +36,10 @@ static_assert(sizeof(ModuleConfig) == 9 * sizeof(int32_t));
 
 namespace Kestova {
 
-inline constexpr int kCtrlEnterModeCount = 6;
-
-// The JSON string of a ctrl_enter index; an index out of range gives "disabled".
-std::string_view ctrlEnterName(int index);
-// The index of a ctrl_enter JSON string, or -1 for an unknown string.
-int ctrlEnterIndex(std::string_view name);
-
-ModuleConfig defaultModuleConfig();
-
-// What gcin's keyboard file says: the first two words of its first line.
-struct KeyboardSettings {
-  std::string keyboardName = "zo";
-  std::string selectionKeys = "123456789";
-};
-
-KeyboardSettings readKeyboardFile(const std::string& path);
-
-// HOME/.gcin/config/<name>, with an unset HOME taken as "".
-std::string gcinConfigPath(std::string_view fileName);
-std::string keyboardFilePath();
-std::string settingsFilePath();
-
-// Whole-second modification time of a file, 0 when it cannot be examined.
-int64_t fileModificationTime(const std::string& path);
+// The record of the options the exported functions carry; the options the
+// record lacks are not in it.
+ModuleConfig toModuleConfig(const Options& options);
+// The options with the record's fields taken over.
+Options withModuleConfig(Options options, const ModuleConfig& config);
 
 }  // namespace Kestova

@@ -13,6 +13,7 @@
 #include "module/KstCore.h"
 #include "module/ModuleConfig.h"
 #include "module/ModuleState.h"
+#include "module/Settings.h"
 #include "module/StatusWindow.h"
 
 namespace Kestova {
@@ -40,32 +41,35 @@ void reportError(const std::string& message) {
   if (moduleState().host.report_error) moduleState().host.report_error("%s", message.c_str());
 }
 
-void commitTaken(KstCore& core) {
-  const char* text = core.takeCommitText();
-  if (text && *text && moduleState().host.commit_text) moduleState().host.commit_text(text);
+// Hands what the states committed to the host; true when there was any.
+bool commitTaken(StateReceiver& receiver) {
+  const std::string text = receiver.takeCommitText();
+  if (text.empty()) return false;
+  if (moduleState().host.commit_text) moduleState().host.commit_text(text.c_str());
+  return true;
 }
 
 int pickCallback(int row) {
   KstCore* core = moduleState().core.get();
   if (!core) return 1;
-  core->pickRow(row);
-  commitTaken(*core);
-  StatusWindow::refresh(*core);
+  core->receiver().pickRow(row);
+  commitTaken(core->receiver());
+  StatusWindow::refresh(core->receiver());
   return 1;
 }
 
 void previousPageCallback() {
   KstCore* core = moduleState().core.get();
   if (!core) return;
-  core->previousPage();
-  StatusWindow::refresh(*core);
+  core->receiver().previousPage();
+  StatusWindow::refresh(core->receiver());
 }
 
 void nextPageCallback() {
   KstCore* core = moduleState().core.get();
   if (!core) return;
-  core->nextPage();
-  StatusWindow::refresh(*core);
+  core->receiver().nextPage();
+  StatusWindow::refresh(core->receiver());
 }
 
 }  // namespace
@@ -81,12 +85,11 @@ void reloadConfiguration(KstCore& core) {
   state.keyboardTime = fileModificationTime(keyboardFile);
   KeyboardSettings keyboard = readKeyboardFile(keyboardFile);
   core.setKeyboardLayout(keyboard.keyboardName);
-  core.setSelectionKeys(keyboard.selectionKeys.c_str());
+  core.setSelectionKeys(keyboard.selectionKeys);
 
-  state.configTime = fileModificationTime(settingsFilePath());
-  ModuleConfig config;
-  kestova_conf_load(&config);
-  core.applyOptions(config);
+  const std::string settingsFile = settingsFilePath();
+  state.configTime = fileModificationTime(settingsFile);
+  core.applyOptions(readOptions(settingsFile));
 }
 
 bool configurationChanged() {
@@ -140,35 +143,27 @@ KESTOVA_EXPORT int module_feedkey(int keysym, int mask) {
   const unsigned modifiers = static_cast<unsigned>(mask);
   if ((modifiers & kMod1Mask) || accepts == 0) return 0;
 
+  StateReceiver& receiver = core->receiver();
   if (modifiers & kLockMask) {
-    if (core->isIdle()) return 0;
-    core->flush();
-    commitTaken(*core);
+    if (receiver.isIdle()) return 0;
+    receiver.flush();
+    commitTaken(receiver);
     StatusWindow::hide();
     return 0;
   }
 
-  const TranslatedKey key = translateKeysym(static_cast<uint32_t>(keysym), modifiers);
-  if (key.type == kOtherKey && core->isIdle()) return 0;
+  const KeyStroke press = translateKeysym(static_cast<uint32_t>(keysym), modifiers);
+  if (press.type == KeyType::Other && receiver.isIdle()) return 0;
 
-  if (core->isIdle()) {
+  if (receiver.isIdle()) {
     if (configurationChanged()) reloadConfiguration(*core);
     core->reloadUserFiles();
   }
 
-  const bool named = key.type != kCharacterKey;
-  const bool printable = key.character >= 33 && key.character <= 126;
-  const bool shift = (modifiers & kShiftMask) && (named || !printable);
-  const bool ctrl = (modifiers & kControlMask) != 0;
-
-  int result = core->kstKey(key.type, key.character, shift, ctrl, key.numpad);
-  const char* text = core->takeCommitText();
-  if (text && *text) {
-    if (state.host.commit_text) state.host.commit_text(text);
-    result = 1;
-  }
-  StatusWindow::refresh(*core);
-  return result;
+  bool used = receiver.handleKey(press);
+  if (commitTaken(receiver)) used = true;
+  StatusWindow::refresh(receiver);
+  return used ? 1 : 0;
 }
 
 KESTOVA_EXPORT int module_feedkey_release(int, int) {
@@ -177,14 +172,16 @@ KESTOVA_EXPORT int module_feedkey_release(int, int) {
 
 KESTOVA_EXPORT int module_get_preedit(char* text, PreeditAttribute* attributes, int* cursor,
                                       int* fourth) {
-  return StatusWindow::fillPreedit(moduleState().core.get(), text, attributes, cursor, fourth);
+  KstCore* core = moduleState().core.get();
+  return StatusWindow::fillPreedit(core ? &core->receiver() : nullptr, text, attributes, cursor,
+                                   fourth);
 }
 
 KESTOVA_EXPORT int module_reset(void) {
   KstCore* core = moduleState().core.get();
   if (!core) return 0;
-  const bool wasComposing = !core->isIdle();
-  core->reset();
+  const bool wasComposing = !core->receiver().isIdle();
+  core->receiver().reset();
   StatusWindow::hide();
   return wasComposing ? 1 : 0;
 }
@@ -192,8 +189,8 @@ KESTOVA_EXPORT int module_reset(void) {
 KESTOVA_EXPORT int module_flush_input(void) {
   KstCore* core = moduleState().core.get();
   if (!core) return 0;
-  core->flush();
-  commitTaken(*core);
+  core->receiver().flush();
+  commitTaken(core->receiver());
   StatusWindow::hide();
   return 0;
 }
@@ -207,7 +204,7 @@ KESTOVA_EXPORT void module_change_font_size(void) {
 }
 
 KESTOVA_EXPORT void module_show_win(void) {
-  if (KstCore* core = moduleState().core.get()) StatusWindow::show(*core);
+  if (KstCore* core = moduleState().core.get()) StatusWindow::show(core->receiver());
 }
 
 KESTOVA_EXPORT void module_hide_win(void) {

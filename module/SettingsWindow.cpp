@@ -5,32 +5,13 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <string_view>
 
-#include "module/ModuleConfig.h"
+#include "module/Settings.h"
 
 namespace Kestova {
 namespace {
-
-struct OptionRow {
-  const char* label;
-  int32_t ModuleConfig::*field;
-};
-
-// One check box per boolean option, top to bottom.
-constexpr std::array<OptionRow, 8> kOptionRows = {{
-    {"空白鍵叫出候選字", &ModuleConfig::choose_candidate_using_space},
-    {"候選字取游標後的詞", &ModuleConfig::select_phrase_after_cursor},
-    {"選字後游標移到詞後", &ModuleConfig::move_cursor_after_selection},
-    {"ESC 鍵清空編輯區", &ModuleConfig::esc_clears_buffer},
-    {"保留打錯的注音以便修改", &ModuleConfig::keep_invalid_syllable},
-    {"Shift + 字母以小寫放進編輯區", &ModuleConfig::put_lowercase_to_buffer},
-    {"半形標點", &ModuleConfig::half_width_punctuation},
-    {"重複按標點鍵選下一個候選字", &ModuleConfig::repeated_punctuation_selects},
-}};
-
-// Combo box entries; entry i stands for ctrl_enter index i.
-constexpr std::array<const char*, kCtrlEnterModeCount> kCtrlEnterLabels = {
-    "不使用", "注音", "HTML Ruby", "漢語拼音", "點字 (Unicode)", "點字 (ASCII)"};
 
 constexpr char kWindowTitle[] = "gcin Kestova設定";
 constexpr char kSaveFailedMessage[] = "無法儲存Kestova的設定";
@@ -39,7 +20,7 @@ constexpr char kSaveFailedMessage[] = "無法儲存Kestova的設定";
 // GTK; these are borrowed pointers, all cleared when the window is destroyed.
 struct OpenWindow {
   GtkWidget* window = nullptr;
-  std::array<GtkWidget*, kOptionRows.size()> checkButtons{};
+  std::array<GtkWidget*, kBoolOptions.size()> checkButtons{};
   GtkWidget* ctrlEnterCombo = nullptr;
 };
 
@@ -76,14 +57,16 @@ void showSaveFailedDialog() {
 
 void onOkClicked(GtkButton*, gpointer) {
   if (!gOpen.window) return;
-  ModuleConfig config = defaultModuleConfig();
-  for (size_t i = 0; i < kOptionRows.size(); ++i) {
-    config.*kOptionRows[i].field =
-        gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(gOpen.checkButtons[i])) ? 1 : 0;
+  // What the window does not show keeps what the file says.
+  const std::string path = settingsFilePath();
+  Options options = readOptions(path);
+  for (size_t i = 0; i < kBoolOptions.size(); ++i) {
+    options.*kBoolOptions[i].field =
+        gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(gOpen.checkButtons[i]));
   }
   // No active entry gives -1, which is saved as "disabled".
-  config.ctrl_enter = gtk_combo_box_get_active(GTK_COMBO_BOX(gOpen.ctrlEnterCombo));
-  if (kestova_conf_save(&config)) {
+  options.ctrl_enter = ctrlEnterMode(gtk_combo_box_get_active(GTK_COMBO_BOX(gOpen.ctrlEnterCombo)));
+  if (writeOptions(path, options)) {
     gtk_widget_destroy(gOpen.window);
     return;
   }
@@ -93,17 +76,16 @@ void onOkClicked(GtkButton*, gpointer) {
 
 // A row of the window: the label on the left, taking the spare width, and the
 // control on the right.
-void addRow(GtkWidget* column, const char* text, GtkWidget* control) {
+void addRow(GtkWidget* column, std::string_view text, GtkWidget* control) {
   GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
   gtk_box_set_homogeneous(GTK_BOX(row), FALSE);
   gtk_box_pack_start(GTK_BOX(column), row, TRUE, TRUE, 1);
-  gtk_box_pack_start(GTK_BOX(row), gtk_label_new(text), TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(row), gtk_label_new(std::string(text).c_str()), TRUE, TRUE, 0);
   gtk_box_pack_start(GTK_BOX(row), control, FALSE, FALSE, 0);
 }
 
 void buildWindow() {
-  ModuleConfig config;
-  kestova_conf_load(&config);
+  const Options options = readOptions(settingsFilePath());
 
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gOpen.window = window;
@@ -120,23 +102,20 @@ void buildWindow() {
   gtk_box_set_homogeneous(GTK_BOX(column), FALSE);
   gtk_container_add(GTK_CONTAINER(window), column);
 
-  for (size_t i = 0; i < kOptionRows.size(); ++i) {
+  for (size_t i = 0; i < kBoolOptions.size(); ++i) {
     GtkWidget* check = gtk_check_button_new();
-    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(check), config.*kOptionRows[i].field != 0);
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(check), options.*kBoolOptions[i].field);
     gOpen.checkButtons[i] = check;
-    addRow(column, kOptionRows[i].label, check);
+    addRow(column, kBoolOptions[i].label, check);
   }
 
   GtkWidget* combo = gtk_combo_box_text_new();
-  for (const char* label : kCtrlEnterLabels) {
-    gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(combo), label);
+  for (const CtrlEnterChoice& choice : kCtrlEnterChoices) {
+    gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(combo), std::string(choice.label).c_str());
   }
-  // The loader only stores valid indexes; anything else is shown as the default.
-  int mode = config.ctrl_enter;
-  if (mode < 0 || mode >= kCtrlEnterModeCount) mode = 0;
-  gtk_combo_box_set_active(GTK_COMBO_BOX(combo), mode);
+  gtk_combo_box_set_active(GTK_COMBO_BOX(combo), static_cast<int>(options.ctrl_enter));
   gOpen.ctrlEnterCombo = combo;
-  addRow(column, "Ctrl + Enter 送出", combo);
+  addRow(column, kCtrlEnterLabel, combo);
 
   GtkWidget* buttons = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 10);
   gtk_box_set_homogeneous(GTK_BOX(buttons), FALSE);

@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "module/KstCore.h"
+#include "engine/StateReceiver.h"
 #include "module/ModuleState.h"
 #include "text/Utf8.h"
 
@@ -48,10 +48,10 @@ bool suppressed() {
   return host().window_suppressed && host().window_suppressed() != 0;
 }
 
-bool mayShow(const KstCore& core) {
+bool mayShow(const StateReceiver& receiver) {
   if (!widgets().window || suppressed()) return false;
   const int* showWhenEmpty = host().show_window_when_empty;
-  return !core.isIdle() || (showWhenEmpty && *showWhenEmpty != 0);
+  return !receiver.isIdle() || (showWhenEmpty && *showWhenEmpty != 0);
 }
 
 // Shrinks the window to its content and shows it. A window already on the
@@ -95,14 +95,14 @@ std::string statusMarkup(std::string_view text, std::size_t caretCharacters, con
   return markup;
 }
 
-int fillPreedit(const KstCore* core, char* text, PreeditAttribute* attributes, int* cursor,
-                int* fourth) {
+int fillPreedit(const StateReceiver* receiver, char* text, PreeditAttribute* attributes,
+                int* cursor, int* fourth) {
   if (text) text[0] = '\0';
   if (cursor) *cursor = 0;
   if (fourth) *fourth = 0;
-  if (!core || !text) return 0;
+  if (!receiver || !text) return 0;
   std::size_t caret = 0;
-  std::string_view preedit = core->preeditText(&caret);
+  std::string_view preedit = receiver->preeditText(&caret);
   const std::string_view shown = Utf8::prefixFitting(preedit, kPreeditBytes - 1);
   const std::size_t characters = Utf8::characterCount(shown);
   std::copy_n(shown.data(), shown.size(), text);
@@ -163,23 +163,23 @@ void hide() {
   if (host().on_window_hidden) host().on_window_hidden();
 }
 
-void show(const KstCore& core) {
-  if (mayShow(core)) showWindow(true);
+void show(const StateReceiver& receiver) {
+  if (mayShow(receiver)) showWindow(true);
 }
 
 bool visible() {
   return widgets().window && gtk_widget_get_visible(widgets().window);
 }
 
-void refresh(const KstCore& core) {
+void refresh(const StateReceiver& receiver) {
   Widgets& w = widgets();
-  if (core.isIdle()) {
+  if (receiver.isIdle()) {
     if (w.window) hide();
     return;
   }
   if (w.window) {
     std::size_t caret = 0;
-    const char* text = core.preeditText(&caret);
+    const std::string_view text = receiver.preeditText(&caret);
     std::string markup = statusMarkup(text, caret, hostColour(host().cursor_background, "blue"),
                                       hostColour(host().cursor_foreground, "white"));
     bool changed = false;
@@ -188,17 +188,17 @@ void refresh(const KstCore& core) {
       w.markup = std::move(markup);
       changed = true;
     }
-    std::string_view hint = core.hintText();
+    std::string_view hint = receiver.hintText();
     if (hint != w.hint) {
       w.hint = std::string(hint);
       gtk_label_set_text(GTK_LABEL(w.hintLabel), w.hint->c_str());
       gtk_widget_set_visible(w.hintLabel, !hint.empty());
       changed = true;
     }
-    if (mayShow(core)) showWindow(changed);
+    if (mayShow(receiver)) showWindow(changed);
   }
 
-  std::size_t rows = core.rowsOnPage();
+  std::size_t rows = receiver.rowsOnPage();
   if (host().clear_candidates) host().clear_candidates();
   if (rows == 0) {
     if (host().hide_candidates) host().hide_candidates();
@@ -206,12 +206,12 @@ void refresh(const KstCore& core) {
   }
   if (host().set_candidate) {
     for (std::size_t row = 0; row < rows; ++row) {
-      std::string text = candidateRowText(core.rowText(row));
+      std::string text = candidateRowText(receiver.rowText(row));
       host().set_candidate(static_cast<int>(row), text.c_str(), -1);
     }
   }
-  if (core.hasPreviousPage() && host().mark_previous_page) host().mark_previous_page();
-  if (core.hasNextPage() && host().mark_next_page) host().mark_next_page();
+  if (receiver.hasPreviousPage() && host().mark_previous_page) host().mark_previous_page();
+  if (receiver.hasNextPage() && host().mark_next_page) host().mark_next_page();
   int x = host().window_x ? *host().window_x : 0;
   int y = host().window_y ? *host().window_y : 0;
   if (!suppressed() && host().window_height) y += *host().window_height;

@@ -11,19 +11,19 @@
 
 namespace Kestova {
 
-class KstCore;
+class StateReceiver;
 
 namespace StatusWindow {
 
 // Builds the window once and hands it to the host.
 void create();
 bool exists();
-// Redraws the status window and the host's candidate window from the core.
-void refresh(const KstCore& core);
+// Redraws the status window and the host's candidate window from the receiver.
+void refresh(const StateReceiver& receiver);
 // Hides the status window and the candidate window, then tells the host.
 void hide();
 // Shows the window when the host and the state allow it.
-void show(const KstCore& core);
+void show(const StateReceiver& receiver);
 bool visible();
 void move(int x, int y);
 void applyFontSize();
@@ -41,8 +41,8 @@ std::string statusMarkup(std::string_view text, std::size_t caretCharacters, con
                          const char* foreground);
 
 // Fills the host's preedit buffers; the result is the number of attributes.
-int fillPreedit(const KstCore* core, char* text, PreeditAttribute* attributes, int* cursor,
-                int* fourth);
+int fillPreedit(const StateReceiver* receiver, char* text, PreeditAttribute* attributes,
+                int* cursor, int* fourth);
 inline constexpr std::size_t kPreeditBytes = 512;
 
 }  // namespace StatusWindow

@@ -1,10 +1,7 @@
-#ifndef KESTOVA_TESTS_ENGINE_ENGINETESTSUPPORT_H_
-#define KESTOVA_TESTS_ENGINE_ENGINETESTSUPPORT_H_
-
-// A small phrase database written into a temporary directory, the composite
-// model over it, and a receiver that applies the key handler's states the way
-// the module does (commit on Empty and Committing, presenter keys while a
-// candidate list is shown).
+// The key handler over the fixture database, with the state receiver every
+// presenter uses, and a few words for test tables: keys in the key notation,
+// the composition in characters.
+#pragma once
 
 #include <cstddef>
 #include <filesystem>
@@ -12,62 +9,49 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "engine/InputState.h"
 #include "engine/Key.h"
 #include "engine/KeyHandler.h"
+#include "engine/Options.h"
+#include "engine/StateReceiver.h"
 #include "models/KestovaLM.h"
 #include "models/LanguageModelLoader.h"
 #include "models/SortedPhraseFile.h"
+#include "tests/support/FixturePhrases.h"
+#include "tests/support/OptionBits.h"
 #include "tests/support/TempDir.h"
 
 namespace Kestova::Testing {
 
-// The phrases of the fixture: a few words with competing scores, punctuation
-// by layout and generic, a punctuation list with per-key readings, letters and
-// a keypad digit.
-std::vector<PhraseFileLine> fixturePhrases();
+void applyOptions(KeyHandler& handler, unsigned bits);
 
-// Options as a bit set, for test tables.
-enum Option : unsigned {
-  kNoOptions = 0,
-  kSpaceInserts = 1u << 0,       // choose_candidate_using_space off
-  kSelectAfter = 1u << 1,        // select_phrase_after_cursor
-  kMoveAfter = 1u << 2,          // move_cursor_after_selection
-  kEscClears = 1u << 3,          // esc_clears_buffer
-  kKeepInvalid = 1u << 4,        // keep_invalid_syllable
-  kLowercase = 1u << 5,          // put_lowercase_to_buffer
-  kHalfWidth = 1u << 6,          // half_width_punctuation
-  kRepeatSelects = 1u << 7,      // repeated_punctuation_selects
-  kCtrlEnterReadings = 1u << 8,  // ctrl_enter 1
-  kAllOptionBits = (1u << 9) - 1,
-};
-void applyOptions(KeyHandler& handler, unsigned options);
-
-// The key handler over the fixture database, with a receiver. The database
-// sits where the language-model loader looks for it, and the loader keeps the
-// user files in the same temporary directory.
+// The key handler over the fixture database, and the receiver that applies
+// its states. The database sits where the language-model loader looks for
+// it, and the loader keeps the user files in the same temporary directory.
 class EngineSession {
  public:
   explicit EngineSession(std::vector<PhraseFileLine> phrases = fixturePhrases());
 
   KeyHandler& handler() { return *handler_; }
+  StateReceiver& receiver() { return receiver_; }
   KestovaLM& model() { return *loader_->languageModel(); }
   LanguageModelLoader& loader() { return *loader_; }
   std::filesystem::path userPhrasesPath() const;
 
-  // Feeds one key as the module does. Returns whether it was used.
-  bool press(Key key);
+  // Feeds one key through the receiver, as the module does. Returns whether
+  // it was used.
+  bool press(const KeyStroke& press);
+  bool press(Key key) { return press(KeyStroke::of(key)); }
   // Feeds keys in the notation of engine/KeyNotation.h; fails the test on a
   // malformed notation.
   void type(std::string_view notation);
 
-  const InputState* state() const { return state_.get(); }
+  const InputState* state() const { return &receiver_.state(); }
   template <typename T>
   const T* stateAs() const {
-    return dynamic_cast<const T*>(state_.get());
+    return receiver_.stateAs<T>();
   }
   // The buffer of a NotEmpty state, else "".
   std::string buffer() const;
@@ -75,26 +59,21 @@ class EngineSession {
   std::size_t cursorChars() const;
   std::string hint() const;
 
-  std::string committed;  // everything committed so far
-  int errors = 0;         // onError calls
-  int statesReceived = 0;
-  bool lastResult = false;
-  // Sees every state the handler reports, before the receiver applies it.
-  std::function<void(const InputState&)> observer;
-
-  void enterState(std::unique_ptr<InputState> state);
+  // The receiver's onState, for calling the key handler directly; what the
+  // states commit lands in `committed`.
   StateCallback callback();
-  ErrorCallback errorCallback();
+
+  std::string committed;  // everything committed so far
+  int errors = 0;         // keys the key handler refused
+  bool lastResult = false;
 
  private:
-  bool candidateKey(Key key);
+  void collectCommits();
 
   TempDir dir_;
   std::shared_ptr<LanguageModelLoader> loader_;
-  std::unique_ptr<KeyHandler> handler_;
-  std::unique_ptr<InputState> state_;
+  std::shared_ptr<KeyHandler> handler_;
+  StateReceiver receiver_;
 };
 
 }  // namespace Kestova::Testing
-
-#endif  // KESTOVA_TESTS_ENGINE_ENGINETESTSUPPORT_H_

@@ -302,7 +302,7 @@ TEST(KeyHandlerTest, CandidateListsFollowTheCursorRules) {
   // Cursor 0: the phrases at position 0 whatever the option.
   for (bool after : {false, true}) {
     EngineSession s;
-    s.handler().setSelectPhraseAfterCursor(after);
+    applyOptions(s.handler(), after ? kSelectAfter : kNoOptions);
     s.type("su3cl3<Home><Space>");
     const auto* c = s.stateAs<ChoosingCandidate>();
     ASSERT_NE(c, nullptr);
@@ -430,7 +430,7 @@ TEST(KeyHandlerTest, MarkingSplitsTheBufferTheSameWayInBothDirections) {
 }
 
 TEST(KeyHandlerTest, ControlEnterCommitsEachNotation) {
-  using Mode = KeyHandler::CtrlEnterMode;
+  using Mode = CtrlEnterMode;
   const struct {
     Mode mode;
     const char* text;
@@ -443,7 +443,9 @@ TEST(KeyHandlerTest, ControlEnterCommitsEachNotation) {
   };
   for (const auto& c : cases) {
     EngineSession session;
-    session.handler().setCtrlEnterMode(c.mode);
+    Options options;
+    options.ctrl_enter = c.mode;
+    session.handler().setOptions(options);
     session.type("su3cl3<lt><C-Enter>");
     EXPECT_EQ(session.committed, c.text) << static_cast<int>(c.mode);
     EXPECT_TRUE(session.lastResult);
@@ -469,20 +471,9 @@ TEST(KeyHandlerTest, GridCursorWriteIsClamped) {
   EXPECT_EQ(session.handler().gridCursor(), 1u);
 }
 
-TEST(KeyHandlerTest, DefaultsAndFeatureMenuSequence) {
+TEST(KeyHandlerTest, FeatureMenuResetsThroughAStateSequence) {
   EngineSession session;
   KeyHandler& h = session.handler();
-  EXPECT_TRUE(h.chooseCandidateUsingSpace());
-  EXPECT_FALSE(h.selectPhraseAfterCursor());
-  EXPECT_FALSE(h.moveCursorAfterSelection());
-  EXPECT_FALSE(h.escClearsBuffer());
-  EXPECT_FALSE(h.keepInvalidSyllable());
-  EXPECT_FALSE(h.putLowercaseToBuffer());
-  EXPECT_FALSE(h.halfWidthPunctuation());
-  EXPECT_FALSE(h.repeatedPunctuationSelects());
-  EXPECT_EQ(h.ctrlEnterMode(), KeyHandler::CtrlEnterMode::Disabled);
-  EXPECT_EQ(h.layout(), BpmfKeyboardLayout::StandardLayout());
-
   session.type("su3");
   std::vector<std::unique_ptr<InputState>> got;
   EXPECT_TRUE(h.handle(

@@ -77,7 +77,7 @@ class ModuleBoundary : public ModuleFixture {
 };
 
 TEST_F(ModuleBoundary, EveryExportBeforeInitIsANoOp) {
-  for (unsigned mask : {0u, kShift, kControl, kLock, kMod1}) {
+  for (unsigned mask : {0u, kShiftMask, kControlMask, kLockMask, kMod1Mask}) {
     EXPECT_EQ(host().feedKey('h', mask), 0);
     EXPECT_EQ(host().feedKey(XK_Return, mask), 0);
     EXPECT_EQ(host().feedKeyRelease('h', mask), 0);
@@ -118,7 +118,7 @@ TEST_F(ModuleBoundary, UnknownKeysymsUnderEveryModifierMask) {
       SCOPED_TRACE(testing::Message() << "mask " << mask << " keysym " << keysym);
       int result = host().feedKey(keysym, mask);
       EXPECT_TRUE(result == 0 || result == 1);
-      if (mask & kMod1) {
+      if (mask & kMod1Mask) {
         EXPECT_EQ(result, 0);
       }
       EXPECT_EQ(host().feedKeyRelease(keysym, mask), 0);
@@ -132,7 +132,7 @@ TEST_F(ModuleBoundary, UnknownKeysymsUnderEveryModifierMask) {
   type("hk4");
   ASSERT_EQ(preeditText(), "測");
   for (unsigned keysym : unknown) {
-    EXPECT_EQ(host().feedKey(keysym, kMod1), 0);
+    EXPECT_EQ(host().feedKey(keysym, kMod1Mask), 0);
     EXPECT_EQ(preeditText(), "測");
   }
   for (unsigned keysym : unknown) {
@@ -144,7 +144,7 @@ TEST_F(ModuleBoundary, UnknownKeysymsUnderEveryModifierMask) {
   host().setAcceptsKeys(1);
   // Caps Lock while composing commits what was there and passes the key.
   const std::string before = preeditText();
-  EXPECT_EQ(host().feedKey('g', kLock), 0);
+  EXPECT_EQ(host().feedKey('g', kLockMask), 0);
   EXPECT_EQ(host().committed(), before);
   EXPECT_EQ(preeditText(), "");
 }
@@ -157,7 +157,7 @@ TEST_F(ModuleBoundary, EveryKeyUnderEveryMaskKeepsThePreeditSane) {
                             XK_Prior,     XK_Next,   XK_End,    XK_space,        XK_Tab,
                             XK_BackSpace, XK_Return, XK_Escape, XK_Delete,       XK_KP_Enter,
                             XK_KP_Delete, XK_KP_5,   XK_KP_Add, XK_ISO_Left_Tab, XK_KP_Space};
-  for (unsigned mask : {0u, kShift, kControl, kShift | kControl}) {
+  for (unsigned mask : {0u, kShiftMask, kControlMask, kShiftMask | kControlMask}) {
     for (unsigned keysym = 0x20; keysym <= 0x7e; ++keysym) {
       type("hk4");
       host().feedKey(keysym, mask);
@@ -318,8 +318,8 @@ TEST_F(ModuleBoundary, UserDirectoryRemovedWhileTyping) {
   EXPECT_EQ(preeditText(), "是測");
   StderrCapture log;
   // Mark both syllables and add them as a phrase.
-  host().feedKey(XK_Left, kShift);
-  host().feedKey(XK_Left, kShift);
+  host().feedKey(XK_Left, kShiftMask);
+  host().feedKey(XK_Left, kShiftMask);
   host().feedKey(XK_Return);
   const std::string text = log.text();
   EXPECT_NE(text.find("gcin kestova Info: Not writing user phrases: data file does not exist"),

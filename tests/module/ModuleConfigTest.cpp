@@ -1,6 +1,7 @@
 // The settings-file exports of the built module, loaded the way gcin loads it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -47,7 +48,9 @@ TEST_F(ModuleConfigTest, PathIsInTheGcinConfigDirectory) {
 
 TEST_F(ModuleConfigTest, MissingOrUnusableFilesGiveTheDefaults) {
   EXPECT_TRUE(same(host().confLoad(), defaults()));
-  for (const char* text : {"", "not json", "[true]", "\"choose_candidate_using_space\"", "{"}) {
+  for (const char* text : {"", "not json", "[true]", "\"choose_candidate_using_space\"", "{",
+                           R"({"esc_clears_buffer": true} trailing)",
+                           R"({"esc_clears_buffer": true}{"esc_clears_buffer": true})"}) {
     writeSettings(text);
     EXPECT_TRUE(same(host().confLoad(), defaults())) << text;
   }
@@ -72,6 +75,8 @@ TEST_F(ModuleConfigTest, ReadsValidValuesAndIgnoresTheRest) {
       {R"({"ctrl_enter": "html_ruby"})", with([](ModuleConfig& c) { c.ctrl_enter = 2; })},
       {R"({"ctrl_enter": "HTML_RUBY"})", defaults()},
       {R"({"ctrl_enter": 3})", defaults()},
+      {R"({"ctrl_enter": "html_ruby\u0000junk"})", defaults()},
+      {"{\"ctrl_enter\": \"html_ruby\"}\n\t ", with([](ModuleConfig& c) { c.ctrl_enter = 2; })},
       {R"({"ctrl_enter": "braille_ascii", "unknown": true})",
        with([](ModuleConfig& c) { c.ctrl_enter = 5; })},
       {R"({"select_phrase_after_cursor": true, "move_cursor_after_selection": true,
@@ -88,6 +93,27 @@ TEST_F(ModuleConfigTest, ReadsValidValuesAndIgnoresTheRest) {
     ModuleConfig loaded = host().confLoad();
     EXPECT_TRUE(same(loaded, c.expected)) << c.json;
   }
+}
+
+// Reading never waits on a special file: a FIFO or a device where the
+// settings or keyboard file should be gives the defaults at once. (A read
+// that blocks would hold gcin's only thread; the alarm turns that into a
+// failure instead of a hung test.)
+TEST_F(ModuleConfigTest, SpecialFilesGiveTheDefaultsWithoutWaiting) {
+  const fs::path keyboardFile = settingsFile().parent_path() / "phonetic-keyboard2";
+  fs::create_directories(settingsFile().parent_path());
+  alarm(10);
+  ASSERT_EQ(mkfifo(settingsFile().c_str(), 0600), 0);
+  EXPECT_TRUE(same(host().confLoad(), defaults()));
+  fs::remove(settingsFile());
+  fs::create_symlink("/dev/zero", settingsFile());
+  EXPECT_TRUE(same(host().confLoad(), defaults()));
+
+  ASSERT_EQ(mkfifo(keyboardFile.c_str(), 0600), 0);
+  ASSERT_EQ(host().initWin(), 1);
+  type("su3");
+  EXPECT_EQ(host().preedit().text, "你");
+  alarm(0);
 }
 
 TEST_F(ModuleConfigTest, SaveCreatesAPrivateDirectoryAndRoundTrips) {

@@ -85,7 +85,7 @@ TEST_F(ModuleCoreTest, ControlEnterCommitsTheChosenNotation) {
     environment().writeSettingsFile(std::string(R"({"ctrl_enter": ")") + c.mode + "\"}");
     setModificationTime(environment().configDirectory() / "kestova.json", stamp++);
     type("hk4g4");
-    EXPECT_EQ(host().feedKey(XK_Return, kControl), c.result) << c.mode;
+    EXPECT_EQ(host().feedKey(XK_Return, kControlMask), c.result) << c.mode;
     std::string committed = host().takeCommitted();
     EXPECT_NE(committed.find(c.expected), std::string::npos) << c.mode << ": " << committed;
     if (c.result == 0) {
@@ -145,12 +145,12 @@ TEST_F(ModuleCoreTest, TypingComposesAndEnterCommits) {
   EXPECT_EQ(preedit.fourth, 0);
   EXPECT_EQ(host().winVisible(), 0);
   EXPECT_EQ(host().feedKeyRelease(XK_Return), 0);
-  EXPECT_EQ(host().feedKeyRelease('h', kShift), 0);
+  EXPECT_EQ(host().feedKeyRelease('h', kShiftMask), 0);
 }
 
 TEST_F(ModuleCoreTest, HostRefusalAndAltAreNotTaken) {
   init();
-  EXPECT_EQ(host().feedKey('h', kMod1), 0);
+  EXPECT_EQ(host().feedKey('h', kMod1Mask), 0);
   host().setAcceptsKeys(0);
   EXPECT_EQ(host().feedKey('h'), 0);
   EXPECT_EQ(preeditText(), "");
@@ -158,20 +158,20 @@ TEST_F(ModuleCoreTest, HostRefusalAndAltAreNotTaken) {
 
 TEST_F(ModuleCoreTest, ControlTwoIsOnlyTakenWhileComposing) {
   init();
-  EXPECT_EQ(host().feedKey('2', kControl), 0);
+  EXPECT_EQ(host().feedKey('2', kControlMask), 0);
   type("hk4");
-  EXPECT_EQ(host().feedKey('2', kControl), 1);
+  EXPECT_EQ(host().feedKey('2', kControlMask), 1);
   EXPECT_EQ(preeditText(), "測");
 }
 
 TEST_F(ModuleCoreTest, CapsLockPassesKeysAndCommitsTheComposition) {
   init();
   for (unsigned keysym : {unsigned('h'), unsigned(XK_space), unsigned(XK_Return)}) {
-    EXPECT_EQ(host().feedKey(keysym, kLock), 0) << keysym;
+    EXPECT_EQ(host().feedKey(keysym, kLockMask), 0) << keysym;
   }
   EXPECT_EQ(preeditText(), "");
   type("hk4g4");
-  EXPECT_EQ(host().feedKey('a', kLock), 0);
+  EXPECT_EQ(host().feedKey('a', kLockMask), 0);
   EXPECT_EQ(host().committed(), "測試");
   EXPECT_EQ(preeditText(), "");
   EXPECT_EQ(host().winVisible(), 0);

@@ -13,8 +13,6 @@
 namespace Kestova {
 namespace {
 
-constexpr unsigned kShiftMask = 1u << 0;  // X11's ShiftMask
-
 class StatusWindowTest : public ModuleFixture {
  protected:
   void SetUp() override {

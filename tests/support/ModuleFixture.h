@@ -11,16 +11,11 @@
 #include <string>
 #include <string_view>
 
+#include "module/KeyTranslation.h"
 #include "testhost/TestEnvironment.h"
 #include "testhost/TestHost.h"
 
 namespace Kestova {
-
-// X11 modifier mask bits as gcin passes them.
-constexpr unsigned kShift = 1;
-constexpr unsigned kLock = 2;
-constexpr unsigned kControl = 4;
-constexpr unsigned kMod1 = 8;
 
 class ModuleFixture : public ::testing::Test {
  protected:

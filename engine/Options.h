@@ -1,0 +1,42 @@
+// The user's settings as one value. The module reads it from the settings
+// file (kestova.json), the settings window edits it, and the key handler and
+// the module act on it; each member is named after its key in the file and
+// starts at the file's default.
+#pragma once
+
+namespace Kestova {
+
+// What Control+Enter commits; the numbers are the settings file's indexes.
+enum class CtrlEnterMode : int {
+  Disabled = 0,
+  BpmfReading = 1,
+  HtmlRuby = 2,
+  HanyuPinyin = 3,
+  BrailleUnicode = 4,
+  BrailleAscii = 5,
+};
+inline constexpr int kCtrlEnterModeCount = 6;
+
+struct Options {
+  // Space opens the candidate window instead of inserting a space.
+  bool choose_candidate_using_space = true;
+  // Candidates are those of the phrase starting at the cursor, not ending there.
+  bool select_phrase_after_cursor = false;
+  // After a pick the cursor moves behind the picked phrase.
+  bool move_cursor_after_selection = false;
+  // Escape discards the whole composition.
+  bool esc_clears_buffer = false;
+  // A syllable the language model lacks stays in the reading buffer.
+  bool keep_invalid_syllable = false;
+  // Shift with a letter puts the letter's phrases into the composition.
+  bool put_lowercase_to_buffer = false;
+  // Punctuation keys try the half-width readings first.
+  bool half_width_punctuation = false;
+  // The same punctuation key again picks its next candidate.
+  bool repeated_punctuation_selects = false;
+  CtrlEnterMode ctrl_enter = CtrlEnterMode::Disabled;
+
+  bool operator==(const Options&) const = default;
+};
+
+}  // namespace Kestova
