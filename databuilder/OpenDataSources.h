@@ -1,5 +1,4 @@
-#ifndef KESTOVA_DATABUILDER_OPENDATASOURCES_H_
-#define KESTOVA_DATABUILDER_OPENDATASOURCES_H_
+#pragma once
 
 #include <map>
 #include <string>
@@ -68,5 +67,3 @@ std::vector<std::string> splitCharacters(std::string_view text);
 bool isHanCharacter(std::string_view character);
 
 }  // namespace Kestova::DataBuilder
-
-#endif  // KESTOVA_DATABUILDER_OPENDATASOURCES_H_

@@ -1,5 +1,4 @@
-#ifndef KESTOVA_DATABUILDER_PHRASEDATABASEBUILDER_H_
-#define KESTOVA_DATABUILDER_PHRASEDATABASEBUILDER_H_
+#pragma once
 
 #include <cstddef>
 #include <string>
@@ -84,5 +83,3 @@ std::vector<PhraseFileLine> buildPhraseLines(const BuilderInputs& inputs,
                                              BuildStatistics* statistics = nullptr);
 
 }  // namespace Kestova::DataBuilder
-
-#endif  // KESTOVA_DATABUILDER_PHRASEDATABASEBUILDER_H_

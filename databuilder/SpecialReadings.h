@@ -1,5 +1,4 @@
-#ifndef KESTOVA_DATABUILDER_SPECIALREADINGS_H_
-#define KESTOVA_DATABUILDER_SPECIALREADINGS_H_
+#pragma once
 
 #include <vector>
 
@@ -23,5 +22,3 @@ std::vector<PhraseFileLine> buildSpecialReadingLines();
 std::vector<PhraseFileLine> buildMacroLines();
 
 }  // namespace Kestova::DataBuilder
-
-#endif  // KESTOVA_DATABUILDER_SPECIALREADINGS_H_

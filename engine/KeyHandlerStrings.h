@@ -1,5 +1,4 @@
-#ifndef KESTOVA_ENGINE_KEYHANDLERSTRINGS_H_
-#define KESTOVA_ENGINE_KEYHANDLERSTRINGS_H_
+#pragma once
 
 #include <cstddef>
 #include <string>
@@ -22,5 +21,3 @@ class KeyHandlerStrings : public KeyHandler::LocalizedStrings {
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_ENGINE_KEYHANDLERSTRINGS_H_

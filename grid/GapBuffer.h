@@ -1,5 +1,4 @@
-#ifndef KESTOVA_GRID_GAPBUFFER_H_
-#define KESTOVA_GRID_GAPBUFFER_H_
+#pragma once
 
 // A sequence with a movable gap: inserting or erasing at the gap costs O(1)
 // amortised, and moving the gap costs the distance moved. Editors edit at a
@@ -85,5 +84,3 @@ class GapBuffer {
 };
 
 }  // namespace Palisar::Lattivor2
-
-#endif  // KESTOVA_GRID_GAPBUFFER_H_

@@ -1,5 +1,4 @@
-#ifndef KESTOVA_GRID_LANGUAGEMODEL_H_
-#define KESTOVA_GRID_LANGUAGEMODEL_H_
+#pragma once
 
 #include <string>
 #include <string_view>
@@ -35,5 +34,3 @@ class LanguageModel {
 };
 
 }  // namespace Palisar::Lattivor2
-
-#endif  // KESTOVA_GRID_LANGUAGEMODEL_H_

@@ -1,5 +1,4 @@
-#ifndef KESTOVA_GRID_PICKHISTORY_H_
-#define KESTOVA_GRID_PICKHISTORY_H_
+#pragma once
 
 // PickHistory remembers which phrase the user picked in which context and
 // suggests it again when the context comes back. A context key names the node
@@ -81,5 +80,3 @@ class PickHistory {
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_GRID_PICKHISTORY_H_

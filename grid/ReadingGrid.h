@@ -1,5 +1,4 @@
-#ifndef KESTOVA_GRID_READINGGRID_H_
-#define KESTOVA_GRID_READINGGRID_H_
+#pragma once
 
 // The reading grid holds the readings typed so far, one per position, and for
 // every run of up to MaxNodeLength consecutive readings that the language model
@@ -216,5 +215,3 @@ struct BestPath {
 };
 
 }  // namespace Palisar::Lattivor2
-
-#endif  // KESTOVA_GRID_READINGGRID_H_

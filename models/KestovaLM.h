@@ -1,5 +1,4 @@
-#ifndef KESTOVA_MODELS_KESTOVALM_H_
-#define KESTOVA_MODELS_KESTOVALM_H_
+#pragma once
 
 #include <functional>
 #include <memory_resource>
@@ -68,5 +67,3 @@ class KestovaLM : public Palisar::Lattivor2::LanguageModel {
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_MODELS_KESTOVALM_H_

@@ -1,5 +1,4 @@
-#ifndef KESTOVA_MODELS_LANGUAGEMODELLOADER_H_
-#define KESTOVA_MODELS_LANGUAGEMODELLOADER_H_
+#pragma once
 
 #include <filesystem>
 #include <memory>
@@ -115,5 +114,3 @@ class LoaderStrings : public LanguageModelLoader::LocalizedStrings {
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_MODELS_LANGUAGEMODELLOADER_H_

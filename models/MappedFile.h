@@ -1,5 +1,4 @@
-#ifndef KESTOVA_MODELS_MAPPEDFILE_H_
-#define KESTOVA_MODELS_MAPPEDFILE_H_
+#pragma once
 
 #include <cstddef>
 #include <string>
@@ -34,5 +33,3 @@ class MappedFile {
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_MODELS_MAPPEDFILE_H_

@@ -1,5 +1,4 @@
-#ifndef KESTOVA_MODELS_MODULELOG_H_
-#define KESTOVA_MODELS_MODULELOG_H_
+#pragma once
 
 #include <functional>
 #include <string>
@@ -59,5 +58,3 @@ class ScopedLogCapture {
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_MODELS_MODULELOG_H_

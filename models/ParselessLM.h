@@ -1,5 +1,4 @@
-#ifndef KESTOVA_MODELS_PARSELESSLM_H_
-#define KESTOVA_MODELS_PARSELESSLM_H_
+#pragma once
 
 #include <memory>
 #include <string>
@@ -46,5 +45,3 @@ class ParselessLM : public Palisar::Lattivor2::LanguageModel {
 Palisar::Lattivor2::ScoredPhrase parseSortedLine(std::string_view line);
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_MODELS_PARSELESSLM_H_

@@ -1,5 +1,4 @@
-#ifndef KESTOVA_MODELS_SORTEDPHRASETABLE_H_
-#define KESTOVA_MODELS_SORTEDPHRASETABLE_H_
+#pragma once
 
 #include <cstddef>
 #include <optional>
@@ -44,5 +43,3 @@ class SortedPhraseTable {
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_MODELS_SORTEDPHRASETABLE_H_

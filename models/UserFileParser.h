@@ -1,5 +1,4 @@
-#ifndef KESTOVA_MODELS_USERFILEPARSER_H_
-#define KESTOVA_MODELS_USERFILEPARSER_H_
+#pragma once
 
 #include <string>
 #include <string_view>
@@ -32,5 +31,3 @@ bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& inde
 bool readWholeFile(const std::string& path, std::string& bytes);
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_MODELS_USERFILEPARSER_H_

@@ -1,5 +1,4 @@
-#ifndef KESTOVA_MODELS_USERPHRASEADDER_H_
-#define KESTOVA_MODELS_USERPHRASEADDER_H_
+#pragma once
 
 #include <string_view>
 
@@ -17,5 +16,3 @@ class UserPhraseAdder {
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_MODELS_USERPHRASEADDER_H_

@@ -1,5 +1,4 @@
-#ifndef KESTOVA_MODELS_USERPHRASESLM_H_
-#define KESTOVA_MODELS_USERPHRASESLM_H_
+#pragma once
 
 #include <string>
 #include <string_view>
@@ -61,5 +60,3 @@ class ReplacementTable {
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_MODELS_USERPHRASESLM_H_

@@ -1,5 +1,4 @@
-#ifndef KESTOVA_MODELS_WATCHEDFILE_H_
-#define KESTOVA_MODELS_WATCHEDFILE_H_
+#pragma once
 
 #include <cstdint>
 #include <filesystem>
@@ -36,5 +35,3 @@ class WatchedFile {
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_MODELS_WATCHEDFILE_H_

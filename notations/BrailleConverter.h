@@ -1,5 +1,4 @@
-#ifndef KESTOVA_NOTATIONS_BRAILLECONVERTER_H_
-#define KESTOVA_NOTATIONS_BRAILLECONVERTER_H_
+#pragma once
 
 #include <string>
 #include <string_view>
@@ -30,5 +29,3 @@ std::string convertSyllableToBraille(std::string_view text, BrailleEncoding enco
 std::string convertTextToBraille(std::string_view text, BrailleEncoding encoding);
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_NOTATIONS_BRAILLECONVERTER_H_

@@ -1,5 +1,4 @@
-#ifndef KESTOVA_NOTATIONS_EXPORTFORMATS_H_
-#define KESTOVA_NOTATIONS_EXPORTFORMATS_H_
+#pragma once
 
 // The notations that Control+Enter commits instead of the composed text.
 // Each function reads the key handler's grid or its last walk as they stand
@@ -35,5 +34,3 @@ std::string exportHanyuPinyin(const Palisar::Lattivor2::BestPath& walk);
 std::string exportBraille(const Palisar::Lattivor2::BestPath& walk, BrailleEncoding encoding);
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_NOTATIONS_EXPORTFORMATS_H_

@@ -1,5 +1,4 @@
-#ifndef KESTOVA_NOTATIONS_INPUTMACRO_H_
-#define KESTOVA_NOTATIONS_INPUTMACRO_H_
+#pragma once
 
 #include <unicode/datefmt.h>
 #include <unicode/timezone.h>
@@ -437,5 +436,3 @@ class InputMacroNextYearChineseZodiac : public InputMacroZodiac {
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_NOTATIONS_INPUTMACRO_H_

@@ -1,10 +1,14 @@
 #include "notations/InputMacroTable.h"
 
+#include "notations/InputMacro.h"
+
 namespace Kestova {
 
 namespace {
 constexpr std::string_view kMacroNamePrefix = "MACRO@";
 }  // namespace
+
+InputMacroTable::~InputMacroTable() = default;
 
 InputMacroTable::InputMacroTable() {
   add(std::make_unique<InputMacroDateTodayShort>());

@@ -1,19 +1,22 @@
-#ifndef KESTOVA_NOTATIONS_INPUTMACROTABLE_H_
-#define KESTOVA_NOTATIONS_INPUTMACROTABLE_H_
+// The table of input macros by name: what the composite model asks to
+// expand every phrase value it returns. The macros themselves, and ICU with
+// them, stay behind this header.
+#pragma once
 
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
-#include "notations/InputMacro.h"
-
 namespace Kestova {
+
+class InputMacro;
 
 // Every input macro by name. Filled once on construction, never changed.
 class InputMacroTable {
  public:
   InputMacroTable();
+  ~InputMacroTable();
   InputMacroTable(const InputMacroTable&) = delete;
   InputMacroTable& operator=(const InputMacroTable&) = delete;
 
@@ -39,5 +42,3 @@ class InputMacroTable {
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_NOTATIONS_INPUTMACROTABLE_H_

@@ -1,5 +1,4 @@
-#ifndef KESTOVA_PHONETICS_BPMFCOMPOSER_H_
-#define KESTOVA_PHONETICS_BPMFCOMPOSER_H_
+#pragma once
 
 #include <string>
 
@@ -52,5 +51,3 @@ class BpmfComposer {
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_PHONETICS_BPMFCOMPOSER_H_

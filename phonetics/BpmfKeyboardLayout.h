@@ -1,5 +1,4 @@
-#ifndef KESTOVA_PHONETICS_BPMFKEYBOARDLAYOUT_H_
-#define KESTOVA_PHONETICS_BPMFKEYBOARDLAYOUT_H_
+#pragma once
 
 #include <array>
 #include <map>
@@ -64,5 +63,3 @@ class BpmfKeyboardLayout {
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_PHONETICS_BPMFKEYBOARDLAYOUT_H_

@@ -1,5 +1,4 @@
-#ifndef KESTOVA_PHONETICS_BPMFSYLLABLE_H_
-#define KESTOVA_PHONETICS_BPMFSYLLABLE_H_
+#pragma once
 
 #include <cstdint>
 #include <string>
@@ -109,5 +108,3 @@ class BpmfSyllable {
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_PHONETICS_BPMFSYLLABLE_H_

@@ -1,5 +1,4 @@
-#ifndef KESTOVA_PHONETICS_HANYUPINYIN_H_
-#define KESTOVA_PHONETICS_HANYUPINYIN_H_
+#pragma once
 
 #include <string>
 #include <string_view>
@@ -21,5 +20,3 @@ BpmfSyllable fromPinyin(std::string_view text);
 std::string toPinyin(BpmfSyllable syllable, bool includeTone = false, bool useV = false);
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_PHONETICS_HANYUPINYIN_H_

@@ -1,5 +1,4 @@
-#ifndef KESTOVA_TESTS_GRID_FIXTUREMODEL_H_
-#define KESTOVA_TESTS_GRID_FIXTUREMODEL_H_
+#pragma once
 
 // A small in-memory language model for grid tests and benchmarks: a map from
 // reading to phrases, in insertion order, that counts the questions it answers.
@@ -46,5 +45,3 @@ class FixtureModel : public Palisar::Lattivor2::LanguageModel {
 };
 
 }  // namespace KestovaTest
-
-#endif  // KESTOVA_TESTS_GRID_FIXTUREMODEL_H_

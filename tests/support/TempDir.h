@@ -1,5 +1,4 @@
-#ifndef KESTOVA_TESTS_SUPPORT_TEMPDIR_H_
-#define KESTOVA_TESTS_SUPPORT_TEMPDIR_H_
+#pragma once
 
 #include <gtest/gtest.h>
 
@@ -52,5 +51,3 @@ inline std::string readFile(const std::string& path) {
 }
 
 }  // namespace Kestova::Testing
-
-#endif  // KESTOVA_TESTS_SUPPORT_TEMPDIR_H_
