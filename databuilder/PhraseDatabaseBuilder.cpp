@@ -38,7 +38,7 @@ constexpr std::string_view kNot = "不";
 
 std::string withoutTone(std::string_view composed) {
   BpmfSyllable syllable = BpmfSyllable::fromComposedText(composed);
-  return BpmfSyllable(syllable.value() & 0x07FF).toComposedText();
+  return syllable.withoutTone().toComposedText();
 }
 
 std::string joinReading(const Reading& syllables) {

@@ -34,8 +34,8 @@ BpmfKeyboardLayout::KeyTable makeKeyTable(std::initializer_list<KeyRow> rows) {
 
 }  // namespace
 
-BpmfKeyboardLayout::BpmfKeyboardLayout(std::string name, KeyTable keyTable)
-    : name_(std::move(name)), keyToComponents_(std::move(keyTable)) {
+BpmfKeyboardLayout::BpmfKeyboardLayout(std::string name, Family family, KeyTable keyTable)
+    : name_(std::move(name)), family_(family), keyToComponents_(std::move(keyTable)) {
   // Keys in ascending order; a later key takes over a component from an
   // earlier one.
   for (const auto& [key, components] : keyToComponents_) {
@@ -45,7 +45,7 @@ BpmfKeyboardLayout::BpmfKeyboardLayout(std::string name, KeyTable keyTable)
 
 const BpmfKeyboardLayout* BpmfKeyboardLayout::StandardLayout() {
   static const auto* layout = new BpmfKeyboardLayout(
-      "Standard",
+      "Standard", Family::OneComponentPerKey,
       makeKeyTable({{'1', "ㄅ"}, {'q', "ㄆ"}, {'a', "ㄇ"}, {'z', "ㄈ"}, {'2', "ㄉ"}, {'w', "ㄊ"},
                     {'s', "ㄋ"}, {'x', "ㄌ"}, {'e', "ㄍ"}, {'d', "ㄎ"}, {'c', "ㄏ"}, {'r', "ㄐ"},
                     {'f', "ㄑ"}, {'v', "ㄒ"}, {'5', "ㄓ"}, {'t', "ㄔ"}, {'g', "ㄕ"}, {'b', "ㄖ"},
@@ -58,7 +58,7 @@ const BpmfKeyboardLayout* BpmfKeyboardLayout::StandardLayout() {
 
 const BpmfKeyboardLayout* BpmfKeyboardLayout::ETenLayout() {
   static const auto* layout = new BpmfKeyboardLayout(
-      "ETen",
+      "ETen", Family::OneComponentPerKey,
       makeKeyTable({{'b', "ㄅ"}, {'p', "ㄆ"},  {'m', "ㄇ"}, {'f', "ㄈ"}, {'d', "ㄉ"}, {'t', "ㄊ"},
                     {'n', "ㄋ"}, {'l', "ㄌ"},  {'v', "ㄍ"}, {'k', "ㄎ"}, {'h', "ㄏ"}, {'g', "ㄐ"},
                     {'7', "ㄑ"}, {'c', "ㄒ"},  {',', "ㄓ"}, {'.', "ㄔ"}, {'/', "ㄕ"}, {'j', "ㄖ"},
@@ -71,7 +71,7 @@ const BpmfKeyboardLayout* BpmfKeyboardLayout::ETenLayout() {
 
 const BpmfKeyboardLayout* BpmfKeyboardLayout::HsuLayout() {
   static const auto* layout = new BpmfKeyboardLayout(
-      "Hsu",
+      "Hsu", Family::SharedKeysHsu,
       makeKeyTable({{'b', "ㄅ"},   {'p', "ㄆ"},    {'m', "ㄇㄢ"},   {'f', "ㄈˇ"},  {'d', "ㄉˊ"},
                     {'t', "ㄊ"},   {'n', "ㄋㄣ"},  {'l', "ㄌㄥㄦ"}, {'g', "ㄍㄜ"}, {'k', "ㄎㄤ"},
                     {'h', "ㄏㄛ"}, {'j', "ㄐㄓˋ"}, {'v', "ㄑㄔ"},   {'c', "ㄒㄕ"}, {'r', "ㄖ"},
@@ -82,7 +82,7 @@ const BpmfKeyboardLayout* BpmfKeyboardLayout::HsuLayout() {
 
 const BpmfKeyboardLayout* BpmfKeyboardLayout::ETen26Layout() {
   static const auto* layout = new BpmfKeyboardLayout(
-      "ETen26",
+      "ETen26", Family::SharedKeys,
       makeKeyTable({{'b', "ㄅ"},   {'p', "ㄆㄡ"}, {'m', "ㄇㄢ"}, {'f', "ㄈˊ"},  {'d', "ㄉ˙"},
                     {'t', "ㄊㄤ"}, {'n', "ㄋㄣ"}, {'l', "ㄌㄥ"}, {'v', "ㄍㄑ"}, {'k', "ㄎˋ"},
                     {'h', "ㄏㄦ"}, {'g', "ㄓㄐ"}, {'c', "ㄕㄒ"}, {'y', "ㄔ"},   {'j', "ㄖˇ"},
@@ -94,7 +94,7 @@ const BpmfKeyboardLayout* BpmfKeyboardLayout::ETen26Layout() {
 
 const BpmfKeyboardLayout* BpmfKeyboardLayout::IBMLayout() {
   static const auto* layout = new BpmfKeyboardLayout(
-      "IBM",
+      "IBM", Family::OneComponentPerKey,
       makeKeyTable({{'1', "ㄅ"}, {'2', "ㄆ"}, {'3', "ㄇ"}, {'4', "ㄈ"}, {'5', "ㄉ"}, {'6', "ㄊ"},
                     {'7', "ㄋ"}, {'8', "ㄌ"}, {'9', "ㄍ"}, {'0', "ㄎ"}, {'-', "ㄏ"}, {'q', "ㄐ"},
                     {'w', "ㄑ"}, {'e', "ㄒ"}, {'r', "ㄓ"}, {'t', "ㄔ"}, {'y', "ㄕ"}, {'u', "ㄖ"},
@@ -106,7 +106,8 @@ const BpmfKeyboardLayout* BpmfKeyboardLayout::IBMLayout() {
 }
 
 const BpmfKeyboardLayout* BpmfKeyboardLayout::HanyuPinyinLayout() {
-  static const auto* layout = new BpmfKeyboardLayout("HanyuPinyin", KeyTable());
+  static const auto* layout =
+      new BpmfKeyboardLayout("HanyuPinyin", Family::OneComponentPerKey, KeyTable());
   return layout;
 }
 
@@ -157,93 +158,138 @@ bool BpmfKeyboardLayout::isToneKey(char key) const {
 }
 
 BpmfSyllable BpmfKeyboardLayout::syllableForKeys(std::string_view keys) const {
+  switch (family_) {
+    case Family::OneComponentPerKey:
+      return readOneComponentKeys(keys);
+    case Family::SharedKeys:
+      return readSharedKeys(keys);
+    case Family::SharedKeysHsu:
+      return withHsuReadings(readSharedKeys(keys));
+  }
+  return {};
+}
+
+BpmfSyllable BpmfKeyboardLayout::readOneComponentKeys(std::string_view keys) const {
   BpmfSyllable syllable;
-  const size_t n = keys.size();
+  for (char key : keys) {
+    for (Component component : componentsForKey(key)) syllable.overlay(BpmfSyllable(component));
+  }
+  return syllable;
+}
 
-  for (size_t i = 0; i < n; ++i) {
-    const std::vector<Component> components = componentsForKey(keys[i]);
-    if (components.empty()) continue;
+namespace {
+
+// Reads a key sequence on a layout whose letter keys carry two or three
+// components, choosing each key's component from the keys around it.
+class SharedKeyReader {
+ public:
+  SharedKeyReader(const BpmfKeyboardLayout& layout, std::string_view keys)
+      : layout_(layout), keys_(keys) {}
+
+  BpmfSyllable read() {
+    for (size_t i = 0; i < keys_.size(); ++i) readKey(i);
+    return syllable_;
+  }
+
+ private:
+  void readKey(size_t i) {
+    const std::vector<Component> components = layout_.componentsForKey(keys_[i]);
+    if (components.empty()) return;
     if (components.size() == 1) {
-      syllable.overlay(BpmfSyllable(components[0]));
-      continue;
+      syllable_.overlay(BpmfSyllable(components[0]));
+      return;
     }
-
     const BpmfSyllable head(components[0]);
     const BpmfSyllable follow(components[1]);
     const BpmfSyllable ending(components.size() > 2 ? components[2] : components[1]);
-
-    bool iOrUeBefore = false;
-    for (size_t j = 0; j < i; ++j) iOrUeBefore = iOrUeBefore || isIOrUeKey(keys[j]);
-    bool iOrUeAfter = false;
-    for (size_t j = i + 1; j < n; ++j) iOrUeAfter = iOrUeAfter || isIOrUeKey(keys[j]);
-
-    // ㄝ only follows ㄧ or ㄩ; elsewhere the key means its other component.
-    const bool headIsE = head.vowelComponent() == S::E;
-    const bool followIsE = follow.vowelComponent() == S::E;
-    if (headIsE && !followIsE) {
-      syllable.overlay(iOrUeBefore ? head : follow);
-      continue;
+    if (readEKey(i, head, follow)) return;
+    if (readPalatalKey(i, head, follow, ending)) return;
+    if (keys_.size() == 1) {
+      syllable_ = aloneReading(head, follow, ending);
+      return;
     }
-    if (!headIsE && followIsE) {
-      syllable.overlay(iOrUeBefore ? follow : head);
-      continue;
-    }
-
-    // ㄐ ㄑ ㄒ only come before ㄧ or ㄩ. A palatal key typed after another
-    // component can only mean its last component.
-    if (head.hasPalatalConsonant() != follow.hasPalatalConsonant()) {
-      const BpmfSyllable palatal = head.hasPalatalConsonant() ? head : follow;
-      const BpmfSyllable other = head.hasPalatalConsonant() ? follow : head;
-      if (!syllable.isEmpty()) {
-        if (ending != follow) syllable.overlay(ending);
-      } else {
-        syllable = iOrUeAfter ? palatal : other;
-      }
-      continue;
-    }
-
-    // A key typed alone.
-    if (n == 1) {
-      if (head.hasVowel() || follow.hasTone() || head.hasRetroflexOrDentalConsonant()) {
-        syllable = head;
-      } else if (follow.hasVowel() || ending.hasTone()) {
-        syllable = follow;
-      } else {
-        syllable = ending;
-      }
-      continue;
-    }
-
-    // Otherwise the first component that still fits.
-    const Component mask = syllable.componentMask();
-    const bool toneOrEndNext = i + 1 == n || isToneKey(keys[i + 1]);
-    if ((mask & head.componentMask()) == 0 && !toneOrEndNext) {
-      syllable.overlay(head);
-    } else if (toneOrEndNext && head.hasRetroflexOrDentalConsonant() && syllable.isEmpty()) {
-      syllable.overlay(head);
-    } else {
-      const Component followMask = follow.componentMask();
-      if (mask < followMask) {
-        syllable.overlay(follow);
-      } else if (mask == S::VowelMask && followMask == S::VowelMask) {
-        syllable.overlay(head);
-      } else {
-        syllable.overlay(ending);
-      }
-    }
+    syllable_.overlay(fittingComponent(i, head, follow, ending));
   }
 
-  if (name_ == "Hsu") {
-    if ((syllable.value() & 0x07FF) == S::ENG) {
-      // A lone ㄥ on the Hsu l key is ㄦ.
-      syllable = BpmfSyllable(static_cast<Component>(S::ERR | syllable.toneMarkComponent()));
-    } else if (syllable.consonantComponent() == S::G &&
-               (syllable.middleVowelComponent() == S::I ||
-                syllable.middleVowelComponent() == S::UE)) {
-      // ㄍ before ㄧ or ㄩ is ㄐ typed on the g key.
-      syllable =
-          BpmfSyllable(static_cast<Component>((syllable.value() & ~S::ConsonantMask) | S::J));
+  bool iOrUeBefore(size_t i) const {
+    for (size_t j = 0; j < i; ++j) {
+      if (layout_.isIOrUeKey(keys_[j])) return true;
     }
+    return false;
+  }
+  bool iOrUeAfter(size_t i) const {
+    for (size_t j = i + 1; j < keys_.size(); ++j) {
+      if (layout_.isIOrUeKey(keys_[j])) return true;
+    }
+    return false;
+  }
+
+  // ㄝ only follows ㄧ or ㄩ; elsewhere its key means its other component.
+  bool readEKey(size_t i, BpmfSyllable head, BpmfSyllable follow) {
+    const bool headIsE = head.vowelComponent() == S::E;
+    const bool followIsE = follow.vowelComponent() == S::E;
+    if (headIsE == followIsE) return false;
+    const BpmfSyllable e = headIsE ? head : follow;
+    const BpmfSyllable other = headIsE ? follow : head;
+    syllable_.overlay(iOrUeBefore(i) ? e : other);
+    return true;
+  }
+
+  // ㄐ ㄑ ㄒ only come before ㄧ or ㄩ. A palatal key typed after another
+  // component can only mean its last component.
+  bool readPalatalKey(size_t i, BpmfSyllable head, BpmfSyllable follow, BpmfSyllable ending) {
+    if (head.hasPalatalConsonant() == follow.hasPalatalConsonant()) return false;
+    const BpmfSyllable palatal = head.hasPalatalConsonant() ? head : follow;
+    const BpmfSyllable other = head.hasPalatalConsonant() ? follow : head;
+    if (!syllable_.isEmpty()) {
+      if (ending != follow) syllable_.overlay(ending);
+    } else {
+      syllable_ = iOrUeAfter(i) ? palatal : other;
+    }
+    return true;
+  }
+
+  // A key typed alone: a vowel or a consonant that stands alone (ㄓ to ㄙ)
+  // first, then whatever makes a syllable.
+  static BpmfSyllable aloneReading(BpmfSyllable head, BpmfSyllable follow, BpmfSyllable ending) {
+    if (head.hasVowel() || follow.hasTone() || head.hasRetroflexOrDentalConsonant()) return head;
+    if (follow.hasVowel() || ending.hasTone()) return follow;
+    return ending;
+  }
+
+  // Otherwise the first component that still fits.
+  BpmfSyllable fittingComponent(size_t i, BpmfSyllable head, BpmfSyllable follow,
+                                BpmfSyllable ending) const {
+    const Component mask = syllable_.componentMask();
+    const bool toneOrEndNext = i + 1 == keys_.size() || layout_.isToneKey(keys_[i + 1]);
+    if ((mask & head.componentMask()) == 0 && !toneOrEndNext) return head;
+    if (toneOrEndNext && head.hasRetroflexOrDentalConsonant() && syllable_.isEmpty()) return head;
+    const Component followMask = follow.componentMask();
+    if (mask < followMask) return follow;
+    if (mask == S::VowelMask && followMask == S::VowelMask) return head;
+    return ending;
+  }
+
+  const BpmfKeyboardLayout& layout_;
+  std::string_view keys_;
+  BpmfSyllable syllable_;
+};
+
+}  // namespace
+
+BpmfSyllable BpmfKeyboardLayout::readSharedKeys(std::string_view keys) const {
+  return SharedKeyReader(*this, keys).read();
+}
+
+// Two readings of Hsu's keys that the context rules cannot tell: a lone ㄥ
+// on the l key is ㄦ, and ㄍ before ㄧ or ㄩ is ㄐ typed on the g key.
+BpmfSyllable BpmfKeyboardLayout::withHsuReadings(BpmfSyllable syllable) {
+  if (syllable.withoutTone() == BpmfSyllable(S::ENG)) {
+    return BpmfSyllable(static_cast<Component>(S::ERR | syllable.toneMarkComponent()));
+  }
+  if (syllable.consonantComponent() == S::G &&
+      (syllable.middleVowelComponent() == S::I || syllable.middleVowelComponent() == S::UE)) {
+    return BpmfSyllable(static_cast<Component>((syllable.value() & ~S::ConsonantMask) | S::J));
   }
   return syllable;
 }

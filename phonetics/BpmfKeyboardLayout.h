@@ -23,6 +23,12 @@ class BpmfKeyboardLayout {
   using Component = BpmfSyllable::Component;
   using KeyTable = std::map<char, std::vector<Component>>;
 
+  // How a key sequence is read. Standard, ETen and IBM give each component
+  // a key of its own; ETen26's letter keys carry two components each, and
+  // context rules pick one; Hsu's do too, with two readings of its own on
+  // top. HanyuPinyin maps no key.
+  enum class Family { OneComponentPerKey, SharedKeys, SharedKeysHsu };
+
   // The shared instances, created on first use and never freed.
   static const BpmfKeyboardLayout* StandardLayout();
   static const BpmfKeyboardLayout* ETenLayout();
@@ -36,7 +42,7 @@ class BpmfKeyboardLayout {
   // "IBM", "HanyuPinyin"), or nullptr for any other name.
   static const BpmfKeyboardLayout* LayoutForName(std::string_view name);
 
-  BpmfKeyboardLayout(std::string name, KeyTable keyTable);
+  BpmfKeyboardLayout(std::string name, Family family, KeyTable keyTable);
 
   const std::string& name() const { return name_; }
 
@@ -53,11 +59,17 @@ class BpmfKeyboardLayout {
   // carry several components are resolved by their context.
   BpmfSyllable syllableForKeys(std::string_view keys) const;
 
- private:
+  // Whether the key carries ㄧ or ㄩ; whether it carries a tone mark.
   bool isIOrUeKey(char key) const;
   bool isToneKey(char key) const;
 
+ private:
+  BpmfSyllable readOneComponentKeys(std::string_view keys) const;
+  BpmfSyllable readSharedKeys(std::string_view keys) const;
+  static BpmfSyllable withHsuReadings(BpmfSyllable syllable);
+
   std::string name_;
+  Family family_;
   KeyTable keyToComponents_;
   std::map<Component, char> componentToKey_;
 };

@@ -56,7 +56,11 @@ class BpmfSyllable {
   constexpr bool hasVowel() const { return vowelComponent() != 0; }
   constexpr bool hasTone() const { return toneMarkComponent() != 0; }
   // A tone mark and nothing else.
-  constexpr bool isToneMarkerOnly() const { return hasTone() && (value_ & 0x07FF) == 0; }
+  constexpr bool isToneMarkerOnly() const { return hasTone() && withoutTone().isEmpty(); }
+  // The same syllable in the first tone.
+  constexpr BpmfSyllable withoutTone() const {
+    return BpmfSyllable(static_cast<Component>(value_ & ~ToneMarkMask));
+  }
 
   // ㄐ ㄑ ㄒ.
   constexpr bool hasPalatalConsonant() const {

@@ -97,7 +97,7 @@ TEST(BpmfComposerTest, LayoutChangesSwitchPinyinModeByIdentity) {
   EXPECT_EQ(composer.pinyinLetters(), "");
 
   // A layout merely named like the pinyin layout is not it.
-  Layout lookalike("HanyuPinyin", {});
+  Layout lookalike("HanyuPinyin", Layout::Family::OneComponentPerKey, {});
   composer.setLayout(&lookalike);
   EXPECT_FALSE(composer.isPinyinMode());
   EXPECT_FALSE(composer.acceptsKey('a'));
