@@ -613,10 +613,10 @@ std::unique_ptr<Marking> KeyHandler::buildMarkingState(std::size_t anchor) {
     status = localizedStrings_->tooFewCharacters(kMinMarkedReadings);
   } else if (marked > kMaxMarkedReadings) {
     status = localizedStrings_->tooManyCharacters(kMaxMarkedReadings);
-  } else if (selectionReadings.find_first_of(" \t") != std::string::npos) {
+  } else if (!canStoreUserPhrase(selectionReadings, selection)) {
     // The user phrase file would refuse such a line; say so now instead of
     // promising an addition that cannot happen.
-    status = localizedStrings_->readingCannotBeStored();
+    status = localizedStrings_->phraseCannotBeStored();
   } else {
     bool present = false;
     if (hasPhrases(selectionReadings)) {
@@ -670,11 +670,13 @@ bool KeyHandler::addMarkedPhrase(std::size_t anchor, const StateCallback& onStat
 // ---------------------------------------------------------------------------
 // Punctuation, letters and other special readings.
 
-bool KeyHandler::insertSpecialReading(const std::string& reading, const StateCallback& onState,
+bool KeyHandler::insertSpecialReading(const std::string& reading, SpecialReading kind,
+                                      const InputState* state, const StateCallback& onState,
                                       const ErrorCallback& onError) {
   if (!hasPhrases(reading)) return false;
 
-  if (options_.repeated_punctuation_selects && readingBuffer_.isEmpty()) {
+  if (kind == SpecialReading::Punctuation && options_.repeated_punctuation_selects &&
+      readingBuffer_.isEmpty()) {
     // The same key again right after its own reading picks its next
     // candidate instead of inserting another copy.
     const std::size_t cursor = grid_.cursor();
@@ -682,6 +684,11 @@ bool KeyHandler::insertSpecialReading(const std::string& reading, const StateCal
     auto covering = walk_.nodeCovering(previous);
     if (covering && covering->node->reading == reading &&
         grid_.candidateList(previous).size() > 1) {
+      // Picking is refused where Tab refuses it: anywhere but plain composing.
+      if (!stateAs<Inputting>(state)) {
+        onError();
+        return true;
+      }
       if (options_.select_phrase_after_cursor) grid_.moveCursor(previous);
       rotateAtCandidateCursor(
           false, [](std::unique_ptr<InputState>) {}, onError);
@@ -719,23 +726,27 @@ bool KeyHandler::handleCharacterKey(Key key, bool composing, const InputState* s
   }
 
   const std::string character(1, c);
-  if (key.ctrl) return insertSpecialReading("_ctrl_punctuation_" + character, onState, onError);
+  const auto insert = [&](const std::string& reading, SpecialReading kind) {
+    return insertSpecialReading(reading, kind, state, onState, onError);
+  };
+  constexpr SpecialReading kPunctuation = SpecialReading::Punctuation;
+  if (key.ctrl) return insert("_ctrl_punctuation_" + character, kPunctuation);
 
   const std::string layout = layoutName();
   if (options_.half_width_punctuation) {
-    if (insertSpecialReading("_half_punctuation_" + layout + "_" + character, onState, onError) ||
-        insertSpecialReading("_half_punctuation_" + character, onState, onError)) {
+    if (insert("_half_punctuation_" + layout + "_" + character, kPunctuation) ||
+        insert("_half_punctuation_" + character, kPunctuation)) {
       return true;
     }
   }
-  if (insertSpecialReading("_punctuation_" + layout + "_" + character, onState, onError) ||
-      insertSpecialReading("_punctuation_" + character, onState, onError)) {
+  if (insert("_punctuation_" + layout + "_" + character, kPunctuation) ||
+      insert("_punctuation_" + character, kPunctuation)) {
     return true;
   }
 
   if (c >= 'A' && c <= 'Z') {
     if (options_.put_lowercase_to_buffer) {
-      insertSpecialReading("_letter_" + character, onState, onError);
+      insert("_letter_" + character, SpecialReading::Letter);
       return true;
     }
     if (!composing) return false;
@@ -745,9 +756,9 @@ bool KeyHandler::handleCharacterKey(Key key, bool composing, const InputState* s
   return handleLeftoverKey(composing, state, onState, onError);
 }
 
+// The whole composition is committed with the letter at the cursor: what
+// comes before, the letter, a half-typed syllable and what comes after.
 bool KeyHandler::commitWithCapitalLetter(char letter, const StateCallback& onState) {
-  // A half-typed syllable is dropped, as when everything is committed.
-  readingBuffer_.clear();
   const std::string character(1, letter);
   std::string text;
   if (grid_.addReading("_letter_" + character)) {
@@ -760,7 +771,7 @@ bool KeyHandler::commitWithCapitalLetter(char letter, const StateCallback& onSta
     // The model has no reading for the letter: it still must not be lost.
     auto inputting = buildInputtingState();
     text = std::move(inputting->buffer);
-    text.insert(inputting->cursor, character);
+    text.insert(inputting->cursor - readingBuffer_.composer.displayText().size(), character);
   }
   onState(std::make_unique<Committing>(std::move(text)));
   reset();

@@ -41,9 +41,9 @@ class KeyHandler {
     virtual std::string pressEnterToAdd() = 0;
     virtual std::string markingSummary(const std::string& markedText, const std::string& readings,
                                        const std::string& status) = 0;
-    // The marking covers a reading a phrase file cannot hold (the space
-    // key's reading is a single space, and a line splits fields at blanks).
-    virtual std::string readingCannotBeStored() { return "選取範圍含有空白，無法加入自訂詞庫"; }
+    // The marked text or its readings cannot be a line of the user phrase
+    // file (a typed space, a value starting with "#", ...).
+    virtual std::string phraseCannotBeStored() { return "選取的文字無法加入自訂詞庫"; }
   };
 
   using Candidate = InputStates::ChoosingCandidate::Candidate;
@@ -174,7 +174,11 @@ class KeyHandler {
   void removePunctuationListReading(std::size_t returnCursor);
   bool handleCharacterKey(Key key, bool composing, const InputState* state,
                           const StateCallback& onState, const ErrorCallback& onError);
-  bool insertSpecialReading(const std::string& reading, const StateCallback& onState,
+  // Punctuation rotates its candidates when repeated (as configured);
+  // letters never do.
+  enum class SpecialReading { Punctuation, Letter };
+  bool insertSpecialReading(const std::string& reading, SpecialReading kind,
+                            const InputState* state, const StateCallback& onState,
                             const ErrorCallback& onError);
   bool commitWithCapitalLetter(char letter, const StateCallback& onState);
   bool handleLeftoverKey(bool composing, const InputState* state, const StateCallback& onState,

@@ -74,20 +74,6 @@ std::string targetLine(std::string_view reading, std::string_view value) {
   return target;
 }
 
-// Whether "value reading" written as one line would be read back by the
-// user file parser as exactly this value under exactly this reading.
-bool storableAsLine(std::string_view reading, std::string_view value) {
-  constexpr std::string_view kLineBreaks("\r\n\0", 3);
-  constexpr std::string_view kBlanks(" \t\r\n\0", 5);
-  if (reading.empty() || reading.find_first_of(kBlanks) != std::string_view::npos) return false;
-  if (value.empty() || value.find_first_of(kLineBreaks) != std::string_view::npos) return false;
-  // Blanks around the value are lost; a leading "#" makes a comment.
-  if (value.front() == '#') return false;
-  if (value.front() == ' ' || value.front() == '\t') return false;
-  if (value.back() == ' ' || value.back() == '\t') return false;
-  return true;
-}
-
 }  // namespace
 
 std::string LanguageModelLoader::Paths::userDataDirectoryFor(std::string_view home) {
@@ -205,7 +191,7 @@ bool LanguageModelLoader::reloadIfChanged() {
 }
 
 void LanguageModelLoader::addPhrase(std::string_view reading, std::string_view value) {
-  if (!storableAsLine(reading, value)) {
+  if (!canStoreUserPhrase(reading, value)) {
     // Such a line would read back as another phrase, as a comment or not at
     // all; the values may hold line breaks, so they are not logged.
     ModuleLog::warn("Not adding user phrase: the value or reading cannot be stored as one line");

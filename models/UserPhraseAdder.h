@@ -1,3 +1,5 @@
+// The interface through which marked text becomes a user phrase, and the
+// rule of what a user phrase file can hold.
 #pragma once
 
 #include <string_view>
@@ -14,5 +16,13 @@ class UserPhraseAdder {
   // Reserved for excluding a phrase; nothing calls it yet.
   virtual void excludePhrase(std::string_view reading, std::string_view value) = 0;
 };
+
+// Whether "value reading", written as one line of a user phrase file,
+// reads back as exactly this value under exactly this reading: both
+// well-formed UTF-8 and not empty, a reading without blanks, a value
+// without line breaks or blanks at its ends that does not begin with "#"
+// (which would make the line a comment). The loader refuses anything else,
+// and the key handler does not offer to add it.
+bool canStoreUserPhrase(std::string_view reading, std::string_view value);
 
 }  // namespace Kestova

@@ -63,6 +63,10 @@ struct HostFunctions {
   int* screen_height;                             // 45
 };
 
+// The host's candidate window has this many rows; a row beyond them makes
+// gcin write past its table.
+inline constexpr std::size_t kHostCandidateRows = 16;
+
 // One attribute run of the preedit text; start and end count characters.
 struct PreeditAttribute {
   int32_t kind;

@@ -15,6 +15,7 @@
 #include "module/ModuleState.h"
 #include "module/Settings.h"
 #include "module/StatusWindow.h"
+#include "text/Utf8.h"
 
 namespace Kestova {
 namespace {
@@ -42,8 +43,10 @@ void reportError(const std::string& message) {
 }
 
 // Hands what the states committed to the host; true when there was any.
+// Nothing but well-formed UTF-8 reaches the host: a client reading an
+// ill-formed reply from gcin blocks for ever.
 bool commitTaken(StateReceiver& receiver) {
-  const std::string text = receiver.takeCommitText();
+  const std::string text = Utf8::sanitized(receiver.takeCommitText());
   if (text.empty()) return false;
   if (moduleState().host.commit_text) moduleState().host.commit_text(text.c_str());
   return true;
@@ -85,7 +88,8 @@ void reloadConfiguration(KstCore& core) {
   state.keyboardTime = fileModificationTime(keyboardFile);
   KeyboardSettings keyboard = readKeyboardFile(keyboardFile);
   core.setKeyboardLayout(keyboard.keyboardName);
-  core.setSelectionKeys(keyboard.selectionKeys);
+  // One page never holds more rows than the host's window.
+  core.setSelectionKeys(std::string_view(keyboard.selectionKeys).substr(0, kHostCandidateRows));
 
   const std::string settingsFile = settingsFilePath();
   state.configTime = fileModificationTime(settingsFile);

@@ -71,8 +71,9 @@ const char* hostColour(char** slot, const char* fallback) {
 
 }  // namespace
 
-std::string candidateRowText(std::string_view value) {
-  if (value.size() < kHostRowBytes) return std::string(value);
+std::string candidateRowText(std::string_view raw) {
+  const std::string value = Utf8::sanitized(raw);
+  if (value.size() < kHostRowBytes) return value;
   static constexpr std::string_view kEllipsis = "\u2026";
   std::string text(Utf8::prefixFitting(value, kHostRowBytes - 1 - kEllipsis.size()));
   return text + std::string(kEllipsis);
@@ -102,7 +103,7 @@ int fillPreedit(const StateReceiver* receiver, char* text, PreeditAttribute* att
   if (fourth) *fourth = 0;
   if (!receiver || !text) return 0;
   std::size_t caret = 0;
-  std::string_view preedit = receiver->preeditText(&caret);
+  const std::string preedit = Utf8::sanitized(receiver->preeditText(&caret));
   const std::string_view shown = Utf8::prefixFitting(preedit, kPreeditBytes - 1);
   const std::size_t characters = Utf8::characterCount(shown);
   std::copy_n(shown.data(), shown.size(), text);
@@ -174,12 +175,25 @@ bool visible() {
 void refresh(const StateReceiver& receiver) {
   Widgets& w = widgets();
   if (receiver.isIdle()) {
-    if (w.window) hide();
+    if (w.window) {
+      // A window shown while nothing is composed (the host may ask for
+      // that) must not show the composition committed before.
+      if (w.markup != "") {
+        gtk_label_set_markup(GTK_LABEL(w.textLabel), "");
+        w.markup = "";
+      }
+      if (w.hint != "") {
+        gtk_label_set_text(GTK_LABEL(w.hintLabel), "");
+        gtk_widget_set_visible(w.hintLabel, FALSE);
+        w.hint = "";
+      }
+      hide();
+    }
     return;
   }
   if (w.window) {
     std::size_t caret = 0;
-    const std::string_view text = receiver.preeditText(&caret);
+    const std::string text = Utf8::sanitized(receiver.preeditText(&caret));
     std::string markup = statusMarkup(text, caret, hostColour(host().cursor_background, "blue"),
                                       hostColour(host().cursor_foreground, "white"));
     bool changed = false;
@@ -188,7 +202,7 @@ void refresh(const StateReceiver& receiver) {
       w.markup = std::move(markup);
       changed = true;
     }
-    std::string_view hint = receiver.hintText();
+    const std::string hint = Utf8::sanitized(receiver.hintText());
     if (hint != w.hint) {
       w.hint = std::string(hint);
       gtk_label_set_text(GTK_LABEL(w.hintLabel), w.hint->c_str());

@@ -14,67 +14,68 @@ TestHost* current = nullptr;
 
 // The host functions: each records its slot and acts on the current host.
 struct TestHost::Callbacks {
-  static void note(int slot) {
-    if (current) current->record(slot);
+  template <typename Member>
+  static void note(Member HostFunctions::*slot) {
+    if (current) current->record(slotOf(slot));
   }
-  static void windowShown() { note(0); }
-  static void windowHidden() { note(1); }
-  static void windowMoved() { note(2); }
-  static void windowBuilt() { note(4); }
+  static void windowShown() { note(&HostFunctions::on_window_shown); }
+  static void windowHidden() { note(&HostFunctions::on_window_hidden); }
+  static void windowMoved() { note(&HostFunctions::on_window_moved); }
+  static void windowBuilt() { note(&HostFunctions::on_window_built); }
   static void clearCandidates() {
-    note(5);
+    note(&HostFunctions::clear_candidates);
     if (!current) return;
     current->candidates_.rows.clear();
     current->candidates_.previousMarked = false;
     current->candidates_.nextMarked = false;
   }
   static void showCandidatesAt(int x, int y) {
-    note(6);
+    note(&HostFunctions::show_candidates_at);
     if (!current) return;
     current->candidates_.shown = true;
     current->candidates_.x = x;
     current->candidates_.y = y;
   }
   static void hideCandidates() {
-    note(7);
+    note(&HostFunctions::hide_candidates);
     if (current) current->candidates_.shown = false;
   }
   static void markPreviousPage() {
-    note(8);
+    note(&HostFunctions::mark_previous_page);
     if (current) current->candidates_.previousMarked = true;
   }
   static void markNextPage() {
-    note(9);
+    note(&HostFunctions::mark_next_page);
     if (current) current->candidates_.nextMarked = true;
   }
   static void setCandidate(int row, const char* text, int length) {
-    note(10);
+    note(&HostFunctions::set_candidate);
     if (!current) return;
     current->candidates_.rows[row] = length < 0 ? std::string(text) : std::string(text, length);
   }
   static void registerCallbacks(KestovaPickCallback pick, KestovaPageCallback previous,
                                 KestovaPageCallback next) {
-    note(11);
+    note(&HostFunctions::register_candidate_callbacks);
     if (!current) return;
     current->pick_ = pick;
     current->previous_ = previous;
     current->next_ = next;
   }
-  static void beginModule() { note(13); }
+  static void beginModule() { note(&HostFunctions::begin_module); }
   static int acceptsKeys() {
-    note(14);
+    note(&HostFunctions::accepts_keys);
     return current ? current->acceptsKeys_ : 0;
   }
   static void getWindowSize(GtkWidget* window, int* width, int* height) {
-    note(16);
+    note(&HostFunctions::get_window_size);
     gtk_window_get_size(GTK_WINDOW(window), width, height);
   }
-  static void styleWindow(GtkWidget*) { note(17); }
-  static void setLabelFontSize(GtkWidget*, int) { note(18); }
-  static void adoptWindow(GtkWidget*) { note(19); }
+  static void styleWindow(GtkWidget*) { note(&HostFunctions::style_window); }
+  static void setLabelFontSize(GtkWidget*, int) { note(&HostFunctions::set_label_font_size); }
+  static void adoptWindow(GtkWidget*) { note(&HostFunctions::adopt_window); }
   // Formats like the real host does, so a stray "%" in a message shows up.
   static void reportError(const char* format, ...) {
-    note(21);
+    note(&HostFunctions::report_error);
     char buffer[1024];
     va_list args;
     va_start(args, format);
@@ -83,11 +84,11 @@ struct TestHost::Callbacks {
     if (current) current->errors_.emplace_back(buffer);
   }
   static int windowSuppressed() {
-    note(23);
+    note(&HostFunctions::window_suppressed);
     return current ? current->windowSuppressed_ : 0;
   }
   static void commitText(const char* text) {
-    note(27);
+    note(&HostFunctions::commit_text);
     if (!current) return;
     current->commits_.emplace_back(text);
     current->committed_ += text;
@@ -163,10 +164,6 @@ void TestHost::buildTable() {
 template <typename F>
 F TestHost::symbol(const char* name) const {
   return reinterpret_cast<F>(dlsym(handle_, name));
-}
-
-bool TestHost::hasExport(const char* name) const {
-  return dlsym(handle_, name) != nullptr;
 }
 
 int TestHost::initWin() {

@@ -7,6 +7,7 @@
 // only one TestHost may exist in a process at a time.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
@@ -77,7 +78,6 @@ class TestHost {
   std::string confPath();
   ModuleConfig confLoad();
   int confSave(const ModuleConfig& config);
-  bool hasExport(const char* name) const;
 
   // The candidate-window callbacks the module registered, as a click would call them.
   int clickRow(int row);
@@ -91,8 +91,19 @@ class TestHost {
   const std::vector<std::string>& commits() const { return commits_; }
   const std::vector<std::string>& errors() const { return errors_; }
   const CandidateWindow& candidateWindow() const { return candidates_; }
-  // Number of calls made to one host slot (0-45).
-  int calls(int slot) const { return slotCalls_[static_cast<size_t>(slot)]; }
+  // The slot number of a member of the host table (0-45).
+  template <typename Member>
+  static int slotOf(Member HostFunctions::*slot) {
+    static const HostFunctions table{};
+    const auto* base = reinterpret_cast<const char*>(&table);
+    const auto* member = reinterpret_cast<const char*>(&(table.*slot));
+    return static_cast<int>((member - base) / static_cast<std::ptrdiff_t>(sizeof(void*)));
+  }
+  // Number of calls made to one host slot.
+  template <typename Member>
+  int calls(Member HostFunctions::*slot) const {
+    return slotCalls_[static_cast<size_t>(slotOf(slot))];
+  }
   // The slot numbers of every host call, in order.
   const std::vector<int>& callLog() const { return callLog_; }
   void clearCallLog() { callLog_.clear(); }

@@ -257,6 +257,10 @@ const Scenario kPunctuation[] = {
     {S, kRepeatSelects, "<lt><lt><lt><lt>", K::Inputting, "，", 1, "", 0},
     {S, kRepeatSelects | kSelectAfter, "su3<lt><lt>", K::Inputting, "你〈", 2, "", 0},
     {S, kRepeatSelects, "!!", K::Inputting, "！！", 2, "", 0},
+    // While marking the repeat refuses, as Tab does, and the marking stays.
+    {S, kRepeatSelects, "<lt>su3<Home><S-Right><lt>", K::Marking, "，你", 1, "", 1, 1, nullptr},
+    // Letters are not punctuation: they never rotate.
+    {S, kRepeatSelects | kLowercase, "AAA", K::Inputting, "aaa", 3, "", 0},
     // The keypad.
     {S, 0, "<KP5>", K::Empty, "", 0, "", 0, 0},
     {S, 0, "su3<KP5>", K::Inputting, "你5", 2, "", 0},
@@ -265,7 +269,9 @@ const Scenario kPunctuation[] = {
     {S, 0, "su3A", K::Empty, "", 0, "你A", 0, 1},
     {S, 0, "su3cl3<Left>A", K::Empty, "", 0, "你A好", 0, 1},
     {S, 0, "su3C", K::Empty, "", 0, "你C", 0, 1},
-    {S, 0, "su3cA", K::Empty, "", 0, "你A", 0, 1},
+    // A half-typed syllable is committed too, after the letter.
+    {S, 0, "su3cA", K::Empty, "", 0, "你Aㄏ", 0, 1},
+    {S, 0, "su3suA", K::Empty, "", 0, "你Aㄋㄧ", 0, 1},
     {S, kLowercase, "A", K::Inputting, "a", 1, "", 0},
     {S, kLowercase, "su3B", K::Inputting, "你b", 2, "", 0},
     {S, kLowercase, "C", K::Empty, "", 0, "", 0, 1},
@@ -498,26 +504,38 @@ TEST(KeyHandlerTest, EmptyCallablesRaiseBadFunctionCall) {
                std::bad_function_call);
 }
 
-TEST(KeyHandlerTest, MarkingThatCoversASpaceCannotBeAdded) {
-  // A space typed into the composition has the reading " ", which no line of
-  // the user phrase file can hold: the marking must not promise an addition.
-  EngineSession session;
-  applyOptions(session.handler(), kSpaceInserts);
-  session.type("su3su3<Left><Space><End><S-Left><S-Left><S-Left>");
-  const auto* marking = session.stateAs<Marking>();
-  ASSERT_NE(marking, nullptr);
-  EXPECT_EQ(marking->selection, "你 你");
-  EXPECT_FALSE(marking->canAdd);
-  EXPECT_NE(session.hint().find("無法加入自訂詞庫"), std::string::npos) << session.hint();
+// The marking offers an addition exactly when the user phrase file could
+// hold the line: a typed space (reading " ") or a value starting with "#"
+// (a comment line) cannot be added, and Enter says so and writes nothing.
+TEST(KeyHandlerTest, MarkingThatTheUserFileCannotHoldCannotBeAdded) {
+  const struct {
+    unsigned options;
+    const char* keys;
+    const char* selection;
+  } cases[] = {
+      {kSpaceInserts, "su3su3<Left><Space><End><S-Left><S-Left><S-Left>", "你 你"},
+      {kHalfWidth, "#su3<Home><S-Right><S-Right>", "#你"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.keys);
+    EngineSession session;
+    applyOptions(session.handler(), c.options);
+    session.type(c.keys);
+    const auto* marking = session.stateAs<Marking>();
+    ASSERT_NE(marking, nullptr);
+    EXPECT_EQ(marking->selection, c.selection);
+    EXPECT_FALSE(marking->canAdd);
+    EXPECT_NE(session.hint().find("無法加入自訂詞庫"), std::string::npos) << session.hint();
 
-  const int errorsBefore = session.errors;
-  session.type("<Enter>");
-  EXPECT_EQ(session.errors, errorsBefore + 1);
-  ASSERT_NE(session.stateAs<Marking>(), nullptr);
-  std::ifstream in(session.userPhrasesPath());
-  std::stringstream contents;
-  contents << in.rdbuf();
-  EXPECT_EQ(contents.str().find("你 你"), std::string::npos) << contents.str();
+    const int errorsBefore = session.errors;
+    session.type("<Enter>");
+    EXPECT_EQ(session.errors, errorsBefore + 1);
+    ASSERT_NE(session.stateAs<Marking>(), nullptr);
+    std::ifstream in(session.userPhrasesPath());
+    std::stringstream contents;
+    contents << in.rdbuf();
+    EXPECT_EQ(contents.str().find(c.selection), std::string::npos) << contents.str();
+  }
 }
 
 }  // namespace

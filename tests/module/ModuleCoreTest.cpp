@@ -33,19 +33,21 @@ class ModuleCoreTest : public ModuleFixture {
 TEST_F(ModuleCoreTest, InitCopiesTheTableAndBuildsTheWindowOnce) {
   init();
   ASSERT_GE(host().callLog().size(), 2u);
-  EXPECT_EQ(host().callLog()[0], 13);  // begin_module first
-  EXPECT_EQ(host().callLog()[1], 11);  // then the candidate callbacks
+  const int begin = TestHost::slotOf(&HostFunctions::begin_module);
+  const int callbacks = TestHost::slotOf(&HostFunctions::register_candidate_callbacks);
+  EXPECT_EQ(host().callLog()[0], begin);  // begin_module first
+  EXPECT_EQ(host().callLog()[1], callbacks);
   EXPECT_TRUE(host().callbacksRegistered());
-  EXPECT_EQ(host().calls(4), 1);   // window built
-  EXPECT_EQ(host().calls(19), 1);  // window adopted
-  EXPECT_EQ(host().calls(18), 2);  // text and hint label sizes
+  EXPECT_EQ(host().calls(&HostFunctions::on_window_built), 1);
+  EXPECT_EQ(host().calls(&HostFunctions::adopt_window), 1);
+  EXPECT_EQ(host().calls(&HostFunctions::set_label_font_size), 2);  // text and hint
   EXPECT_TRUE(host().errors().empty());
   EXPECT_TRUE(fs::is_directory(home() / ".gcin/kestova"));
 
   host().clearCallLog();
   EXPECT_EQ(host().initWin(), 1);
-  EXPECT_EQ((std::vector<int>{13, 11}), host().callLog());
-  EXPECT_EQ(host().calls(4), 1);
+  EXPECT_EQ((std::vector<int>{begin, callbacks}), host().callLog());
+  EXPECT_EQ(host().calls(&HostFunctions::on_window_built), 1);
 
   // The module uses its own copy: the table given to init is gone by now.
   type("hk4g4");
@@ -101,10 +103,10 @@ TEST_F(ModuleCoreTest, MissingDataFileIsReportedAndNothingIsBuilt) {
   EXPECT_EQ(host().initWin(), 0);
   ASSERT_EQ(host().errors().size(), 1u);
   EXPECT_EQ(host().errors()[0], "Kestova's tables are not in " + environment().dataRoot().string());
-  EXPECT_EQ(host().calls(4), 0);
+  EXPECT_EQ(host().calls(&HostFunctions::on_window_built), 0);
   // Without a core every export is a no-op.
   EXPECT_EQ(host().feedKey('h'), 0);
-  EXPECT_EQ(host().calls(14), 0);
+  EXPECT_EQ(host().calls(&HostFunctions::accepts_keys), 0);
   EXPECT_EQ(host().preedit().result, 0);
   EXPECT_EQ(host().reset(), 0);
   EXPECT_EQ(host().winVisible(), 0);
@@ -310,6 +312,48 @@ TEST_F(ModuleCoreTest, LongCandidateRowsAreShortenedButCommittedWhole) {
   host().feedKey('1');
   host().feedKey(XK_Return);
   EXPECT_EQ(host().committed(), longValue);
+}
+
+// Whatever bytes the phrase data holds, only well-formed UTF-8 reaches the
+// host: the preedit, the candidate rows and the committed text. (A client
+// that reads an ill-formed reply from gcin blocks for ever.)
+TEST_F(ModuleCoreTest, OnlyWellFormedUtf8ReachesTheHost) {
+  auto phrases = TestEnvironment::samplePhrases();
+  phrases.push_back("ㄔㄤˊ \xb4\xfa\xb8\xd5 -1.0");  // 測試 saved in Big5
+  phrases.push_back("ㄔㄤˊ 常 -2.0");
+  environment().writePhraseFile(phrases);
+  init();
+  type("t;6");
+  const std::string replaced = "\uFFFD\uFFFD\uFFFD\uFFFD";
+  EXPECT_EQ(preeditText(), replaced);
+  host().feedKey(XK_space);
+  ASSERT_EQ(host().candidateWindow().rows.size(), 2u);
+  EXPECT_EQ(host().candidateWindow().rows.at(0), replaced);
+  host().feedKey(XK_Escape);
+  host().feedKey(XK_Return);
+  EXPECT_EQ(host().committed(), replaced);
+}
+
+// gcin's candidate window has sixteen rows; more selection keys than that
+// must not page past them.
+TEST_F(ModuleCoreTest, APageNeverHasMoreRowsThanTheHostWindow) {
+  auto phrases = TestEnvironment::samplePhrases();
+  for (const char* value : {"衤", "夷", "沂", "宜", "怡", "姨", "胰", "移", "遺", "頤"}) {
+    phrases.push_back(std::string("ㄧ ") + value + " -5.0");
+  }
+  environment().writePhraseFile(phrases);
+  environment().writeKeyboardFile("zo 1234567890qwertyuiop");  // 22 keys
+  init();
+  type("u ");
+  host().feedKey(XK_space);
+  const TestHost::CandidateWindow& window = host().candidateWindow();
+  ASSERT_EQ(window.rows.size(), 16u);
+  EXPECT_EQ(window.rows.rbegin()->first, 15);
+  EXPECT_TRUE(window.nextMarked);
+  host().feedKey('u');  // the 17th key selects nothing
+  EXPECT_TRUE(window.shown);
+  host().feedKey('y');  // the 16th picks the 16th candidate
+  EXPECT_FALSE(window.shown);
 }
 
 TEST_F(ModuleCoreTest, PreeditIsCutBelow512BytesAtACharacterBoundary) {

@@ -56,6 +56,7 @@ inline std::vector<PhraseFileLine> fixturePhrases() {
       {"_punctuation_,", "、", -1.0},
       {"_punctuation_!", "！", -1.0},
       {"_half_punctuation_!", "!", -1.0},
+      {"_half_punctuation_#", "#", -1.0},
       {"_half_punctuation_Hsu_,", ",", -1.0},
       {"_ctrl_punctuation_,", "，", -1.0},
       {"_ctrl_punctuation_.", "。", -1.0},

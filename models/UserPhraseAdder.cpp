@@ -1,0 +1,18 @@
+#include "models/UserPhraseAdder.h"
+
+#include "text/Utf8.h"
+
+namespace Kestova {
+
+bool canStoreUserPhrase(std::string_view reading, std::string_view value) {
+  constexpr std::string_view kLineBreaks("\r\n\0", 3);
+  constexpr std::string_view kBlanks(" \t\r\n\0", 5);
+  if (reading.empty() || reading.find_first_of(kBlanks) != std::string_view::npos) return false;
+  if (value.empty() || value.find_first_of(kLineBreaks) != std::string_view::npos) return false;
+  if (value.front() == '#') return false;
+  if (value.front() == ' ' || value.front() == '\t') return false;
+  if (value.back() == ' ' || value.back() == '\t') return false;
+  return Utf8::isValid(reading) && Utf8::isValid(value);
+}
+
+}  // namespace Kestova
