@@ -57,28 +57,5 @@ TEST(InputStateTest, PunctuationListTakesOverTheChoiceWithoutHint) {
   EXPECT_EQ(list.returnCursor, 1u);
 }
 
-TEST(InputStateTest, InputtingAndMarkingCopy) {
-  Inputting a("你好", 3, "h");
-  Inputting b(a);
-  EXPECT_EQ(b.buffer, "你好");
-  EXPECT_EQ(b.cursor, 3u);
-  EXPECT_EQ(b.hint, "h");
-  Marking m("你好", 3, "h", 2, "你", "好", "", "ㄏㄠˇ", true);
-  Marking n(m);
-  EXPECT_EQ(n.selection, "好");
-  EXPECT_EQ(n.anchor, 2u);
-  EXPECT_TRUE(n.canAdd);
-}
-
-TEST(InputStateTest, StateSequenceOwnsItsStatesInOrder) {
-  std::vector<std::unique_ptr<InputState>> states;
-  states.push_back(std::make_unique<Empty>());
-  states.push_back(std::make_unique<SelectingFeature>());
-  StateSequence seq(std::move(states));
-  ASSERT_EQ(seq.states.size(), 2u);
-  EXPECT_TRUE(is<Empty>(*seq.states[0]));
-  EXPECT_TRUE(is<SelectingFeature>(*seq.states[1]));
-}
-
 }  // namespace
 }  // namespace Kestova

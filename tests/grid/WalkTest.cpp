@@ -53,7 +53,6 @@ TEST(WalkTest, EqualTotalsGoToTheLongerLastNode) {
     EXPECT_EQ(path.readingCount, 2u);
     EXPECT_EQ(path.vertexCount, 2u);
     EXPECT_EQ(path.edgeCount, 3u);
-    EXPECT_GE(path.elapsedMicros, 0);
   }
 }
 

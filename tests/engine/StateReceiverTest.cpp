@@ -1,0 +1,51 @@
+// The receiver every presenter shares: how it applies states and runs the
+// candidate window, over the engine fixture.
+#include "engine/StateReceiver.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/engine/EngineTestSupport.h"
+
+namespace Kestova {
+namespace {
+
+using namespace InputStates;
+using namespace Testing;
+
+// A sequence is applied state by state, as if each had come alone: the
+// Empty commits what was composed, the next state then stands.
+TEST(StateReceiverTest, StateSequenceAppliesEachStateInOrder) {
+  EngineSession session;
+  session.type("su3");
+  std::vector<std::unique_ptr<InputState>> states;
+  states.push_back(std::make_unique<Empty>());
+  states.push_back(std::make_unique<Inputting>("好", 3));
+  session.callback()(std::make_unique<StateSequence>(std::move(states)));
+  EXPECT_EQ(session.committed, "你");
+  EXPECT_EQ(session.buffer(), "好");
+}
+
+// Enter picks the highlighted candidate, which the arrows move across
+// pages; the selection keys pick on the page shown.
+TEST(StateReceiverTest, EnterPicksTheHighlightAndKeysPickOnThePageShown) {
+  EngineSession session;
+  session.receiver().setSelectionKeys("12");
+  session.type("su3<Space>");  // 你 妳 擬
+  StateReceiver& receiver = session.receiver();
+  ASSERT_EQ(receiver.candidateCount(), 3u);
+  EXPECT_EQ(receiver.rowsOnPage(), 2u);
+  session.type("<Right><Right>");
+  EXPECT_EQ(receiver.highlight(), 2u);
+  EXPECT_EQ(receiver.page(), 1u);
+  EXPECT_EQ(receiver.rowText(0), "擬");
+  session.type("<Enter>");
+  EXPECT_EQ(session.buffer(), "擬");
+
+  session.type("<Space><PgDn>1");
+  EXPECT_EQ(session.buffer(), "擬");  // page 1, row 0
+  session.type("<Space><PgDn><PgUp>2");
+  EXPECT_EQ(session.buffer(), "妳");
+}
+
+}  // namespace
+}  // namespace Kestova
