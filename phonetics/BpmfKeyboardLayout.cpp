@@ -266,7 +266,7 @@ class SharedKeyReader {
     if (toneOrEndNext && head.hasRetroflexOrDentalConsonant() && syllable_.isEmpty()) return head;
     const Component followMask = follow.componentMask();
     if (mask < followMask) return follow;
-    if (mask == S::VowelMask && followMask == S::VowelMask) return head;
+    if (mask == S::kVowelMask && followMask == S::kVowelMask) return head;
     return ending;
   }
 
@@ -289,7 +289,7 @@ BpmfSyllable BpmfKeyboardLayout::withHsuReadings(BpmfSyllable syllable) {
   }
   if (syllable.consonantComponent() == S::G &&
       (syllable.middleVowelComponent() == S::I || syllable.middleVowelComponent() == S::UE)) {
-    return BpmfSyllable(static_cast<Component>((syllable.value() & ~S::ConsonantMask) | S::J));
+    return BpmfSyllable(static_cast<Component>((syllable.value() & ~S::kConsonantMask) | S::J));
   }
   return syllable;
 }

@@ -19,10 +19,10 @@ class BpmfSyllable {
  public:
   using Component = std::uint16_t;
 
-  static constexpr Component ConsonantMask = 0x001F;
-  static constexpr Component MiddleVowelMask = 0x0060;
-  static constexpr Component VowelMask = 0x0780;
-  static constexpr Component ToneMarkMask = 0x3800;
+  static constexpr Component kConsonantMask = 0x001F;
+  static constexpr Component kMiddleVowelMask = 0x0060;
+  static constexpr Component kVowelMask = 0x0780;
+  static constexpr Component kToneMarkMask = 0x3800;
 
   // Consonants ㄅ ㄆ ㄇ ㄈ ㄉ ㄊ ㄋ ㄌ ㄍ ㄎ ㄏ ㄐ ㄑ ㄒ ㄓ ㄔ ㄕ ㄖ ㄗ ㄘ ㄙ.
   static constexpr Component B = 0x0001, P = 0x0002, M = 0x0003, F = 0x0004, D = 0x0005, T = 0x0006,
@@ -45,10 +45,10 @@ class BpmfSyllable {
 
   constexpr Component value() const { return value_; }
 
-  constexpr Component consonantComponent() const { return value_ & ConsonantMask; }
-  constexpr Component middleVowelComponent() const { return value_ & MiddleVowelMask; }
-  constexpr Component vowelComponent() const { return value_ & VowelMask; }
-  constexpr Component toneMarkComponent() const { return value_ & ToneMarkMask; }
+  constexpr Component consonantComponent() const { return value_ & kConsonantMask; }
+  constexpr Component middleVowelComponent() const { return value_ & kMiddleVowelMask; }
+  constexpr Component vowelComponent() const { return value_ & kVowelMask; }
+  constexpr Component toneMarkComponent() const { return value_ & kToneMarkMask; }
 
   constexpr bool isEmpty() const { return value_ == 0; }
   constexpr bool hasConsonant() const { return consonantComponent() != 0; }
@@ -59,7 +59,7 @@ class BpmfSyllable {
   constexpr bool isToneMarkerOnly() const { return hasTone() && withoutTone().isEmpty(); }
   // The same syllable in the first tone.
   constexpr BpmfSyllable withoutTone() const {
-    return BpmfSyllable(static_cast<Component>(value_ & ~ToneMarkMask));
+    return BpmfSyllable(static_cast<Component>(value_ & ~kToneMarkMask));
   }
 
   // ㄐ ㄑ ㄒ.
@@ -74,10 +74,11 @@ class BpmfSyllable {
   // For every field that is non-zero in `other`, takes other's field; the
   // remaining fields are kept. Never clears a field.
   constexpr BpmfSyllable& overlay(BpmfSyllable other) {
-    if (other.hasConsonant()) value_ = (value_ & ~ConsonantMask) | other.consonantComponent();
-    if (other.hasMiddleVowel()) value_ = (value_ & ~MiddleVowelMask) | other.middleVowelComponent();
-    if (other.hasVowel()) value_ = (value_ & ~VowelMask) | other.vowelComponent();
-    if (other.hasTone()) value_ = (value_ & ~ToneMarkMask) | other.toneMarkComponent();
+    if (other.hasConsonant()) value_ = (value_ & ~kConsonantMask) | other.consonantComponent();
+    if (other.hasMiddleVowel())
+      value_ = (value_ & ~kMiddleVowelMask) | other.middleVowelComponent();
+    if (other.hasVowel()) value_ = (value_ & ~kVowelMask) | other.vowelComponent();
+    if (other.hasTone()) value_ = (value_ & ~kToneMarkMask) | other.toneMarkComponent();
     return *this;
   }
 
@@ -85,10 +86,10 @@ class BpmfSyllable {
   // number, a mask with a later field outranks every mask without it.
   constexpr Component componentMask() const {
     Component mask = 0;
-    if (hasConsonant()) mask |= ConsonantMask;
-    if (hasMiddleVowel()) mask |= MiddleVowelMask;
-    if (hasVowel()) mask |= VowelMask;
-    if (hasTone()) mask |= ToneMarkMask;
+    if (hasConsonant()) mask |= kConsonantMask;
+    if (hasMiddleVowel()) mask |= kMiddleVowelMask;
+    if (hasVowel()) mask |= kVowelMask;
+    if (hasTone()) mask |= kToneMarkMask;
     return mask;
   }
 
