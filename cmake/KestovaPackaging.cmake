@@ -88,12 +88,46 @@ add_custom_target(kestova_package_files)
 add_dependencies(kestova_package_files kestova_module kestova-play kestova-eval kestova_data
                  kestova_package_docs)
 
+# kestova_install_by_rename(SOURCE DESTINATION NAME MODE [STRIP])
+# Installs SOURCE as DESTINATION/NAME (relative to the prefix) by copying it
+# next to the installed file and renaming it over that, never by writing
+# into the installed file as install(TARGETS) and install(FILES) do: a
+# running gcin keeps the module and the database mapped, and a file
+# rewritten under its mapping kills it (SIGBUS). STRIP strips it when the
+# installation strips (cmake --install --strip, CPack) as dh_strip would.
+function(kestova_install_by_rename source destination name mode)
+  cmake_parse_arguments(ARG "STRIP" "" "" ${ARGN})
+  set(strip "")
+  if(ARG_STRIP)
+    set(strip "
+    if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded --remove-section=.comment
+                              --remove-section=.note \"\${_to}.new\" COMMAND_ERROR_IS_FATAL ANY)
+    endif()")
+  endif()
+  install(CODE "
+    set(_to \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${destination}/${name}\")
+    message(STATUS \"Installing: \${_to}\")
+    get_filename_component(_dir \"\${_to}\" DIRECTORY)
+    file(MAKE_DIRECTORY \"\${_dir}\")
+    file(COPY_FILE \"${source}\" \"\${_to}.new\")${strip}
+    file(CHMOD \"\${_to}.new\" PERMISSIONS ${mode})
+    file(RENAME \"\${_to}.new\" \"\${_to}\")
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${_to}\")
+  ")
+endfunction()
+
+set(_kestova_file_mode OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+set(_kestova_program_mode ${_kestova_file_mode} OWNER_EXECUTE GROUP_EXECUTE WORLD_EXECUTE)
 # Destinations are relative to the package's prefix, /usr.
 string(REGEX REPLACE "^/usr/" "" _kestova_module_destination ${KESTOVA_GCIN_MODULE_DIR})
-install(TARGETS kestova_module LIBRARY DESTINATION ${_kestova_module_destination})
-install(TARGETS kestova-play kestova-eval RUNTIME DESTINATION bin)
+kestova_install_by_rename($<TARGET_FILE:kestova_module> ${_kestova_module_destination} kestova.so
+                          "${_kestova_file_mode}" STRIP)
+foreach(program kestova-play kestova-eval)
+  kestova_install_by_rename($<TARGET_FILE:${program}> bin ${program} "${_kestova_program_mode}" STRIP)
+endforeach()
 get_property(_kestova_data GLOBAL PROPERTY KESTOVA_BUILTIN_DATA)
-install(FILES ${_kestova_data} DESTINATION share/kestova RENAME kestova-data.txt)
+kestova_install_by_rename(${_kestova_data} share/kestova kestova-data.txt "${_kestova_file_mode}")
 install(FILES ${_kestova_package_dir}/kestova-play.1.gz ${_kestova_package_dir}/kestova-eval.1.gz
         DESTINATION share/man/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${_kestova_deb}/copyright ${_kestova_package_dir}/changelog.gz
