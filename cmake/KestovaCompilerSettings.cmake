@@ -22,3 +22,12 @@ if(KESTOVA_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# Outside the sanitizer builds, code is hardened the way Debian builds its
+# packages (dpkg-buildflags): fortified libc calls where the optimiser can
+# check them, a stack protector, and relocations resolved and made read-only
+# when the module or a program is loaded.
+if(NOT KESTOVA_SANITIZE)
+  add_compile_options($<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2> -fstack-protector-strong)
+  add_link_options(LINKER:-z,relro LINKER:-z,now)
+endif()

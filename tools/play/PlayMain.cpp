@@ -34,7 +34,8 @@ using Kestova::TestHost;
 
 namespace {
 
-constexpr const char* kInstalledModule = "/usr/lib/x86_64-linux-gnu/gcin/kestova.so";
+// The module in gcin's module directory, where the package installs it.
+constexpr const char* kInstalledModule = KESTOVA_INSTALLED_MODULE;
 
 struct Options {
   std::optional<std::string> keys;
@@ -328,6 +329,17 @@ std::optional<Options> parseOptions(int argc, char** argv) {
   return options;
 }
 
+// The playground in the build tree plays the module built beside it; an
+// installed playground plays the installed module.
+std::string defaultModule() {
+  std::error_code error;
+  fs::path self = fs::read_symlink("/proc/self/exe", error);
+  if (!error && fs::equivalent(self.parent_path(), KESTOVA_PLAY_BUILD_DIR, error)) {
+    return KESTOVA_MODULE_PATH;
+  }
+  return kInstalledModule;
+}
+
 fs::path makePrivateHome() {
   std::string pattern = (fs::temp_directory_path() / "kestova-play.XXXXXX").string();
   if (!mkdtemp(pattern.data())) return {};
@@ -367,9 +379,7 @@ int main(int argc, char** argv) {
   }
   if (!options->dataRoot.empty()) setenv("KESTOVA_DATA_ROOT", options->dataRoot.c_str(), 1);
 
-  std::string module = options->module;
-  if (module.empty())
-    module = fs::exists(KESTOVA_MODULE_PATH) ? KESTOVA_MODULE_PATH : kInstalledModule;
+  std::string module = options->module.empty() ? defaultModule() : options->module;
 
   std::unique_ptr<Kestova::PrivateXServer> xserver;
   const char* display = std::getenv("DISPLAY");
