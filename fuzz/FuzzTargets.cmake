@@ -3,7 +3,8 @@
 pkg_check_modules(FUZZ_GLIB REQUIRED IMPORTED_TARGET glib-2.0)
 pkg_check_modules(FUZZ_JSONC REQUIRED IMPORTED_TARGET json-c)
 
-set(KESTOVA_FUZZ_TARGETS phrase_table user_file module_config syllable braille key_handler)
+set(KESTOVA_FUZZ_TARGETS phrase_table user_file module_config syllable braille key_handler
+  user_files_key_handler)
 
 set(KESTOVA_FUZZ_phrase_table_SOURCES PhraseTableFuzzer.cpp)
 set(KESTOVA_FUZZ_phrase_table_LIBS kestova_models)
@@ -19,6 +20,8 @@ set(KESTOVA_FUZZ_braille_SOURCES BrailleFuzzer.cpp)
 set(KESTOVA_FUZZ_braille_LIBS kestova_notations)
 set(KESTOVA_FUZZ_key_handler_SOURCES KeyHandlerFuzzer.cpp)
 set(KESTOVA_FUZZ_key_handler_LIBS kestova_engine)
+set(KESTOVA_FUZZ_user_files_key_handler_SOURCES UserFilesKeyHandlerFuzzer.cpp)
+set(KESTOVA_FUZZ_user_files_key_handler_LIBS kestova_engine kestova_models)
 
 # Adds executable <prefix><name> for every target, built from the target's
 # sources plus `extra` sources, with `options` as compile and link options.
