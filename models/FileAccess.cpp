@@ -30,8 +30,6 @@ class Descriptor {
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   int get() const { return fd_; }
-  // Closes now and reports the error close() gives (a delayed write error).
-  bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
 
  private:
   int fd_;
@@ -150,7 +148,6 @@ class TemporaryFile {
 
   bool created() const { return fd_ >= 0; }
   int error() const { return error_; }
-  int fd() const { return fd_; }
   const std::string& path() const { return path_; }
 
   // Writes the contents, sets the mode if asked, and flushes everything to

@@ -55,8 +55,9 @@ bool ensureDirectory(const std::string& directory, std::string_view what) {
 // carriage return) does not match, so removing it never takes other
 // phrases along.
 //
-// `line` is a line after the first: one that begins with a byte-order mark
-// holds U+FEFF as part of its value, so it never matches.
+// The caller takes the file's byte-order mark off its first line; a mark at
+// the start of any other line is part of that line's value, so such a line
+// never matches.
 bool lineMatches(std::string_view line, std::string_view reading, std::string_view value) {
   if (line.find(reading) == std::string_view::npos) return false;
   if (line.starts_with(kByteOrderMark)) return false;
@@ -123,8 +124,9 @@ bool storableAsLine(std::string_view reading, std::string_view value) {
   constexpr std::string_view kBlanks(" \t\r\n\0", 5);
   if (reading.empty() || reading.find_first_of(kBlanks) != std::string_view::npos) return false;
   if (value.empty() || value.find_first_of(kLineBreaks) != std::string_view::npos) return false;
-  // Blanks around the value are lost; a leading "#" makes a comment.
-  if (value.front() == '#') return false;
+  // Blanks around the value are lost; a leading "#" makes a comment, and a
+  // leading U+FEFF would read back as a byte-order mark at the start of a file.
+  if (value.front() == '#' || value.starts_with(kByteOrderMark)) return false;
   if (value.front() == ' ' || value.front() == '\t') return false;
   if (value.back() == ' ' || value.back() == '\t') return false;
   return true;

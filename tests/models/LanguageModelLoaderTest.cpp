@@ -320,6 +320,9 @@ TEST_F(LoaderTest, RefusesPhrasesThatWouldReadBackAsSomethingElse) {
       {"ㄅㄚ", " 八"},
       {"ㄅㄚ", "八 "},
       {"ㄅㄚ", std::string("八\0", 4)},
+      {"ㄅㄚ", "\xEF\xBB\xBF八"},
+      {"ㄅㄚ", "\xb0\xcb"},
+      {"\xa3\x74", "八"},
   };
   for (const auto& [reading, value] : bad) {
     log_.clear();
