@@ -15,6 +15,9 @@
 #include <string>
 #include <string_view>
 
+#include "engine/Key.h"
+#include "engine/Options.h"
+#include "tests/support/OptionBits.h"
 #include "text/Utf8.h"
 
 #define KESTOVA_FUZZ_CHECK(condition)                                                    \
@@ -63,6 +66,33 @@ class ByteReader {
 
   std::string_view data_;
 };
+
+// The options of a key-handler input: eight option bits (bit 0 meaning
+// Space opens the candidates, the inverse of the test tables' bit) and a
+// mode byte whose bits 3 and up choose the Control+Enter mode.
+inline Options optionsFrom(uint8_t optionBits, uint8_t modes) {
+  Options options = Testing::optionsFromBits(optionBits ^ Testing::kSpaceInserts);
+  options.ctrl_enter = static_cast<CtrlEnterMode>((modes >> 3) % kCtrlEnterModeCount);
+  return options;
+}
+
+// One key of a key-handler input: a kind byte (bits 0-2: 0 for a character
+// key, else the named key, 7 standing for Page Down; bit 3 Shift, bit 4
+// Control, bit 5 numpad) and, for a character key, the character.
+inline KeyStroke readKeyStroke(ByteReader& reader) {
+  const uint8_t kind = reader.byte();
+  const bool shift = kind & 8;
+  const bool ctrl = kind & 16;
+  const auto named = static_cast<KeyType>(kind & 7);
+  if (named != KeyType::Character) {
+    return KeyStroke::of(named == KeyType::PageUp ? KeyType::PageDown : named, 0, shift, ctrl,
+                         false);
+  }
+  const auto character = static_cast<char>(reader.byte() & 0x7F);
+  // The module never sends a character key without a character.
+  if (character == 0) return KeyStroke::of(KeyType::Other, 0, shift, ctrl, false);
+  return KeyStroke::of(KeyType::Character, character, shift, ctrl, kind & 32);
+}
 
 // A private directory under the system's temporary directory, made once per
 // process and removed at exit.

@@ -1,6 +1,7 @@
 # The fuzz targets: name, source file, libraries. Shared by the libFuzzer
 # build (fuzz/) and the corpus replay tests (tests/fuzz/).
-set(KESTOVA_FUZZ_TARGETS phrase_table user_file module_config syllable braille key_handler)
+set(KESTOVA_FUZZ_TARGETS phrase_table user_file module_config syllable braille key_handler
+  user_files_key_handler)
 
 set(KESTOVA_FUZZ_phrase_table_SOURCES PhraseTableFuzzer.cpp)
 set(KESTOVA_FUZZ_phrase_table_LIBS kestova_models)
@@ -15,6 +16,8 @@ set(KESTOVA_FUZZ_braille_SOURCES BrailleFuzzer.cpp)
 set(KESTOVA_FUZZ_braille_LIBS kestova_notations)
 set(KESTOVA_FUZZ_key_handler_SOURCES KeyHandlerFuzzer.cpp)
 set(KESTOVA_FUZZ_key_handler_LIBS kestova_engine)
+set(KESTOVA_FUZZ_user_files_key_handler_SOURCES UserFilesKeyHandlerFuzzer.cpp)
+set(KESTOVA_FUZZ_user_files_key_handler_LIBS kestova_engine kestova_models)
 
 # Adds executable <prefix><name> for every target, built from the target's
 # sources plus `extra` sources, with `options` as compile and link options.

@@ -31,7 +31,6 @@
 #include "models/SortedPhraseFile.h"
 #include "phonetics/BpmfKeyboardLayout.h"
 #include "tests/support/FixturePhrases.h"
-#include "tests/support/OptionBits.h"
 
 using namespace Kestova;
 using namespace Kestova::InputStates;
@@ -116,11 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   auto handler = std::make_shared<KeyHandler>(fixtureModel(), std::make_shared<CheckingAdder>(),
                                               std::make_unique<KeyHandlerStrings>());
-  // Bit 0 of the input says Space opens the candidates, the inverse of the
-  // test tables' bit.
-  Options options = Testing::optionsFromBits(optionBits ^ Testing::kSpaceInserts);
-  options.ctrl_enter = static_cast<CtrlEnterMode>((modes >> 3) % 6);
-  handler->setOptions(options);
+  handler->setOptions(Fuzz::optionsFrom(optionBits, modes));
   handler->setLayout(layoutFor(modes & 7));
 
   // The receiver turns an exception into an error line; that is a finding.
@@ -135,22 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   StateReceiver receiver(handler);
   receiver.setObserver([&](const InputState& state) { check(state, *handler); });
   while (!reader.empty()) {
-    const uint8_t kind = reader.byte();
-    const bool shift = kind & 8;
-    const bool ctrl = kind & 16;
-    const auto named = static_cast<KeyType>(kind & 7);
-    KeyStroke press;
-    if (named == KeyType::Character) {
-      const auto character = static_cast<char>(reader.byte() & 0x7F);
-      // The module never sends a character key without a character.
-      press = character == 0 ? KeyStroke::of(KeyType::Other, 0, shift, ctrl, false)
-                             : KeyStroke::of(KeyType::Character, character, shift, ctrl, kind & 32);
-    } else {
-      // Named keys 1-6, and 7 for Page Down.
-      press = KeyStroke::of(named == KeyType::PageUp ? KeyType::PageDown : named, 0, shift, ctrl,
-                            false);
-    }
-    receiver.handleKey(press);
+    receiver.handleKey(Fuzz::readKeyStroke(reader));
     checkReceiver(receiver);
   }
   return 0;

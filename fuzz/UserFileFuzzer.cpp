@@ -1,7 +1,8 @@
 // The user phrase and replacement parsers against a plain line-by-line
 // reading of the same format: both must index the same keys and values in
-// the same order. The phrase and replacement models are then loaded from the
-// bytes as a file and asked for every key.
+// the same order, and skip (and number) the same lines that are not UTF-8.
+// The phrase and replacement models are then loaded from the bytes as a
+// file and asked for every key.
 //
 // Input: a flags byte (bit 0: replacement file), then the file.
 #include <cstdint>
@@ -21,15 +22,20 @@ bool isSpace(char c) {
   return c == ' ' || c == '\t';
 }
 
-// What one line means, read independently of the parser.
-UserFileIndex referenceIndex(std::string_view data, UserFileKind kind) {
+// What one line means, read independently of the parser. Lines end at LF,
+// CR LF or CR and are numbered from 1.
+UserFileIndex referenceIndex(std::string_view data, UserFileKind kind,
+                             std::vector<size_t>& malformed) {
   UserFileIndex index;
   size_t start = 0;
+  size_t number = 0;
   while (start <= data.size()) {
+    ++number;
     size_t end = data.find_first_of("\r\n", start);
     if (end == std::string_view::npos) end = data.size();
     std::string_view line = data.substr(start, end - start);
     start = end + 1;
+    if (end + 1 < data.size() && data[end] == '\r' && data[end + 1] == '\n') ++start;
 
     std::vector<std::pair<size_t, size_t>> tokens;  // [begin, end) within line
     for (size_t p = 0; p < line.size();) {
@@ -40,6 +46,10 @@ UserFileIndex referenceIndex(std::string_view data, UserFileKind kind) {
       tokens.emplace_back(tokenStart, p);
     }
     if (tokens.size() < 2 || line[tokens[0].first] == '#') continue;
+    if (!Utf8::isValid(line.substr(tokens[0].first, tokens.back().second - tokens[0].first))) {
+      malformed.push_back(number);
+      continue;
+    }
     if (kind == UserFileKind::kPhrases) {
       auto [keyStart, keyEnd] = tokens.back();
       size_t valueEnd = tokens[tokens.size() - 2].second;
@@ -64,15 +74,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes = reader.rest();
 
   UserFileIndex index;
-  const bool parsed = parseUserFile(bytes, kind, index);
+  std::vector<size_t> malformed;
+  const bool parsed = parseUserFile(bytes, kind, index, &malformed);
   std::string_view usable = bytes;
+  if (usable.starts_with(kByteOrderMark)) usable.remove_prefix(kByteOrderMark.size());
   if (!usable.empty() && usable.back() == '\0') usable.remove_suffix(1);
   const bool acceptable = !bytes.empty() && usable.find('\0') == std::string_view::npos;
   KESTOVA_FUZZ_CHECK(parsed == acceptable);
   if (!parsed) {
     KESTOVA_FUZZ_CHECK(index.empty());
   } else {
-    KESTOVA_FUZZ_CHECK(index == referenceIndex(usable, kind));
+    std::vector<size_t> expectedMalformed;
+    KESTOVA_FUZZ_CHECK(index == referenceIndex(usable, kind, expectedMalformed));
+    KESTOVA_FUZZ_CHECK(malformed == expectedMalformed);
+  }
+  // Whatever the bytes, only UTF-8 gets through.
+  for (const auto& [key, values] : index) {
+    KESTOVA_FUZZ_CHECK(Utf8::isValid(key));
+    for (std::string_view value : values) KESTOVA_FUZZ_CHECK(Utf8::isValid(value));
   }
 
   if (bytes.empty()) return 0;

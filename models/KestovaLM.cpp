@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <filesystem>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "models/ModuleLog.h"
 
@@ -107,15 +108,37 @@ void KestovaLM::openBuiltInTable(const std::string& path) {
 
 namespace {
 
-// A user file that is there but cannot be read (a directory in its place, a
-// read error) leaves its model empty; say so, since its phrases vanish. A
-// file that is simply gone is an ordinary state and is not reported here.
+// The lines of a user file that were skipped for not being UTF-8, named
+// by number (the first ten of them).
+std::string skippedLinesMessage(const std::string& path, const std::vector<size_t>& lines) {
+  constexpr size_t kListed = 10;
+  std::string message =
+      lines.size() == 1 ? std::string("Skipped a line that is not UTF-8: ")
+                        : "Skipped " + std::to_string(lines.size()) + " lines that are not UTF-8: ";
+  message += ModuleLog::quoted(path);
+  message += lines.size() == 1 ? ", line " : ", lines ";
+  for (size_t i = 0; i < lines.size() && i < kListed; ++i) {
+    if (i > 0) message += ", ";
+    message += std::to_string(lines[i]);
+  }
+  if (lines.size() > kListed) message += " and " + std::to_string(lines.size() - kListed) + " more";
+  return message;
+}
+
+// A user file that is there but cannot be used (a directory or a FIFO in
+// its place, too large, a NUL byte) leaves its model empty; say so, since its
+// phrases vanish. A file that is missing or empty is an ordinary state and
+// is not reported.
 template <typename Model>
 void openUserFile(Model& model, const std::string& path) {
-  if (path.empty() || model.open(path)) return;
-  std::error_code error;
-  if (std::filesystem::exists(path, error)) {
-    ModuleLog::warn("Failed to load: \"" + path + "\"");
+  if (path.empty()) return;
+  model.open(path);
+  const UserFileLoad& load = model.lastLoad();
+  if (!load.problem.empty()) {
+    ModuleLog::warn("Failed to load: " + ModuleLog::quoted(path) + ": " + load.problem);
+  }
+  if (!load.malformedLines.empty()) {
+    ModuleLog::warn(skippedLinesMessage(path, load.malformedLines));
   }
 }
 

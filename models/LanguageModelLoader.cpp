@@ -1,18 +1,14 @@
 #include "models/LanguageModelLoader.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
+#include <chrono>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 
+#include "models/FileAccess.h"
 #include "models/ModuleLog.h"
 #include "models/UserFileParser.h"
+#include "text/Utf8.h"
 
 namespace Kestova {
 
@@ -20,13 +16,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A path as the standard stream writes it: in double quotes, with
-// backslash escapes.
-std::string quotedPath(const fs::path& path) {
-  std::ostringstream out;
-  out << path;
-  return out.str();
-}
+using ModuleLog::quoted;
+
+// How long an addition waits for another instance that is rewriting the
+// same files (which takes milliseconds) before it gives up.
+constexpr std::chrono::milliseconds kLockTimeout{2000};
 
 std::string phraseText(std::string_view value, std::string_view reading) {
   std::string text(value);
@@ -60,7 +54,13 @@ bool ensureDirectory(const std::string& directory, std::string_view what) {
 // up to its line feed that the model splits into several lines (at a lone
 // carriage return) does not match, so removing it never takes other
 // phrases along.
+//
+// The caller takes the file's byte-order mark off its first line; a mark at
+// the start of any other line is part of that line's value, so such a line
+// never matches.
 bool lineMatches(std::string_view line, std::string_view reading, std::string_view value) {
+  if (line.find(reading) == std::string_view::npos) return false;
+  if (line.starts_with(kByteOrderMark)) return false;
   UserFileIndex index;
   if (!parseUserFile(line, UserFileKind::kPhrases, index) || index.size() != 1) return false;
   const auto& [key, values] = *index.begin();
@@ -72,6 +72,48 @@ std::string targetLine(std::string_view reading, std::string_view value) {
   target += ' ';
   target += reading;
   return target;
+}
+
+// Calls `visit` with every line of a user file's bytes (up to each line
+// feed, without it), the first one without a byte-order mark; answers the
+// mark, or "" when the file has none.
+template <typename Visit>
+std::string_view forEachLine(std::string_view bytes, Visit visit) {
+  std::string_view mark;
+  if (bytes.starts_with(kByteOrderMark)) {
+    mark = bytes.substr(0, kByteOrderMark.size());
+    bytes.remove_prefix(kByteOrderMark.size());
+  }
+  while (!bytes.empty()) {
+    const size_t end = bytes.find('\n');
+    visit(bytes.substr(0, end));
+    if (end == std::string_view::npos) break;
+    bytes.remove_prefix(end + 1);
+  }
+  return mark;
+}
+
+// Reads a user file for a rewrite or a test; logs `failureText` + the path
+// and the reason when it cannot.
+bool readUserFile(const fs::path& file, std::string_view failureText, std::string& bytes) {
+  FileAccess::ReadResult read = FileAccess::readFile(file.string(), FileAccess::kUserFileLimit);
+  if (!read.ok()) {
+    ModuleLog::warn(std::string(failureText) + quoted(file) + ": " + read.reason());
+    return false;
+  }
+  bytes = std::move(read.bytes);
+  return true;
+}
+
+bool rewriteUserFile(const fs::path& file, std::string_view contents) {
+  std::string failure;
+  if (contents.size() > FileAccess::kUserFileLimit) {
+    failure = "it would grow past " + std::to_string(FileAccess::kUserFileLimit) + " bytes";
+  } else if (FileAccess::replaceFile(file.string(), contents, &failure)) {
+    return true;
+  }
+  ModuleLog::warn("Failed to write to file: " + quoted(file) + ": " + failure);
+  return false;
 }
 
 }  // namespace
@@ -134,27 +176,46 @@ void LanguageModelLoader::startUp() {
 void LanguageModelLoader::createUserFileIfMissing(const WatchedFile& file,
                                                   const std::string& contents) {
   if (file.path().empty() || file.exists()) return;
-  std::ofstream out(file.path(), std::ios::binary | std::ios::trunc);
-  if (!out) return;
-  ModuleLog::info("Creating: " + quotedPath(file.path()));
-  out << contents;
+  // Written whole under a temporary name and moved into place only if
+  // nothing (a file another instance just made, a link) took the name.
+  std::string failure;
+  bool existed = false;
+  if (FileAccess::createFile(file.path().string(), contents, &failure, &existed)) {
+    ModuleLog::info("Creating: " + quoted(file.path()));
+  } else if (!existed) {
+    ModuleLog::warn("Failed to create: " + quoted(file.path()) + ": " + failure);
+  }
 }
 
 void LanguageModelLoader::reloadBuiltInModel() {
   std::string path = dataFilePath(kBuiltInDataFile);
   ModuleLog::info("Built-in LM: " + path);
+  // Seen before it is opened, so that a change in between is noticed.
+  builtInFile_ = WatchedFile(path);
+  builtInFile_.remember();
   languageModel_->openBuiltInTable(path);
   if (!languageModel_->builtInTableLoaded()) ModuleLog::info("Failed to open built-in LM");
 }
 
+bool LanguageModelLoader::reopenBuiltInModelIfReplaced() {
+  // A file removed from under the mapping stays readable through it; one
+  // replaced, or worse rewritten in place (a shorter file would fault on the
+  // next look-up past its new end), is mapped again.
+  if (!builtInFile_.exists() || !builtInFile_.changed()) return false;
+  ModuleLog::info("Built-in LM changed on disk: " + builtInFile_.path().string());
+  reloadBuiltInModel();
+  return true;
+}
+
 bool LanguageModelLoader::reloadIfChanged() {
+  const bool reloadBuiltIn = reopenBuiltInModelIfReplaced();
   bool reloadUser = false;
   bool reloadReplacement = false;
 
   for (WatchedFile* file : {&userPhrasesFile_, &excludedPhrasesFile_}) {
     if (file->exists() && file->changed()) {
       file->remember();
-      ModuleLog::info("Will load: " + quotedPath(file->path()));
+      ModuleLog::info("Will load: " + quoted(file->path()));
       reloadUser = true;
     }
   }
@@ -166,16 +227,14 @@ bool LanguageModelLoader::reloadIfChanged() {
       languageModel_->setReplacementEnabled(false);
       replacementFile_.remember();
       ModuleLog::info("Phrases replacement disabled, file gone: " +
-                      quotedPath(replacementFile_.path()));
+                      quoted(replacementFile_.path()));
     } else if (present && replacementFile_.changed()) {
       replacementFile_.remember();
       if (enabled) {
-        ModuleLog::info("Will reload phrases replacement file: " +
-                        quotedPath(replacementFile_.path()));
+        ModuleLog::info("Will reload phrases replacement file: " + quoted(replacementFile_.path()));
       } else {
         languageModel_->setReplacementEnabled(true);
-        ModuleLog::info("Phrases replacement enabled, file: " +
-                        quotedPath(replacementFile_.path()));
+        ModuleLog::info("Phrases replacement enabled, file: " + quoted(replacementFile_.path()));
       }
       reloadReplacement = true;
     }
@@ -187,7 +246,7 @@ bool LanguageModelLoader::reloadIfChanged() {
                                   excludedPhrasesFile_.path().string());
   }
   if (reloadReplacement) languageModel_->openReplacementFile(replacementFile_.path().string());
-  return reloadUser || reloadReplacement;
+  return reloadBuiltIn || reloadUser || reloadReplacement;
 }
 
 void LanguageModelLoader::addPhrase(std::string_view reading, std::string_view value) {
@@ -201,17 +260,29 @@ void LanguageModelLoader::addPhrase(std::string_view reading, std::string_view v
     ModuleLog::info("Not writing user phrases: data file does not exist");
     return;
   }
-  removeLine(excludedPhrasesFile_.path(), reading, value);
-  if (hasLine(userPhrasesFile_.path(), reading, value)) {
-    ModuleLog::info("Phrase already exists: " + phraseText(value, reading));
-    return;
+  {
+    // Another instance (a second X session, a restart racing the old one)
+    // may be editing the same files: each edit reads and rewrites them
+    // under the lock so that no edit undoes another.
+    std::string failure;
+    auto lock = FileAccess::FileLock::acquire(
+        (fs::path(userFilesDirectory_) / kLockFileName).string(), kLockTimeout, &failure);
+    if (!lock) {
+      ModuleLog::warn("Failed to add user phrase: " + phraseText(value, reading) + ": " + failure);
+      return;
+    }
+    removeLine(excludedPhrasesFile_.path(), reading, value);
+    if (hasLine(userPhrasesFile_.path(), reading, value)) {
+      ModuleLog::info("Phrase already exists: " + phraseText(value, reading));
+      return;
+    }
+    if (!appendLine(userPhrasesFile_.path(), reading, value)) {
+      ModuleLog::warn("Failed to add user phrase: " + phraseText(value, reading));
+      return;
+    }
   }
-  if (appendLine(userPhrasesFile_.path(), reading, value)) {
-    ModuleLog::info("Added user phrase: " + phraseText(value, reading));
-    reloadIfChanged();
-  } else {
-    ModuleLog::warn("Failed to add user phrase: " + phraseText(value, reading));
-  }
+  ModuleLog::info("Added user phrase: " + phraseText(value, reading));
+  reloadIfChanged();
 }
 
 void LanguageModelLoader::excludePhrase(std::string_view, std::string_view) {}
@@ -219,117 +290,54 @@ void LanguageModelLoader::excludePhrase(std::string_view, std::string_view) {}
 bool LanguageModelLoader::removeLine(const fs::path& file, std::string_view reading,
                                      std::string_view value) {
   if (!pathExists(file)) {
-    ModuleLog::warn("File does not exist: " + quotedPath(file));
+    ModuleLog::warn("File does not exist: " + quoted(file));
     return false;
   }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    ModuleLog::warn("Failed to open file for reading: " + quotedPath(file));
-    return false;
-  }
-  std::string temporary = file.string() + ".tmp";
-  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    ModuleLog::warn("Failed to create temporary file: " + temporary);
-    return false;
-  }
+  std::string bytes;
+  if (!readUserFile(file, "Failed to open file for reading: ", bytes)) return false;
 
   bool removed = false;
-  std::string line;
-  while (std::getline(in, line)) {
+  std::string kept;
+  kept.reserve(bytes.size());
+  const std::string_view mark = forEachLine(bytes, [&](std::string_view line) {
     if (lineMatches(line, reading, value)) {
       removed = true;
-      continue;
+      return;
     }
-    out << line << '\n';
-  }
-  in.close();
-  out.close();
-  bool written = !out.fail();
-
-  if (!removed || !written) {
-    ::unlink(temporary.c_str());
-    if (removed) ModuleLog::warn("Failed to write to file: " + quotedPath(fs::path(temporary)));
-    return false;
-  }
-  if (std::rename(temporary.c_str(), file.c_str()) != 0) {
-    ModuleLog::warn(std::string("Failed to rename temporary file: ") + std::strerror(errno));
-    ::unlink(temporary.c_str());
-    return false;
-  }
+    kept += line;
+    kept += '\n';
+  });
+  if (!removed) return false;
+  kept.insert(0, mark);
+  if (!rewriteUserFile(file, kept)) return false;
   ModuleLog::info("Removed phrase from file: " + phraseText(value, reading));
   return true;
 }
 
 bool LanguageModelLoader::hasLine(const fs::path& file, std::string_view reading,
                                   std::string_view value) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    ModuleLog::warn("Failed to open file: " + quotedPath(file));
-    return false;
-  }
-  std::string line;
-  while (std::getline(in, line)) {
-    if (lineMatches(line, reading, value)) return true;
-  }
-  return false;
+  std::string bytes;
+  if (!readUserFile(file, "Failed to open file: ", bytes)) return false;
+  bool found = false;
+  forEachLine(bytes,
+              [&](std::string_view line) { found = found || lineMatches(line, reading, value); });
+  return found;
 }
 
 bool LanguageModelLoader::appendLine(const fs::path& file, std::string_view reading,
                                      std::string_view value) {
   if (!pathExists(file)) {
-    ModuleLog::warn("File does not exist: " + quotedPath(file));
+    ModuleLog::warn("File does not exist: " + quoted(file));
     return false;
   }
-  bool needsLineFeed = false;
-  {
-    std::ifstream in(file, std::ios::binary | std::ios::ate);
-    if (!in) {
-      ModuleLog::warn("Failed to open file for reading: " + quotedPath(file));
-      return false;
-    }
-    if (in.tellg() > 0) {
-      in.seekg(-1, std::ios::end);
-      char last = '\n';
-      in.get(last);
-      needsLineFeed = last != '\n';
-    }
-  }
-  int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (fd == -1) {
-    ModuleLog::warn("Failed to open file for writing: " + quotedPath(file));
-    return false;
-  }
-  std::string text = needsLineFeed ? "\n" : "";
+  std::string text;
+  if (!readUserFile(file, "Failed to open file for reading: ", text)) return false;
+  // The whole file is written anew and renamed into place: a disk that
+  // fills up, or another instance, never leaves a piece of the line behind.
+  if (!text.empty() && text.back() != '\n') text += '\n';
   text += targetLine(reading, value);
   text += '\n';
-  // A disk that fills up in the middle of the line would leave a piece of
-  // it, which reads back as another phrase: on any failure the file is cut
-  // back to its old length.
-  struct stat info;
-  bool written = ::fstat(fd, &info) == 0;
-  off_t originalSize = written ? info.st_size : 0;
-  for (size_t done = 0; written && done < text.size();) {
-    ssize_t count = ::write(fd, text.data() + done, text.size() - done);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) {
-      written = false;
-      break;
-    }
-    done += static_cast<size_t>(count);
-  }
-  if (!written) {
-    if (::ftruncate(fd, originalSize) != 0) {
-      ModuleLog::warn("Failed to restore file: " + quotedPath(file));
-    }
-    ::close(fd);
-    ModuleLog::warn("Failed to write to file: " + quotedPath(file));
-    return false;
-  }
-  if (::close(fd) != 0) {
-    ModuleLog::warn("Failed to write to file: " + quotedPath(file));
-    return false;
-  }
+  if (!rewriteUserFile(file, text)) return false;
   ModuleLog::info("Added phrase to file: " + phraseText(value, reading));
   return true;
 }

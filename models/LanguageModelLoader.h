@@ -33,6 +33,9 @@ class LanguageModelLoader : public UserPhraseAdder {
   static constexpr std::string_view kUserPhrasesFileName = "data.txt";
   static constexpr std::string_view kExcludedPhrasesFileName = "exclude-phrases.txt";
   static constexpr std::string_view kReplacementFileName = "phrases-replacement.txt";
+  // In the user files directory; every instance edits the user files while
+  // it holds an advisory lock (flock) on this file.
+  static constexpr std::string_view kLockFileName = ".user-files.lock";
 
   // Where the data lives. The module fills it from the paths it resolved;
   // tests point it into a temporary directory.
@@ -65,14 +68,17 @@ class LanguageModelLoader : public UserPhraseAdder {
 
   // Opens the built-in phrase file again.
   void reloadBuiltInModel();
-  // Reloads the user files whose state on disk changed; switches phrase
-  // replacement on or off as the replacement file appears or goes away.
-  // True if anything was reloaded.
+  // Opens the built-in phrase file again if the file at its path was
+  // replaced or changed in place since it was opened, and reloads the user
+  // files whose state on disk changed; switches phrase replacement on or
+  // off as the replacement file appears or goes away. True if anything was
+  // reloaded.
   bool reloadIfChanged();
 
   // Adds "value reading" to the user phrase file, first taking it out of
-  // the excluded phrases. A value or reading that could not be read back as
-  // written (line breaks, a reading with blanks, ...) is refused.
+  // the excluded phrases, while holding the user files lock. A value or
+  // reading that could not be read back as written (line breaks, a reading
+  // with blanks, text that is not UTF-8, ...) is refused.
   void addPhrase(std::string_view reading, std::string_view value) override;
   // Not used by the input method.
   void excludePhrase(std::string_view reading, std::string_view value) override;
@@ -81,9 +87,14 @@ class LanguageModelLoader : public UserPhraseAdder {
   const WatchedFile& excludedPhrasesFile() const { return excludedPhrasesFile_; }
   const WatchedFile& replacementFile() const { return replacementFile_; }
 
-  // Line operations on a user file; each logs what went wrong.
-  // Drops every line "value reading" (ignoring trailing blanks) through a
-  // temporary file renamed over the original. True if a line was removed.
+  // Line operations on a user file; each logs what went wrong. They read
+  // the file with FileAccess::readFile (never blocking, never past
+  // FileAccess::kUserFileLimit) and rewrite it with FileAccess::replaceFile
+  // (so a file that is a symbolic link is read but never written). Another
+  // process may edit the same file: call them while holding the lock.
+  //
+  // Drops every line "value reading" (ignoring the blanks around and
+  // between the two). True if a line was removed.
   static bool removeLine(const std::filesystem::path& file, std::string_view reading,
                          std::string_view value);
   static bool hasLine(const std::filesystem::path& file, std::string_view reading,
@@ -95,11 +106,13 @@ class LanguageModelLoader : public UserPhraseAdder {
  private:
   void startUp();
   void createUserFileIfMissing(const WatchedFile& file, const std::string& contents);
+  bool reopenBuiltInModelIfReplaced();
 
   std::unique_ptr<LocalizedStrings> localizedStrings_;
   std::shared_ptr<KestovaLM> languageModel_;
   Paths paths_;
   std::string userFilesDirectory_;
+  WatchedFile builtInFile_;
   WatchedFile userPhrasesFile_;
   WatchedFile excludedPhrasesFile_;
   WatchedFile replacementFile_;

@@ -30,10 +30,14 @@ MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
 
 bool MappedFile::open(const std::string& path) {
   if (descriptor_ != -1) return false;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd == -1) return false;
+  // Only a regular file can be mapped; checking first means a FIFO or a
+  // device is never opened, and the non-blocking open covers a FIFO that
+  // takes the file's place in between.
   struct stat info;
-  if (::fstat(fd, &info) != 0 || info.st_size <= 0) {
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd == -1) return false;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) {
     ::close(fd);
     return false;
   }

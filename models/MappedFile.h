@@ -16,8 +16,14 @@ class MappedFile {
   MappedFile(MappedFile&& other) noexcept;
   MappedFile& operator=(MappedFile&& other) noexcept;
 
-  // Maps the file at path. Fails if this object is already open, if the file
-  // cannot be opened or mapped (an empty file cannot be mapped).
+  // Maps the file at path. Fails if this object is already open, if the path
+  // is not a regular file (a FIFO or a device is not even opened), or if the
+  // file cannot be opened or mapped (an empty file cannot be mapped).
+  //
+  // The mapping shows the file as it is on disk: a file cut shorter in place
+  // while mapped makes reading past its new end fault (SIGBUS). Replace such
+  // files by renaming a new one over them, and close and reopen when the file
+  // at the path changed (see WatchedFile).
   bool open(const std::string& path);
   void close();
 

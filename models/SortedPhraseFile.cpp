@@ -1,12 +1,10 @@
 #include "models/SortedPhraseFile.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
+#include "models/FileAccess.h"
 #include "models/ParselessLM.h"
 #include "models/SortedPhraseTable.h"
 
@@ -70,22 +68,7 @@ std::string sortedPhraseFileText(const std::vector<PhraseFileLine>& lines) {
 
 bool writeSortedPhraseFile(const std::string& path, std::vector<PhraseFileLine> lines) {
   sortPhraseFileLines(lines);
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << sortedPhraseFileText(lines);
-    out.flush();
-    if (!out) {
-      ::unlink(temporary.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+  return FileAccess::replaceFile(path, sortedPhraseFileText(lines));
 }
 
 PhraseFileLine parsePhraseFileLine(std::string_view line) {

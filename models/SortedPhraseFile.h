@@ -31,9 +31,10 @@ std::string formatPhraseScore(double score);
 // The whole file: the header and the lines, which must already be sorted.
 std::string sortedPhraseFileText(const std::vector<PhraseFileLine>& lines);
 
-// Sorts the lines and writes the file to a temporary file beside `path`,
-// then renames it over `path`, so that a reader that maps the old file keeps
-// its contents. False on any error, with nothing left behind.
+// Sorts the lines and writes the file with FileAccess::replaceFile (a
+// temporary file beside `path`, synced and renamed over it), so that a
+// reader that maps the old file keeps its contents and never sees it cut
+// short. False on any error, with nothing left behind.
 bool writeSortedPhraseFile(const std::string& path, std::vector<PhraseFileLine> lines);
 
 // A line "READING VALUE SCORE" (score optional) as written in fixtures;

@@ -1,10 +1,7 @@
 #include "models/UserFileParser.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include "models/FileAccess.h"
+#include "text/Utf8.h"
 
 namespace Kestova {
 
@@ -16,22 +13,30 @@ bool isLineEnd(char c) {
 bool isSpace(char c) {
   return c == ' ' || c == '\t';
 }
-bool isBlank(char c) {
-  return isSpace(c) || isLineEnd(c);
-}
 
 }  // namespace
 
-bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& index) {
+bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& index,
+                   std::vector<std::size_t>* malformedLines) {
   index.clear();
+  if (malformedLines) malformedLines->clear();
   if (data.empty()) return false;
-  if (data.back() == '\0') data.remove_suffix(1);
+  if (data.starts_with(kByteOrderMark)) data.remove_prefix(kByteOrderMark.size());
+  if (!data.empty() && data.back() == '\0') data.remove_suffix(1);
   if (data.find('\0') != std::string_view::npos) return false;
 
   const size_t end = data.size();
   size_t p = 0;
+  size_t line = 1;
   while (p < end) {
-    while (p < end && isBlank(data[p])) ++p;
+    // Blank lines and the blanks that start a line; CR LF is one line end.
+    while (p < end && (isSpace(data[p]) || isLineEnd(data[p]))) {
+      if (isLineEnd(data[p])) {
+        ++line;
+        if (data[p] == '\r' && p + 1 < end && data[p + 1] == '\n') ++p;
+      }
+      ++p;
+    }
     if (p == end) break;
     if (data[p] == '#') {
       while (p < end && !isLineEnd(data[p])) ++p;
@@ -39,13 +44,14 @@ bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& inde
     }
 
     size_t firstStart = p;
-    while (p < end && !isBlank(data[p])) ++p;
+    while (p < end && !isSpace(data[p]) && !isLineEnd(data[p])) ++p;
     size_t firstEnd = p;
     while (p < end && isSpace(data[p])) ++p;
     if (p == end || isLineEnd(data[p])) continue;  // a lone token
 
     std::string_view key;
     std::string_view value;
+    size_t textEnd = 0;
     if (kind == UserFileKind::kPhrases) {
       // Walk the remaining tokens; the last one is the reading and the
       // value ends with the token before it.
@@ -54,13 +60,14 @@ bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& inde
       size_t keyStart = p;
       while (p < end && !isLineEnd(data[p])) {
         keyStart = p;
-        while (p < end && !isBlank(data[p])) ++p;
+        while (p < end && !isSpace(data[p]) && !isLineEnd(data[p])) ++p;
         valueEnd = previousEnd;
         previousEnd = p;
         while (p < end && isSpace(data[p])) ++p;
       }
       key = data.substr(keyStart, previousEnd - keyStart);
       value = data.substr(firstStart, valueEnd - firstStart);
+      textEnd = previousEnd;
     } else {
       size_t valueStart = p;
       while (p < end && !isLineEnd(data[p])) ++p;
@@ -68,37 +75,38 @@ bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& inde
       while (valueEnd > valueStart && isSpace(data[valueEnd - 1])) --valueEnd;
       key = data.substr(firstStart, firstEnd - firstStart);
       value = data.substr(valueStart, valueEnd - valueStart);
+      textEnd = valueEnd;
+    }
+    // Text in another encoding (a file saved as Big5) would reach the
+    // application as bytes it cannot decode.
+    if (!Utf8::isValid(data.substr(firstStart, textEnd - firstStart))) {
+      if (malformedLines) malformedLines->push_back(line);
+      continue;
     }
     index[key].push_back(value);
   }
   return true;
 }
 
-bool readWholeFile(const std::string& path, std::string& bytes) {
+bool loadUserFile(const std::string& path, UserFileKind kind, std::string& bytes,
+                  UserFileIndex& index, UserFileLoad& outcome) {
+  index.clear();
   bytes.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd == -1) return false;
-  // Only regular files: a directory cannot be read, and a device such as
-  // /dev/zero would never end.
-  struct stat info;
-  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  if (ok) {
-    bytes.reserve(static_cast<size_t>(info.st_size));
-    char buffer[64 * 1024];
-    for (;;) {
-      ssize_t count = ::read(fd, buffer, sizeof buffer);
-      if (count == 0) break;
-      if (count < 0) {
-        if (errno == EINTR) continue;
-        ok = false;
-        break;
-      }
-      bytes.append(buffer, static_cast<size_t>(count));
-    }
+  outcome = {};
+  FileAccess::ReadResult read = FileAccess::readFile(path, FileAccess::kUserFileLimit);
+  if (!read.ok()) {
+    if (read.status != FileAccess::ReadStatus::Missing) outcome.problem = read.reason();
+    return false;
   }
-  ::close(fd);
-  if (!ok) bytes.clear();
-  return ok;
+  bytes = std::move(read.bytes);
+  if (bytes.empty()) return false;
+  if (!parseUserFile(bytes, kind, index, &outcome.malformedLines)) {
+    outcome.problem = "it holds a NUL byte";
+    index.clear();
+    bytes.clear();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace Kestova

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -20,14 +21,33 @@ enum class UserFileKind {
   kReplacements,
 };
 
-// Indexes a user file in place. Lines end at LF or CR; tokens are separated
-// by runs of spaces and tabs; lines whose first non-blank byte is "#" are
-// comments; one-token lines are skipped. A single NUL as the very last byte
-// is ignored; any other NUL rejects the whole file. Returns false (with an
-// empty index) for empty or rejected data.
-bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& index);
+// The UTF-8 byte-order mark some editors put at the start of a file.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// Reads a whole file into bytes. False if it cannot be opened or read.
-bool readWholeFile(const std::string& path, std::string& bytes);
+// Indexes a user file in place. A byte-order mark at the very start is
+// skipped. Lines end at LF, CR LF or CR; tokens are separated by runs of
+// spaces and tabs; lines whose first non-blank byte is "#" are comments;
+// one-token lines are skipped, and so are lines whose text is not
+// well-formed UTF-8 (their 1-based numbers go to `malformedLines`, if
+// given). A single NUL as the very last byte is ignored; any other NUL
+// rejects the whole file. Returns false (with an empty index) for empty or
+// rejected data.
+bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& index,
+                   std::vector<std::size_t>* malformedLines = nullptr);
+
+// What became of loading one user file, for the log.
+struct UserFileLoad {
+  // Why the file is not in use; "" when it loaded, and when it is missing
+  // or empty, which are normal states of a user file.
+  std::string problem;
+  // Lines that were skipped because they are not well-formed UTF-8.
+  std::vector<std::size_t> malformedLines;
+};
+
+// Reads a user file (a regular file of at most FileAccess::kUserFileLimit
+// bytes, never blocking) into `bytes` and indexes it. On failure both stay
+// empty and `outcome.problem` says why, unless the file is missing or empty.
+bool loadUserFile(const std::string& path, UserFileKind kind, std::string& bytes,
+                  UserFileIndex& index, UserFileLoad& outcome);
 
 }  // namespace Kestova

@@ -9,7 +9,9 @@ bool canStoreUserPhrase(std::string_view reading, std::string_view value) {
   constexpr std::string_view kBlanks(" \t\r\n\0", 5);
   if (reading.empty() || reading.find_first_of(kBlanks) != std::string_view::npos) return false;
   if (value.empty() || value.find_first_of(kLineBreaks) != std::string_view::npos) return false;
-  if (value.front() == '#') return false;
+  // A leading "#" makes a comment, and a leading U+FEFF would read back as
+  // the byte-order mark of the file.
+  if (value.front() == '#' || value.starts_with("\uFEFF")) return false;
   if (value.front() == ' ' || value.front() == '\t') return false;
   if (value.back() == ' ' || value.back() == '\t') return false;
   return Utf8::isValid(reading) && Utf8::isValid(value);

@@ -21,7 +21,7 @@ class UserPhraseAdder {
 // reads back as exactly this value under exactly this reading: both
 // well-formed UTF-8 and not empty, a reading without blanks, a value
 // without line breaks or blanks at its ends that does not begin with "#"
-// (which would make the line a comment). The loader refuses anything else,
+// (which would make the line a comment) or a byte-order mark. The loader refuses anything else,
 // and the key handler does not offer to add it.
 bool canStoreUserPhrase(std::string_view reading, std::string_view value);
 

@@ -4,29 +4,13 @@ namespace Kestova {
 
 using Palisar::Lattivor2::ScoredPhrase;
 
-namespace {
-
-// Reads path into bytes and indexes it. On any failure both stay empty.
-bool loadUserFile(const std::string& path, UserFileKind kind, std::string& bytes,
-                  UserFileIndex& index) {
-  index.clear();
-  if (!readWholeFile(path, bytes) || !parseUserFile(bytes, kind, index)) {
-    index.clear();
-    bytes.clear();
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 UserPhrasesLM::~UserPhrasesLM() {
   close();
 }
 
 bool UserPhrasesLM::open(const std::string& path) {
   if (open_) return false;
-  open_ = loadUserFile(path, UserFileKind::kPhrases, bytes_, index_);
+  open_ = loadUserFile(path, UserFileKind::kPhrases, bytes_, index_, lastLoad_);
   return open_;
 }
 
@@ -55,7 +39,7 @@ ReplacementTable::~ReplacementTable() {
 
 bool ReplacementTable::open(const std::string& path) {
   if (open_) return false;
-  open_ = loadUserFile(path, UserFileKind::kReplacements, bytes_, index_);
+  open_ = loadUserFile(path, UserFileKind::kReplacements, bytes_, index_, lastLoad_);
   return open_;
 }
 

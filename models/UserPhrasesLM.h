@@ -22,11 +22,14 @@ class UserPhrasesLM : public Palisar::Lattivor2::LanguageModel {
   UserPhrasesLM(const UserPhrasesLM&) = delete;
   UserPhrasesLM& operator=(const UserPhrasesLM&) = delete;
 
-  // Fails if already open, if the file cannot be read, is empty or holds a
-  // NUL byte anywhere but at its very end.
+  // Fails if already open, if the file cannot be read (not a regular file,
+  // larger than FileAccess::kUserFileLimit), is empty or holds a NUL byte
+  // anywhere but at its very end. Lines that are not UTF-8 are skipped.
   bool open(const std::string& path);
   void close();
   bool isOpen() const { return open_; }
+  // What the last open() found wrong with the file, for the log.
+  const UserFileLoad& lastLoad() const { return lastLoad_; }
 
   std::vector<Palisar::Lattivor2::ScoredPhrase> getScoredPhrases(std::string_view reading) override;
   bool hasScoredPhrases(std::string_view reading) override;
@@ -35,6 +38,7 @@ class UserPhrasesLM : public Palisar::Lattivor2::LanguageModel {
   bool open_ = false;
   std::string bytes_;
   UserFileIndex index_;
+  UserFileLoad lastLoad_;
 };
 
 // Value replacements from the user's replacement file ("VALUE REPLACEMENT"
@@ -49,6 +53,7 @@ class ReplacementTable {
   bool open(const std::string& path);
   void close();
   bool isOpen() const { return open_; }
+  const UserFileLoad& lastLoad() const { return lastLoad_; }
 
   // The first replacement listed for value, or "" if there is none.
   std::string replacementFor(std::string_view value) const;
@@ -57,6 +62,7 @@ class ReplacementTable {
   UserFileIndex index_;
   bool open_ = false;
   std::string bytes_;
+  UserFileLoad lastLoad_;
 };
 
 }  // namespace Kestova

@@ -1,36 +1,47 @@
 #include "models/WatchedFile.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 namespace Kestova {
 
-namespace fs = std::filesystem;
+bool WatchedFile::take(Snapshot& snapshot, bool& missing) const {
+  snapshot = {};
+  missing = true;
+  if (path_.empty()) return true;
+  struct stat info;
+  if (::stat(path_.c_str(), &info) != 0) {
+    missing = errno == ENOENT || errno == ENOTDIR;
+    return missing;
+  }
+  missing = false;
+  snapshot.present = true;
+  snapshot.device = static_cast<std::uint64_t>(info.st_dev);
+  snapshot.inode = static_cast<std::uint64_t>(info.st_ino);
+  snapshot.size = static_cast<std::int64_t>(info.st_size);
+  snapshot.seconds = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+  snapshot.nanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+  return true;
+}
 
 bool WatchedFile::exists() const {
-  if (path_.empty()) return false;
-  std::error_code error;
-  fs::file_type type = fs::status(path_, error).type();
-  return type != fs::file_type::none && type != fs::file_type::not_found;
+  Snapshot now;
+  bool missing = true;
+  return take(now, missing) && !missing;
 }
 
 bool WatchedFile::changed() const {
-  if (!exists()) return time_ != fs::file_time_type{};
-  std::error_code error;
-  fs::file_time_type time = fs::last_write_time(path_, error);
-  if (error) return true;
-  if (time != time_) return true;
-  std::uintmax_t size = fs::file_size(path_, error);
-  return !error && size != size_;
+  Snapshot now;
+  bool missing = true;
+  // A file that cannot be inspected counts as gone.
+  if (!take(now, missing) || missing) return seen_.present;
+  return now != seen_;
 }
 
 void WatchedFile::remember() {
-  time_ = {};
-  size_ = 0;
-  if (!exists()) return;
-  std::error_code error;
-  fs::file_time_type time = fs::last_write_time(path_, error);
-  if (error) return;
-  time_ = time;
-  std::uintmax_t size = fs::file_size(path_, error);
-  if (!error) size_ = size;
+  bool missing = true;
+  if (!take(seen_, missing)) seen_ = {};
 }
 
 }  // namespace Kestova

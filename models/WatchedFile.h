@@ -5,13 +5,15 @@
 
 namespace Kestova {
 
-// A file path plus what was last seen of it, to tell cheaply whether the
-// file changed on disk since it was loaded.
+// A file path plus what was last seen of it, to tell cheaply (one stat())
+// whether the file changed on disk since it was loaded.
 //
-// Besides the modification time it remembers the size: two writes that
-// land within one tick of the file system's clock (an append right after a
-// load) leave the time unchanged but never the size of an appended or
-// shortened file.
+// Besides the modification time it remembers the size, the device and the
+// inode: two writes that land within one tick of the file system's clock (an
+// append right after a load) leave the time unchanged but never the size of
+// an appended or shortened file, and a file replaced by rename (as every
+// rewrite by this program or by another instance does) is a new inode even
+// when its size and time happen to match.
 class WatchedFile {
  public:
   WatchedFile() = default;
@@ -21,17 +23,29 @@ class WatchedFile {
 
   // The path is set and names something (a directory counts).
   bool exists() const;
-  // Whether the file differs from what remember() saw last. A file that
-  // cannot be inspected counts as changed; a missing file counts as changed
-  // only if it was there when last seen.
+  // Whether the file differs from what remember() saw last. A missing file,
+  // or one that cannot be inspected, counts as changed only if it was there
+  // when last seen.
   bool changed() const;
   // Records the file's current state (nothing seen if it is missing).
   void remember();
 
  private:
+  struct Snapshot {
+    bool present = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t seconds = 0;
+    std::int64_t nanoseconds = 0;
+
+    bool operator==(const Snapshot&) const = default;
+  };
+  // False when the file cannot be inspected; `snapshot` is then "not present".
+  bool take(Snapshot& snapshot, bool& missing) const;
+
   std::filesystem::path path_;
-  std::filesystem::file_time_type time_{};  // zero: nothing seen
-  std::uintmax_t size_ = 0;
+  Snapshot seen_;
 };
 
 }  // namespace Kestova

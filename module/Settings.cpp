@@ -1,14 +1,12 @@
 #include "module/Settings.h"
 
-#include <fcntl.h>
 #include <glib.h>
 #include <json-c/json.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <memory>
+
+#include "models/FileAccess.h"
 
 namespace Kestova {
 namespace {
@@ -23,34 +21,12 @@ struct GFreeDeleter {
 };
 using OwnedGString = std::unique_ptr<char, GFreeDeleter>;
 
-// A settings file is small; anything larger is not one.
-constexpr size_t kSettingsFileLimit = 1 << 20;
-
-// The whole of a small regular file. The open never waits (a FIFO at the
-// path would block it for ever) and nothing is read from anything but a
-// regular file of at most `limit` bytes.
-std::optional<std::string> readSmallFile(const std::string& path, size_t limit) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::optional<std::string> text;
-  struct stat info;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-      static_cast<size_t>(info.st_size) <= limit) {
-    text.emplace();
-    char buffer[8192];
-    for (;;) {
-      const ssize_t count = ::read(fd, buffer, sizeof buffer);
-      if (count == 0) break;
-      if (count < 0 && errno == EINTR) continue;
-      if (count < 0 || text->size() + static_cast<size_t>(count) > limit) {
-        text.reset();
-        break;
-      }
-      text->append(buffer, static_cast<size_t>(count));
-    }
-  }
-  ::close(fd);
-  return text;
+// The whole of a settings file, or nothing when it is not a small regular
+// file (a FIFO at the path must not hold gcin's thread).
+std::optional<std::string> readSettingsFile(const std::string& path) {
+  FileAccess::ReadResult read = FileAccess::readFile(path, FileAccess::kSettingsFileLimit);
+  if (!read.ok()) return std::nullopt;
+  return std::move(read.bytes);
 }
 
 // One JSON object and nothing after it but white space.
@@ -64,25 +40,6 @@ JsonPtr parseObject(std::string_view text) {
   if (!root || !complete || !json_object_is_type(root.get(), json_type_object)) return nullptr;
   if (text.substr(consumed).find_first_not_of(" \t\r\n") != std::string_view::npos) return nullptr;
   return root;
-}
-
-// Writes the whole text to a new file and flushes it to disk; false on any error.
-bool writeWholeFile(const std::string& path, std::string_view text) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  bool ok = true;
-  size_t done = 0;
-  while (ok && done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      ok = errno == EINTR;
-      continue;
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (ok && ::fsync(fd) != 0) ok = false;
-  if (::close(fd) != 0) ok = false;
-  return ok;
 }
 
 }  // namespace
@@ -101,7 +58,7 @@ std::optional<CtrlEnterMode> ctrlEnterModeNamed(std::string_view name) {
 
 Options readOptions(const std::string& path) {
   Options options;
-  const std::optional<std::string> text = readSmallFile(path, kSettingsFileLimit);
+  const std::optional<std::string> text = readSettingsFile(path);
   if (!text) return options;
   JsonPtr root = parseObject(*text);
   if (!root) return options;
@@ -138,12 +95,7 @@ bool writeOptions(const std::string& path, const Options& options) {
 
   std::string text = json_object_to_json_string_ext(root.get(), JSON_C_TO_STRING_PRETTY);
   text += '\n';
-  const std::string temporary = path + ".tmp";
-  if (!writeWholeFile(temporary, text) || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+  return FileAccess::replaceFile(path, text);
 }
 
 std::string gcinConfigPath(std::string_view fileName) {
@@ -163,7 +115,7 @@ std::string settingsFilePath() {
 KeyboardSettings readKeyboardFile(const std::string& path) {
   KeyboardSettings settings;
   // Only the first line counts, and only its first 255 bytes.
-  const std::optional<std::string> text = readSmallFile(path, kSettingsFileLimit);
+  const std::optional<std::string> text = readSettingsFile(path);
   if (!text) return settings;
   const std::string line = text->substr(0, std::min(text->find('\n'), size_t{255}));
   // Two white-space separated words, each cut to 31 bytes. (A plain

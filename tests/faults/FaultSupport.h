@@ -15,6 +15,7 @@
 #include <sched.h>
 #include <csignal>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -40,33 +41,6 @@ inline std::string readBytes(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Exit codes of a child run.
-inline constexpr int kChildPassed = 0;
-inline constexpr int kChildUnsupported = 77;
-
-// Runs body in a forked child and answers its exit code (128 + signal if it
-// was killed). The child never returns into the test framework.
-inline int runInChild(const std::function<int()>& body) {
-  std::fflush(nullptr);
-  pid_t pid = ::fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    int code = 1;
-    try {
-      code = body();
-    } catch (...) {
-      std::fprintf(stderr, "child: uncaught exception\n");
-      code = 3;
-    }
-    std::fflush(nullptr);
-    ::_exit(code);
-  }
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1;
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return WEXITSTATUS(status);
-}
-
 // In the child: files may grow to at most `bytes` bytes; writes beyond fail
 // with EFBIG instead of killing the process.
 inline void limitFileSize(rlim_t bytes) {
@@ -74,6 +48,70 @@ inline void limitFileSize(rlim_t bytes) {
   struct rlimit limit = {bytes, bytes};
   ::setrlimit(RLIMIT_FSIZE, &limit);
 }
+
+// Exit codes of a child run.
+inline constexpr int kChildPassed = 0;
+inline constexpr int kChildUnsupported = 77;
+
+// Starts body in a forked child and answers its process id (-1 if fork
+// failed). The child never returns into the test framework: its exit code
+// is what body answers, 3 for an exception that escaped it.
+inline pid_t startChild(const std::function<int()>& body) {
+  std::fflush(nullptr);
+  pid_t pid = ::fork();
+  if (pid != 0) return pid;
+  int code = 1;
+  try {
+    code = body();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "child: uncaught exception: %s\n", e.what());
+    code = 3;
+  } catch (...) {
+    std::fprintf(stderr, "child: uncaught exception\n");
+    code = 3;
+  }
+  std::fflush(nullptr);
+  ::_exit(code);
+}
+
+// The exit code of a child (128 + signal if it was killed).
+inline int waitForChild(pid_t pid) {
+  if (pid < 0) return -1;
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return -1;
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return WEXITSTATUS(status);
+}
+
+// Runs body in a forked child and answers its exit code.
+inline int runInChild(const std::function<int()>& body) {
+  return waitForChild(startChild(body));
+}
+
+// Exit code of a child that was still blocked when guardChild's alarm rang.
+inline constexpr int kChildBlocked = 128 + SIGALRM;
+
+// In the child: a call that blocks for ever ends the child by SIGALRM after
+// `seconds`, and an endless copy or read cannot fill the disk or the
+// memory: files may grow to 256 MiB, and (without AddressSanitizer, which
+// reserves terabytes of address space) the process to 2 GiB.
+inline void guardChild(unsigned seconds) {
+  ::alarm(seconds);
+  limitFileSize(rlim_t{256} << 20);
+#if !defined(__SANITIZE_ADDRESS__)
+  struct rlimit memory = {rlim_t{2} << 30, rlim_t{2} << 30};
+  ::setrlimit(RLIMIT_AS, &memory);
+#endif
+}
+
+// In a child: a failed expectation is printed and ends the body with 1.
+#define KESTOVA_CHILD_EXPECT(condition)                                             \
+  do {                                                                              \
+    if (!(condition)) {                                                             \
+      std::fprintf(stderr, "%s:%d: expected %s\n", __FILE__, __LINE__, #condition); \
+      return 1;                                                                     \
+    }                                                                               \
+  } while (false)
 
 // In the child: a private mount namespace with a tmpfs of `bytes` at `where`.
 // False when the system does not allow it (no privilege, no namespaces).

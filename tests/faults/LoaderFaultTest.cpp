@@ -3,11 +3,17 @@
 // say what happened in the log, and must never lose a phrase already stored.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "models/LanguageModelLoader.h"
@@ -78,6 +84,22 @@ class LoaderFaults : public ::testing::Test {
   }
 
   static std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
+
+  // Names in the user files folder that are none of the files Kestova keeps
+  // there: temporary files left behind.
+  std::vector<std::string> strayFiles() const {
+    std::vector<std::string> stray;
+    for (const auto& entry : fs::directory_iterator(userDirectory() / "kestova")) {
+      const std::string name = entry.path().filename().string();
+      if (name != LanguageModelLoader::kUserPhrasesFileName &&
+          name != LanguageModelLoader::kExcludedPhrasesFileName &&
+          name != LanguageModelLoader::kReplacementFileName &&
+          name != LanguageModelLoader::kLockFileName) {
+        stray.push_back(name);
+      }
+    }
+    return stray;
+  }
 
   TempDir scratch_;
 };
@@ -287,16 +309,37 @@ TEST_F(LoaderFaults, UserDirectoryBlockedByAFile) {
   EXPECT_EQ(readBytes(userDirectory()), "not a directory");
 }
 
-// The temporary file of a removal cannot be created: the excluded-phrase
-// file stays as it was and nothing is left behind.
-TEST_F(LoaderFaults, RemovalWithoutRoomForTheTemporaryFile) {
+// Links in the user folder: a user file that is a link is read through it
+// but never written through it (the file it points to may be anyone's), and
+// a link planted at the fixed temporary name that older versions used does
+// not matter, since temporary names are unique and never follow links.
+TEST_F(LoaderFaults, LinksInTheUserFolderAreNeverWrittenThrough) {
   auto loader = start(false);
+  const fs::path phrases = userFile(kData);
   const fs::path excluded = userFile(kExclude);
-  fs::create_directory(excluded.string() + ".tmp");
+  const fs::path outside = root() / "outside.txt";
+  writeBytes(outside, "外 ㄨㄞˋ\n");
+  fs::remove(phrases);
+  fs::create_symlink(outside, phrases);
+  const fs::path victim = root() / "victim.txt";
+  writeBytes(victim, "precious\n");
+  fs::create_symlink(victim, excluded.string() + ".tmp");
+
   ScopedLogCapture log;
+  EXPECT_TRUE(loader->reloadIfChanged());
+  EXPECT_EQ(values(*loader, "ㄨㄞˋ"), std::vector<std::string>{"外"});
   loader->addPhrase("ㄋㄧˇ-ㄏㄠˇ", "擬好");
-  EXPECT_TRUE(logged(log, "Failed to create temporary file: " + excluded.string() + ".tmp"));
-  EXPECT_EQ(readBytes(excluded), kExcluded);
+  EXPECT_EQ(readBytes(outside), "外 ㄨㄞˋ\n");
+  EXPECT_TRUE(fs::is_symlink(phrases));
+  EXPECT_TRUE(
+      logged(log, "Failed to write to file: " + quoted(phrases) + ": it is a symbolic link"));
+  EXPECT_TRUE(logged(log, "Failed to add user phrase: 擬好, reading: ㄋㄧˇ-ㄏㄠˇ"));
+  // The removal from the excluded phrases went through a temporary file of
+  // its own; the planted link and what it points to are untouched.
+  EXPECT_EQ(readBytes(excluded), "# hidden\n");
+  EXPECT_FALSE(fs::is_symlink(excluded));
+  EXPECT_EQ(readBytes(victim), "precious\n");
+  EXPECT_TRUE(fs::is_symlink(excluded.string() + ".tmp"));
 }
 
 // The disk fills up in the middle of adding a phrase (the file may grow by
@@ -318,7 +361,7 @@ TEST_F(LoaderFaults, FullDiskWhileAddingKeepsTheFileWhole) {
     });
     EXPECT_EQ(code, kChildPassed) << "the failure is logged";
     EXPECT_EQ(readBytes(phrases), before);
-    EXPECT_FALSE(fs::exists(phrases.string() + ".tmp"));
+    EXPECT_EQ(strayFiles(), std::vector<std::string>{});
   }
 }
 
@@ -337,7 +380,7 @@ TEST_F(LoaderFaults, FullDiskWhileRemovingKeepsTheFile) {
   });
   EXPECT_EQ(code, kChildPassed);
   EXPECT_EQ(readBytes(excluded), before);
-  EXPECT_FALSE(fs::exists(excluded.string() + ".tmp"));
+  EXPECT_EQ(strayFiles(), std::vector<std::string>{});
 }
 
 // A real full file system: a small tmpfs filled up, then a phrase added so
@@ -397,7 +440,7 @@ TEST_F(LoaderFaults, ReadOnlyFileSystemWhileAdding) {
     loader.addPhrase("ㄋㄧˇ-ㄏㄠˇ", "擬好");
     if (readBytes(files / "data.txt") != kUserPhrases) return 4;
     if (readBytes(files / "exclude-phrases.txt") != kExcluded) return 5;
-    if (!logged(log, "Failed to create temporary file: ")) return 6;
+    if (!logged(log, "Read-only file system")) return 6;
     if (!logged(log, "Failed to add user phrase: 擬好, reading: ㄋㄧˇ-ㄏㄠˇ")) return 7;
     // The phrases already loaded are still there.
     auto phrases = loader.languageModel()->getScoredPhrases("ㄋㄧˇ-ㄏㄠˇ");
@@ -406,6 +449,251 @@ TEST_F(LoaderFaults, ReadOnlyFileSystemWhileAdding) {
   });
   if (code == kChildUnsupported) GTEST_SKIP() << "cannot mount a tmpfs here";
   EXPECT_EQ(code, kChildPassed);
+}
+
+// Special files where a user file should be: a FIFO (at start-up or put
+// there during a session) must not block, a link to an endless device must
+// not be read or copied for ever, and an addition to a phrase file that is
+// no file must not claim success. Each case runs in a child that an alarm
+// ends if it blocks.
+enum class Special { Fifo, LinkToZero, LinkToRandom };
+
+struct SpecialFileCase {
+  const char* name;
+  std::string_view file;
+  Special special;
+  bool atStartUp;
+};
+
+void PrintTo(const SpecialFileCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+void putSpecialFile(const fs::path& path, Special special) {
+  fs::remove(path);
+  switch (special) {
+    case Special::Fifo:
+      ::mkfifo(path.c_str(), 0600);
+      break;
+    case Special::LinkToZero:
+      fs::create_symlink("/dev/zero", path);
+      break;
+    case Special::LinkToRandom:
+      fs::create_symlink("/dev/urandom", path);
+      break;
+  }
+}
+
+class SpecialUserFile : public LoaderFaults,
+                        public ::testing::WithParamInterface<SpecialFileCase> {};
+
+TEST_P(SpecialUserFile, NeverBlocksNorReadsForEver) {
+  const SpecialFileCase& c = GetParam();
+  const fs::path special = userFile(c.file);
+  const fs::path phrases = userFile(kData);
+  int code = runInChild([&] {
+    guardChild(20);
+    std::unique_ptr<LanguageModelLoader> loader;
+    ScopedLogCapture log;
+    if (c.atStartUp) {
+      writeBytes(phrases, kUserPhrases);
+      writeBytes(userFile(kExclude), kExcluded);
+      writeBytes(userFile(kReplace), kReplacements);
+      putSpecialFile(special, c.special);
+      loader = startAsIs();
+    } else {
+      loader = start();
+      putSpecialFile(special, c.special);
+      loader->reloadIfChanged();
+    }
+    KESTOVA_CHILD_EXPECT(!values(*loader, "ㄎㄜˇ").empty());
+    loader->addPhrase("ㄇㄚ-ㄇㄚ", "媽媽");
+    if (c.file == kData) {
+      KESTOVA_CHILD_EXPECT(!logged(log, "Added user phrase"));
+      KESTOVA_CHILD_EXPECT(logged(log, "Failed to add user phrase: 媽媽, reading: ㄇㄚ-ㄇㄚ"));
+    } else {
+      KESTOVA_CHILD_EXPECT(logged(log, "Added user phrase: 媽媽, reading: ㄇㄚ-ㄇㄚ"));
+      KESTOVA_CHILD_EXPECT(readBytes(phrases) == std::string(kUserPhrases) + "媽媽 ㄇㄚ-ㄇㄚ\n");
+    }
+    KESTOVA_CHILD_EXPECT(
+        logged(log, "Failed to load: " + quoted(special) + ": not a regular file (a "));
+    loader->reloadIfChanged();
+    return kChildPassed;
+  });
+  EXPECT_EQ(code, kChildPassed) << (code == kChildBlocked ? "blocked" : "");
+  // What stood there is still there, and nothing was left behind.
+  EXPECT_EQ(fs::is_fifo(special), c.special == Special::Fifo);
+  EXPECT_EQ(fs::is_symlink(special), c.special != Special::Fifo);
+  EXPECT_EQ(strayFiles(), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SpecialUserFile,
+    ::testing::Values(
+        SpecialFileCase{"PhrasesFifoAtStartUp", kData, Special::Fifo, true},
+        SpecialFileCase{"ExcludedFifoAtStartUp", kExclude, Special::Fifo, true},
+        SpecialFileCase{"ReplacementFifoAtStartUp", kReplace, Special::Fifo, true},
+        SpecialFileCase{"PhrasesFifoInSession", kData, Special::Fifo, false},
+        SpecialFileCase{"ExcludedFifoInSession", kExclude, Special::Fifo, false},
+        SpecialFileCase{"ReplacementFifoInSession", kReplace, Special::Fifo, false},
+        SpecialFileCase{"PhrasesLinkToZero", kData, Special::LinkToZero, false},
+        SpecialFileCase{"ExcludedLinkToRandom", kExclude, Special::LinkToRandom, false},
+        SpecialFileCase{"ReplacementLinkToZero", kReplace, Special::LinkToZero, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A sparse phrase file of 6 GB (under a memory limit, where a copy of it
+// cannot be made): the file is refused by its size, with a log line, and
+// the module starts and types with the rest.
+TEST_F(LoaderFaults, HugeSparsePhraseFileIsRefusedBySize) {
+  const fs::path phrases = userFile(kData);
+  writeBytes(userFile(kExclude), kExcluded);
+  writeBytes(phrases, "");
+  fs::resize_file(phrases, std::uintmax_t{6} << 30);
+  int code = runInChild([&] {
+    guardChild(30);
+    ScopedLogCapture log;
+    auto loader = startAsIs();
+    KESTOVA_CHILD_EXPECT(
+        logged(log, "Failed to load: " + quoted(phrases) + ": larger than 67108864 bytes"));
+    KESTOVA_CHILD_EXPECT(values(*loader, "ㄎㄜˇ") == std::vector<std::string>{"可"});
+    loader->addPhrase("ㄇㄚ-ㄇㄚ", "媽媽");
+    KESTOVA_CHILD_EXPECT(logged(log, "Failed to add user phrase: 媽媽, reading: ㄇㄚ-ㄇㄚ"));
+    return kChildPassed;
+  });
+  EXPECT_EQ(code, kChildPassed);
+  EXPECT_EQ(fs::file_size(phrases), std::uintmax_t{6} << 30);
+}
+
+// Two instances of the module (two X sessions of one user, or a restart
+// racing the old instance) each add phrases that are listed in a long
+// excluded-phrase file, at the same time. Every addition and every removal
+// survives, every line nobody touched is still there exactly once, and no
+// file gains a NUL byte.
+TEST_F(LoaderFaults, TwoInstancesEditingAtOnceKeepEveryLine) {
+  constexpr int kListed = 3000;
+  constexpr int kAddedByEach = 100;
+  auto phrase = [](int i) {
+    return std::pair("詞" + std::to_string(i), "ㄘˊ-" + std::to_string(i));
+  };
+  std::string excludedText = "# hidden\n";
+  for (int i = 0; i < kListed; ++i) {
+    const auto [value, reading] = phrase(i);
+    excludedText += value + " " + reading + "\n";
+  }
+  writeBytes(userFile(kData), kUserPhrases);
+  writeBytes(userFile(kExclude), excludedText);
+
+  int start[2];
+  ASSERT_EQ(::pipe(start), 0);
+  pid_t children[2];
+  for (int instance = 0; instance < 2; ++instance) {
+    children[instance] = startChild([&, instance] {
+      guardChild(120);
+      ::close(start[1]);
+      auto loader = startAsIs();
+      char go;
+      if (::read(start[0], &go, 1) != 0) return 4;  // wait for the other one
+      ScopedLogCapture log;
+      // The two interleave: instance 0 takes the even phrases, 1 the odd ones.
+      for (int i = instance; i < 2 * kAddedByEach; i += 2) {
+        const auto [value, reading] = phrase(i);
+        loader->addPhrase(reading, value);
+        if (!logged(log, "Added user phrase: " + value + ", reading: " + reading)) {
+          std::fprintf(stderr, "instance %d could not add %s\n", instance, value.c_str());
+          return 1;
+        }
+      }
+      return kChildPassed;
+    });
+  }
+  ::close(start[0]);
+  ::close(start[1]);  // both go
+  EXPECT_EQ(waitForChild(children[0]), kChildPassed);
+  EXPECT_EQ(waitForChild(children[1]), kChildPassed);
+
+  // Counted rather than compared whole, so that a failure stays readable.
+  const std::string excluded = readBytes(userFile(kExclude));
+  const std::string phrases = readBytes(userFile(kData));
+  EXPECT_EQ(std::count(excluded.begin(), excluded.end(), '\0'), 0) << "NUL bytes";
+  EXPECT_EQ(std::count(phrases.begin(), phrases.end(), '\0'), 0) << "NUL bytes";
+  auto lines = [](std::string_view text) {
+    std::map<std::string, int> count;
+    while (!text.empty()) {
+      const size_t end = text.find('\n');
+      ++count[std::string(text.substr(0, end))];
+      text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return count;
+  };
+  const auto excludedLines = lines(excluded);
+  const auto phraseLines = lines(phrases);
+  int lost = 0, doubled = 0, notRemoved = 0, notAdded = 0;
+  for (int i = 0; i < kListed; ++i) {
+    const auto [value, reading] = phrase(i);
+    const std::string line = value + " " + reading;
+    const auto found = excludedLines.find(line);
+    const int times = found == excludedLines.end() ? 0 : found->second;
+    if (i < 2 * kAddedByEach) {
+      notRemoved += times;
+      const auto addedLine = phraseLines.find(line);
+      const int added = addedLine == phraseLines.end() ? 0 : addedLine->second;
+      if (added != 1) ++notAdded;
+    } else if (times == 0) {
+      ++lost;
+    } else if (times > 1) {
+      ++doubled;
+    }
+  }
+  EXPECT_EQ(lost, 0) << "untouched excluded lines lost";
+  EXPECT_EQ(doubled, 0) << "untouched excluded lines doubled";
+  EXPECT_EQ(notRemoved, 0) << "removals undone";
+  EXPECT_EQ(notAdded, 0) << "additions lost or doubled";
+  // Nothing else in either file.
+  EXPECT_EQ(excludedLines.size(), static_cast<size_t>(kListed - 2 * kAddedByEach + 1));
+  EXPECT_TRUE(phrases.starts_with(kUserPhrases));
+  EXPECT_EQ(phraseLines.size(), static_cast<size_t>(2 * kAddedByEach + 3));
+  EXPECT_EQ(strayFiles(), std::vector<std::string>{});
+}
+
+// The built-in phrase file overwritten in place while mapped (cp of a
+// shorter file over it): the next reload check notices the change and maps
+// the file again before any look-up reads past its new end (which would
+// fault). A file replaced by rename is picked up the same way.
+TEST_F(LoaderFaults, BuiltInFileRewrittenInPlaceIsMappedAgain) {
+  const fs::path dataFile = root() / "data" / "data" / "kestova-data.txt";
+  std::string big(SortedPhraseTable::kHeader);
+  big += "ㄅㄚ 八 -3\n";
+  for (int i = 0; i < 20000; ++i) big += "ㄇ-" + std::to_string(100000 + i) + " 填 -9\n";
+  big += "ㄎㄜˇ 可 -2\n";
+  writeBytes(dataFile, big);
+  int code = runInChild([&] {
+    guardChild(30);
+    auto loader = start(false);
+    KESTOVA_CHILD_EXPECT(values(*loader, "ㄎㄜˇ") == std::vector<std::string>{"可"});
+    ScopedLogCapture log;
+    {
+      // As cp does it: the same file, truncated, then written.
+      std::ofstream out(dataFile, std::ios::binary | std::ios::trunc);
+      out << SortedPhraseTable::kHeader << "ㄎㄜˇ 課 -1\n";
+    }
+    const bool reloaded = loader->reloadIfChanged();
+    for (const char* reading : {"ㄇ-110000", "ㄇ-119999", "ㄅㄚ", "ㄗ"}) {
+      KESTOVA_CHILD_EXPECT(values(*loader, reading).empty());
+    }
+    KESTOVA_CHILD_EXPECT(values(*loader, "ㄎㄜˇ") == std::vector<std::string>{"課"});
+    KESTOVA_CHILD_EXPECT(reloaded);
+    KESTOVA_CHILD_EXPECT(logged(log, "Built-in LM changed on disk: " + dataFile.string()));
+    // Replaced by rename, as an install does.
+    const fs::path next = dataFile.string() + ".new";
+    writeBytes(next, std::string(SortedPhraseTable::kHeader) + "ㄎㄜˇ 渴 -1\n");
+    fs::rename(next, dataFile);
+    KESTOVA_CHILD_EXPECT(loader->reloadIfChanged());
+    KESTOVA_CHILD_EXPECT(values(*loader, "ㄎㄜˇ") == std::vector<std::string>{"渴"});
+    // Nothing changed: no reload.
+    KESTOVA_CHILD_EXPECT(!loader->reloadIfChanged());
+    return kChildPassed;
+  });
+  EXPECT_EQ(code, kChildPassed) << (code == 128 + SIGBUS ? "SIGBUS" : "");
 }
 
 }  // namespace

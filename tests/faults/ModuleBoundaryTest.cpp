@@ -17,7 +17,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "models/SortedPhraseTable.h"
 #include "tests/faults/FaultSupport.h"
 #include "tests/support/ModuleFixture.h"
 #include "text/Utf8.h"
@@ -343,6 +345,63 @@ TEST_F(ModuleBoundary, UnreadableUserFilesAtStartUp) {
   EXPECT_TRUE(host().errors().empty());
   type("hk4g4");
   EXPECT_EQ(preeditText(), "測試");
+}
+
+// A user phrase file saved in Big5, and one saved with a byte-order mark:
+// what the application gets (preedit and commit) is valid UTF-8 and never
+// starts with U+FEFF, and the log names the line that was skipped.
+TEST_F(ModuleBoundary, UserPhrasesReachTheApplicationAsValidUtf8) {
+  const fs::path data = environment().userDirectory() / "data.txt";
+  struct Case {
+    const char* name;
+    std::string file;
+    std::string expected;
+    std::string logged;
+  };
+  const Case cases[] = {
+      {"Big5", "\xb4\xfa\xb8\xd5 ㄘㄜˋ-ㄕˋ\n", "測試",
+       "Skipped a line that is not UTF-8: \"" + data.string() + "\", line 1"},
+      {"ByteOrderMark", "\xEF\xBB\xBF策試 ㄘㄜˋ-ㄕˋ\n", "策試", "Will load: "},
+  };
+  // The module keeps one core per process: the file changes under it, as
+  // a user editing it would change it.
+  Testing::writeBytes(data, "");
+  init();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Testing::writeBytes(data, c.file);
+    StderrCapture log;
+    type("hk4g4");
+    const std::string preedit = preeditText();
+    EXPECT_TRUE(Utf8::isValid(preedit));
+    EXPECT_EQ(preedit, c.expected);
+    host().feedKey(XK_Return);
+    const std::string committed = host().takeCommitted();
+    EXPECT_TRUE(Utf8::isValid(committed));
+    EXPECT_EQ(committed, c.expected);
+    EXPECT_NE(log.text().find(c.logged), std::string::npos) << log.text();
+  }
+}
+
+// The built-in phrase file overwritten in place with a shorter one while
+// the module has it mapped (cp over it): the next key finds the new file
+// instead of faulting on the old mapping's vanished pages.
+TEST_F(ModuleBoundary, BuiltInFileRewrittenInPlaceBetweenKeys) {
+  std::vector<std::string> lines = TestEnvironment::samplePhrases();
+  for (int i = 0; i < 20000; ++i) lines.push_back("ㄇ-" + std::to_string(100000 + i) + " 填 -9");
+  environment().writePhraseFile(lines);
+  init();
+  type("hk4g4");
+  host().feedKey(XK_Return);
+  ASSERT_EQ(host().takeCommitted(), "測試");
+  {
+    std::ofstream out(environment().dataFile(), std::ios::binary | std::ios::trunc);
+    out << SortedPhraseTable::kHeader << "ㄘㄜˋ 冊 -1\n";
+  }
+  type("hk4");
+  EXPECT_EQ(preeditText(), "冊");
+  host().feedKey(XK_Return);
+  EXPECT_EQ(host().takeCommitted(), "冊");
 }
 
 }  // namespace

@@ -31,6 +31,18 @@ std::string quoted(const fs::path& path) {
   return "\"" + path.string() + "\"";
 }
 
+// The names in a folder, sorted.
+std::vector<std::string> entries(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 // A data root with a small built-in phrase file and an empty home.
 class LoaderTest : public ::testing::Test {
  protected:
@@ -195,7 +207,8 @@ TEST_F(LoaderTest, UnreadableUserFileIsReportedAndLeavesItsModelEmpty) {
   log_.clear();
   EXPECT_TRUE(loader->reloadIfChanged());
   EXPECT_NE(
-      std::find(log_.lines().begin(), log_.lines().end(), warn("Failed to load: " + quoted(data))),
+      std::find(log_.lines().begin(), log_.lines().end(),
+                warn("Failed to load: " + quoted(data) + ": not a regular file (a directory)")),
       log_.lines().end())
       << ::testing::PrintToString(log_.lines());
   EXPECT_EQ(values(lm->getScoredPhrases("ㄅㄚ")), (std::vector<std::string>{"八", "吧"}));
@@ -245,7 +258,9 @@ TEST_F(LoaderTest, AddingAnExcludedPhraseMovesItToUserPhrases) {
   // lines and other phrases stay as read.
   EXPECT_EQ(readFile((userFiles() / "exclude-phrases.txt").string()),
             "# 註解 ㄅㄚ\n\n吧 ㄅㄚ\n# 八 ㄅㄚ\n");
-  EXPECT_FALSE(fs::exists(userFiles() / "exclude-phrases.txt.tmp"));
+  // Nothing is left behind but the files and the lock.
+  EXPECT_EQ(entries(userFiles()),
+            (std::vector<std::string>{".user-files.lock", "data.txt", "exclude-phrases.txt"}));
   EXPECT_TRUE(readFile((userFiles() / "data.txt").string()).ends_with("註解。\n\n八 ㄅㄚ\n"));
   fs::path data = userFiles() / "data.txt";
   fs::path exclude = userFiles() / "exclude-phrases.txt";
@@ -305,6 +320,9 @@ TEST_F(LoaderTest, RefusesPhrasesThatWouldReadBackAsSomethingElse) {
       {"ㄅㄚ", " 八"},
       {"ㄅㄚ", "八 "},
       {"ㄅㄚ", std::string("八\0", 4)},
+      {"ㄅㄚ", "\xEF\xBB\xBF八"},
+      {"ㄅㄚ", "\xb0\xcb"},
+      {"\xa3\x74", "八"},
   };
   for (const auto& [reading, value] : bad) {
     log_.clear();
@@ -319,6 +337,93 @@ TEST_F(LoaderTest, RefusesPhrasesThatWouldReadBackAsSomethingElse) {
             std::vector<std::string>{"New York"});
 }
 
+// A line saved in another encoding (Big5 here) is skipped, and the log
+// names the file and the line, so that the user can find it. Comments and
+// the other lines are read as usual.
+TEST_F(LoaderTest, LinesThatAreNotUtf8AreSkippedAndNamed) {
+  writeUserFile("data.txt",
+                "\xb4\xfa\xb8\xd5 ㄊㄞˊ-ㄨㄢ\n"  // 測試 in Big5
+                "臺灣 ㄊㄞˊ-ㄨㄢ\n"
+                "# \xff a comment\n"
+                "\r\n"
+                "爸\xff ㄅㄚ\n");
+  writeUserFile("phrases-replacement.txt", "台灣 \xbbO\xc6W\n八 捌\n");
+  auto loader = makeLoader();
+  auto lm = loader->languageModel();
+  EXPECT_EQ(values(lm->getScoredPhrases("ㄊㄞˊ-ㄨㄢ")), (std::vector<std::string>{"臺灣", "台灣"}));
+  EXPECT_EQ(values(lm->getScoredPhrases("ㄅㄚ")), (std::vector<std::string>{"捌", "吧"}));
+  const fs::path data = userFiles() / "data.txt";
+  const fs::path replacement = userFiles() / "phrases-replacement.txt";
+  for (const std::string& expected :
+       {warn("Skipped 2 lines that are not UTF-8: " + quoted(data) + ", lines 1, 5"),
+        warn("Skipped a line that is not UTF-8: " + quoted(replacement) + ", line 1")}) {
+    EXPECT_NE(std::find(log_.lines().begin(), log_.lines().end(), expected), log_.lines().end())
+        << expected << "\n"
+        << ::testing::PrintToString(log_.lines());
+  }
+}
+
+// Editors that save UTF-8 with a byte-order mark: the mark is not part of
+// the first phrase, in any of the three files, and edits keep it.
+TEST_F(LoaderTest, ByteOrderMarkIsSkippedInEveryUserFile) {
+  const std::string mark(kByteOrderMark);
+  writeUserFile("data.txt", mark + "八 ㄅㄚ\n");
+  writeUserFile("exclude-phrases.txt", mark + "吧 ㄅㄚ\n");
+  writeUserFile("phrases-replacement.txt", mark + "台灣 臺灣\n");
+  auto loader = makeLoader();
+  auto lm = loader->languageModel();
+  EXPECT_EQ(values(lm->getScoredPhrases("ㄅㄚ")), std::vector<std::string>{"八"});
+  EXPECT_EQ(values(lm->getScoredPhrases("ㄊㄞˊ-ㄨㄢ")), std::vector<std::string>{"臺灣"});
+
+  log_.clear();
+  loader->addPhrase("ㄅㄚ", "八");
+  EXPECT_EQ(log_.lines(),
+            std::vector<std::string>{info("Phrase already exists: 八, reading: ㄅㄚ")});
+  loader->addPhrase("ㄅㄚ", "吧");
+  EXPECT_EQ(readFile((userFiles() / "exclude-phrases.txt").string()), mark);
+  EXPECT_EQ(readFile((userFiles() / "data.txt").string()), mark + "八 ㄅㄚ\n吧 ㄅㄚ\n");
+  EXPECT_EQ(values(lm->getScoredPhrases("ㄅㄚ")), (std::vector<std::string>{"八", "吧"}));
+
+  // After the first line a mark is text: such a line is not the phrase.
+  writeUserFile("exclude-phrases.txt", "# x\n" + mark + "八 ㄅㄚ\n");
+  EXPECT_FALSE(LanguageModelLoader::removeLine(userFiles() / "exclude-phrases.txt", "ㄅㄚ", "八"));
+}
+
+// A user file that is there but empty is as normal as a missing one; the
+// module makes one itself when it removes the last excluded phrase.
+TEST_F(LoaderTest, EmptyUserFilesAreNotReported) {
+  writeUserFile("exclude-phrases.txt", "八 ㄅㄚ\n");
+  writeUserFile("phrases-replacement.txt", "");
+  auto loader = makeLoader();
+  loader->addPhrase("ㄅㄚ", "八");
+  EXPECT_EQ(readFile((userFiles() / "exclude-phrases.txt").string()), "");
+  auto again = makeLoader();
+  for (const auto& line : log_.lines()) {
+    EXPECT_FALSE(line.starts_with("gcin kestova Warn: ")) << line;
+  }
+  EXPECT_EQ(values(again->languageModel()->getScoredPhrases("ㄅㄚ")),
+            (std::vector<std::string>{"八", "吧"}));
+}
+
+// A home directory whose name holds a line break (or any control
+// character) never splits a log entry: each entry stays one line.
+TEST_F(LoaderTest, LogEntriesStayOneLineWhateverThePathHolds) {
+  const fs::path home = dir_.path() / "odd\nhome\r\x1b[2J";
+  fs::create_directories(home / ".gcin");
+  LanguageModelLoader loader(std::make_unique<LoaderStrings>(),
+                             {(dir_.path() / "root").string(),
+                              LanguageModelLoader::Paths::userDataDirectoryFor(home.string())});
+  fs::create_directory(home / ".gcin/kestova/kestova/phrases-replacement.txt");
+  loader.reloadIfChanged();
+  ASSERT_GT(log_.lines().size(), 5u);
+  bool sawEscapedPath = false;
+  for (const auto& line : log_.lines()) {
+    EXPECT_EQ(line.find_first_of("\n\r\x1b"), std::string::npos) << line;
+    sawEscapedPath = sawEscapedPath || line.find("odd\\nhome\\r\\x1b[2J") != std::string::npos;
+  }
+  EXPECT_TRUE(sawEscapedPath) << ::testing::PrintToString(log_.lines());
+}
+
 TEST(LoaderFileOperationsTest, ReportMissingFilesAndMatchTrailingBlanks) {
   TempDir dir;
   ScopedLogCapture log;
@@ -326,11 +431,12 @@ TEST(LoaderFileOperationsTest, ReportMissingFilesAndMatchTrailingBlanks) {
   EXPECT_FALSE(LanguageModelLoader::removeLine(missing, "ㄅ", "甲"));
   EXPECT_FALSE(LanguageModelLoader::appendLine(missing, "ㄅ", "甲"));
   EXPECT_FALSE(LanguageModelLoader::hasLine(missing, "ㄅ", "甲"));
-  EXPECT_EQ(log.lines(), (std::vector<std::string>{
-                             "gcin kestova Warn: File does not exist: " + quoted(missing),
-                             "gcin kestova Warn: File does not exist: " + quoted(missing),
-                             "gcin kestova Warn: Failed to open file: " + quoted(missing),
-                         }));
+  EXPECT_EQ(log.lines(),
+            (std::vector<std::string>{
+                "gcin kestova Warn: File does not exist: " + quoted(missing),
+                "gcin kestova Warn: File does not exist: " + quoted(missing),
+                "gcin kestova Warn: Failed to open file: " + quoted(missing) + ": no such file",
+            }));
 
   fs::path file =
       dir.write("f.txt", "甲 ㄅ \t\r\n#甲 ㄅ\n \t甲\t ㄅ\n甲 ㄅ\r乙 ㄆ\n甲甲 ㄅ\n甲 ㄅㄅ\n");
@@ -340,7 +446,7 @@ TEST(LoaderFileOperationsTest, ReportMissingFilesAndMatchTrailingBlanks) {
   // Nothing to remove: the file stays, no temporary file is left.
   EXPECT_FALSE(LanguageModelLoader::removeLine(file, "ㄆ", "甲"));
   EXPECT_TRUE(log.lines().empty());
-  EXPECT_FALSE(fs::exists(file.string() + ".tmp"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
   EXPECT_TRUE(LanguageModelLoader::removeLine(file, "ㄅ", "甲"));
   // A line the model reads as two phrases (split at a lone CR) stays.
   EXPECT_EQ(readFile(file.string()), "#甲 ㄅ\n甲 ㄅ\r乙 ㄆ\n甲甲 ㄅ\n甲 ㄅㄅ\n");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -35,7 +37,10 @@ TEST(SortedPhraseFile, WrittenFileAnswersThroughTheParselessModel) {
   ASSERT_TRUE(writeSortedPhraseFile(
       path, {parsePhraseFileLine("ㄅㄚ-ㄅㄚ 爸爸 -3"), parsePhraseFileLine("ㄅㄚ 巴 -4.25"),
              parsePhraseFileLine("ㄅㄚ 八 -2"), parsePhraseFileLine("ㄅㄚˇ 把")}));
-  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+  // No temporary file is left beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
   EXPECT_EQ(readFile(path), std::string(SortedPhraseTable::kHeader) +
                                 "ㄅㄚ 八 -2.0000\n"
                                 "ㄅㄚ 巴 -4.2500\n"

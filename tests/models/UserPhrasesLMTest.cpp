@@ -160,5 +160,40 @@ TEST(UserFileParserTest, ReplacementKeyIsFirstTokenAndNulRejects) {
   EXPECT_FALSE(parseUserFile("", UserFileKind::kPhrases, index));
 }
 
+// Lines in another encoding are skipped and numbered as an editor numbers
+// them (LF, CR LF and a lone CR each end one line); a byte-order mark at the
+// start is not text. Comments and lone tokens are not checked.
+TEST(UserFileParserTest, SkipsLinesThatAreNotUtf8AndNumbersThem) {
+  UserFileIndex index;
+  std::vector<size_t> malformed;
+  ASSERT_TRUE(
+      parseUserFile("\xEF\xBB\xBF甲 ㄅ\r\n"  // 1
+                    "\xff ㄅ\r"              // 2
+                    "\xff ㄆ\n"              // 3
+                    "\n"                     // 4
+                    "# \xff\n"               // 5
+                    "\xa4\xa4 ㄓ\n"          // 6
+                    "乙\t\xfe\n"             // 7
+                    "\xfd\n"                 // 8
+                    "丙 ㄅ",                 // 9
+                    UserFileKind::kPhrases, index, &malformed));
+  EXPECT_EQ(malformed, (std::vector<size_t>{2, 3, 6, 7}));
+  ASSERT_EQ(index.size(), 1u);
+  EXPECT_EQ(index["ㄅ"], (std::vector<std::string_view>{"甲", "丙"}));
+
+  ASSERT_TRUE(
+      parseUserFile("x \xff y\n\xEF\xBB\xBF"
+                    "a b\n",
+                    UserFileKind::kReplacements, index, &malformed));
+  EXPECT_EQ(malformed, std::vector<size_t>{1});
+  // Past the first line a byte-order mark is part of the text.
+  EXPECT_EQ(index["\xEF\xBB\xBF"
+                  "a"],
+            std::vector<std::string_view>{"b"});
+  // A file that is only a mark loads, empty.
+  EXPECT_TRUE(parseUserFile("\xEF\xBB\xBF", UserFileKind::kPhrases, index));
+  EXPECT_TRUE(index.empty());
+}
+
 }  // namespace
 }  // namespace Kestova

@@ -126,7 +126,10 @@ TEST_F(ModuleConfigTest, SaveCreatesAPrivateDirectoryAndRoundTrips) {
   EXPECT_EQ(st.st_mode & 0777, 0700u);
   ASSERT_EQ(stat((home() / ".gcin").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
-  EXPECT_FALSE(fs::exists(settingsFile().string() + ".tmp"));
+  // Nothing but the settings file is left in its folder.
+  EXPECT_EQ(
+      std::distance(fs::directory_iterator(settingsFile().parent_path()), fs::directory_iterator()),
+      1);
   EXPECT_TRUE(same(host().confLoad(), config));
 
   // The keys come in a fixed order, booleans as booleans, ctrl_enter as its name.
@@ -162,12 +165,16 @@ TEST_F(ModuleConfigTest, SaveWritesDisabledForAnIndexOutOfRange) {
 }
 
 TEST_F(ModuleConfigTest, FailedSaveAnswersZeroAndKeepsTheOldFile) {
-  writeSettings(R"({"esc_clears_buffer": true})");
-  // A directory where the temporary file should go makes the write fail.
-  fs::create_directories(settingsFile().string() + ".tmp/inside");
+  // A settings file that is a link is read through, never written through:
+  // the file it points to may be anyone's.
+  const fs::path elsewhere = home() / "elsewhere.json";
+  std::ofstream(elsewhere) << R"({"esc_clears_buffer": true})";
+  fs::create_directories(settingsFile().parent_path());
+  fs::create_symlink(elsewhere, settingsFile());
+  EXPECT_EQ(host().confLoad().esc_clears_buffer, 1);
   EXPECT_EQ(host().confSave(defaults()), 0);
   EXPECT_EQ(host().confLoad().esc_clears_buffer, 1);
-  fs::remove_all(settingsFile().string() + ".tmp");
+  EXPECT_TRUE(fs::is_symlink(settingsFile()));
 
   // A file where the configuration directory should be.
   fs::remove_all(home() / ".gcin");
