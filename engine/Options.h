@@ -35,6 +35,10 @@ struct Options {
   // The same punctuation key again picks its next candidate.
   bool repeated_punctuation_selects = false;
   CtrlEnterMode ctrl_enter = CtrlEnterMode::Disabled;
+  // A Shift tap (pressed and released alone) switches between Chinese and
+  // English, where every key goes to the application untouched. The module
+  // acts on it.
+  bool shift_toggles_english = false;
 
   bool operator==(const Options&) const = default;
 };

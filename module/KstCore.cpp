@@ -57,6 +57,7 @@ void KstCore::setSelectionKeys(std::string_view keys) {
 }
 
 void KstCore::applyOptions(const Options& options) {
+  options_ = options;
   receiver_.keyHandler().setOptions(options);
 }
 

@@ -33,6 +33,7 @@ class KstCore {
   // Empty restores "123456789".
   void setSelectionKeys(std::string_view keys);
   void applyOptions(const Options& options);
+  const Options& options() const { return options_; }
   // Reloads the user files that changed on disk.
   void reloadUserFiles();
 
@@ -44,6 +45,7 @@ class KstCore {
 
   std::shared_ptr<LanguageModelLoader> loader_;
   StateReceiver receiver_;
+  Options options_;
 };
 
 }  // namespace Kestova

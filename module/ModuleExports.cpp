@@ -1,4 +1,5 @@
 // gcin's entry points. gcin calls them on its own thread, one at a time.
+#include <X11/keysym.h>
 #include <glib.h>
 #include <glib/gstdio.h>
 
@@ -42,14 +43,27 @@ void reportError(const std::string& message) {
   if (moduleState().host.report_error) moduleState().host.report_error("%s", message.c_str());
 }
 
-// Hands what the states committed to the host; true when there was any.
-// Nothing but well-formed UTF-8 reaches the host: a client reading an
-// ill-formed reply from gcin blocks for ever.
-bool commitTaken(StateReceiver& receiver) {
-  const std::string text = Utf8::sanitized(receiver.takeCommitText());
-  if (text.empty()) return false;
-  if (moduleState().host.commit_text) moduleState().host.commit_text(text.c_str());
+// Hands text to the host to commit; true when there was any. Nothing but
+// well-formed UTF-8 reaches the host: a client reading an ill-formed reply
+// from gcin blocks for ever.
+bool commit(std::string_view text) {
+  const std::string valid = Utf8::sanitized(text);
+  if (valid.empty()) return false;
+  if (moduleState().host.commit_text) moduleState().host.commit_text(valid.c_str());
   return true;
+}
+
+// Hands what the states committed to the host; true when there was any.
+bool commitTaken(StateReceiver& receiver) {
+  return commit(receiver.takeCommitText());
+}
+
+// Commits whatever is composed and closes the windows.
+void commitComposition(StateReceiver& receiver) {
+  if (receiver.isIdle()) return;
+  receiver.flush();
+  commitTaken(receiver);
+  StatusWindow::hide();
 }
 
 int pickCallback(int row) {
@@ -96,6 +110,13 @@ void reloadConfiguration(KstCore& core) {
   core.applyOptions(readOptions(settingsFile));
 }
 
+void registerCandidateCallbacks() {
+  HostFunctions& host = moduleState().host;
+  if (host.register_candidate_callbacks) {
+    host.register_candidate_callbacks(&pickCallback, &previousPageCallback, &nextPageCallback);
+  }
+}
+
 bool configurationChanged() {
   const ModuleState& state = moduleState();
   return fileModificationTime(settingsFilePath()) != state.configTime ||
@@ -111,10 +132,7 @@ KESTOVA_EXPORT int module_init_win(const HostFunctions* table) {
   if (!table) return 0;
   std::memcpy(&state.host, table, sizeof(HostFunctions));
   if (state.host.begin_module) state.host.begin_module();
-  if (state.host.register_candidate_callbacks) {
-    state.host.register_candidate_callbacks(&pickCallback, &previousPageCallback,
-                                            &nextPageCallback);
-  }
+  registerCandidateCallbacks();
   if (StatusWindow::exists()) return 1;
 
   if (!state.core) {
@@ -147,13 +165,28 @@ KESTOVA_EXPORT int module_feedkey(int keysym, int mask) {
   const unsigned modifiers = static_cast<unsigned>(mask);
   if ((modifiers & kMod1Mask) || accepts == 0) return 0;
 
+  state.lastPressed = static_cast<uint32_t>(keysym);
+  if (state.englishMode) return 0;
+
+  // gcin drops a key whose handling committed text. Caps Lock therefore
+  // commits the composition on the Caps Lock key itself, which gcin passes
+  // first, and the keys typed under the lock reach the application as typed.
   StateReceiver& receiver = core->receiver();
+  if (keysym == XK_Caps_Lock) {
+    commitComposition(receiver);
+    return 0;
+  }
   if (modifiers & kLockMask) {
     if (receiver.isIdle()) return 0;
+    // A composition still open under the lock (the lock came on elsewhere)
+    // is committed with the key's own character.
     receiver.flush();
-    commitTaken(receiver);
+    std::string text = receiver.takeCommitText();
+    const bool printable = keysym >= 0x20 && keysym <= 0x7e;
+    if (printable) text += static_cast<char>(keysym);
+    commit(text);
     StatusWindow::hide();
-    return 0;
+    return printable ? 1 : 0;
   }
 
   const KeyStroke press = translateKeysym(static_cast<uint32_t>(keysym), modifiers);
@@ -170,7 +203,21 @@ KESTOVA_EXPORT int module_feedkey(int keysym, int mask) {
   return used ? 1 : 0;
 }
 
-KESTOVA_EXPORT int module_feedkey_release(int, int) {
+// A Shift pressed and released with no other key between switches between
+// Chinese and English, when the settings ask for it; the release itself is
+// always the application's.
+KESTOVA_EXPORT int module_feedkey_release(int keysym, int) {
+  ModuleState& state = moduleState();
+  KstCore* core = state.core.get();
+  if (!core) return 0;
+  const auto released = static_cast<uint32_t>(keysym);
+  if ((released == XK_Shift_L || released == XK_Shift_R) && state.lastPressed == released &&
+      core->options().shift_toggles_english) {
+    commitComposition(core->receiver());
+    state.englishMode = !state.englishMode;
+    StatusWindow::refresh(core->receiver());
+  }
+  state.lastPressed = 0;
   return 0;
 }
 
@@ -193,9 +240,7 @@ KESTOVA_EXPORT int module_reset(void) {
 KESTOVA_EXPORT int module_flush_input(void) {
   KstCore* core = moduleState().core.get();
   if (!core) return 0;
-  core->receiver().flush();
-  commitTaken(core->receiver());
-  StatusWindow::hide();
+  commitComposition(core->receiver());
   return 0;
 }
 

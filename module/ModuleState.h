@@ -16,6 +16,10 @@ struct ModuleState {
   std::unique_ptr<KstCore> core;
   int64_t configTime = 0;
   int64_t keyboardTime = 0;
+  // Keys go to the application untouched (a Shift tap switches).
+  bool englishMode = false;
+  // The last key pressed, to tell a Shift tap from Shift held for a key.
+  uint32_t lastPressed = 0;
 };
 
 ModuleState& moduleState();
@@ -25,5 +29,8 @@ ModuleState& moduleState();
 void reloadConfiguration(KstCore& core);
 // True when either settings file changed since the last reload.
 bool configurationChanged();
+// Hands the host the module's candidate-window callbacks (a click on a
+// row, the paging controls) again.
+void registerCandidateCallbacks();
 
 }  // namespace Kestova

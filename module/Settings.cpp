@@ -82,13 +82,15 @@ Options readOptions(const std::string& path) {
 
 bool writeOptions(const std::string& path, const Options& options) {
   JsonPtr root(json_object_new_object());
-  for (const BoolOption& option : kBoolOptions) {
+  const auto addBoolean = [&](const BoolOption& option) {
     json_object_object_add(root.get(), std::string(option.key).c_str(),
                            json_object_new_boolean(options.*option.field));
-  }
+  };
+  for (size_t i = 0; i < kOriginalBoolOptions; ++i) addBoolean(kBoolOptions[i]);
   const std::string_view mode = kCtrlEnterChoices[static_cast<size_t>(options.ctrl_enter)].key;
   json_object_object_add(root.get(), std::string(kCtrlEnterKey).c_str(),
                          json_object_new_string_len(mode.data(), static_cast<int>(mode.size())));
+  for (size_t i = kOriginalBoolOptions; i < kBoolOptions.size(); ++i) addBoolean(kBoolOptions[i]);
 
   OwnedGString directory(g_path_get_dirname(path.c_str()));
   if (g_mkdir_with_parents(directory.get(), 0700) != 0) return false;

@@ -23,7 +23,7 @@ struct BoolOption {
   bool Options::*field;
 };
 
-inline constexpr std::array<BoolOption, 8> kBoolOptions = {{
+inline constexpr std::array<BoolOption, 9> kBoolOptions = {{
     {"choose_candidate_using_space", "空白鍵叫出候選字", &Options::choose_candidate_using_space},
     {"select_phrase_after_cursor", "候選字取游標後的詞", &Options::select_phrase_after_cursor},
     {"move_cursor_after_selection", "選字後游標移到詞後", &Options::move_cursor_after_selection},
@@ -33,7 +33,13 @@ inline constexpr std::array<BoolOption, 8> kBoolOptions = {{
     {"half_width_punctuation", "半形標點", &Options::half_width_punctuation},
     {"repeated_punctuation_selects", "重複按標點鍵選下一個候選字",
      &Options::repeated_punctuation_selects},
+    {"shift_toggles_english", "單按 Shift 切換中英文", &Options::shift_toggles_english},
 }};
+
+// The file holds the first eight of them, then ctrl_enter, then the rest:
+// the nine settings every version of the module reads stay first, in their
+// order.
+inline constexpr std::size_t kOriginalBoolOptions = 8;
 
 // The Control+Enter choices: the settings file's string and the settings
 // window's label, by CtrlEnterMode number.

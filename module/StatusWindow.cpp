@@ -4,26 +4,40 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
-#include <memory>
 #include <optional>
 
 #include "engine/StateReceiver.h"
 #include "module/ModuleState.h"
+#include "module/Presentation.h"
 #include "text/Utf8.h"
 
 namespace Kestova::StatusWindow {
 namespace {
+
+using Presentation::Rectangle;
 
 struct Widgets {
   GtkWidget* window = nullptr;
   GtkWidget* textLabel = nullptr;
   GtkWidget* hintLabel = nullptr;
   // What the labels were last given. A redraw that would give them the same
-  // again leaves them alone: setting markup makes Pango parse it and the
+  // again leaves them alone: a new text makes Pango lay it out and the
   // window measure itself anew. Empty until the first redraw (and again
   // after a font change), so that one always sets both labels.
-  std::optional<std::string> markup;
+  std::optional<std::string> text;
+  std::optional<std::optional<std::size_t>> caret;
   std::optional<std::string> hint;
+  std::optional<bool> textRowShown;
+  // The window is to be shown at the next turn of the host's main loop.
+  guint pendingShow = 0;
+  // How wide a character is at the current font, and how high a line.
+  int characterWidth = 16;
+  int lineHeight = 20;
+  // The caret as the host last told it (module_move_win), before any
+  // clamping: where the application draws the text being typed.
+  std::optional<Rectangle> caret_spot;
+  // The host's candidate window, found among the process's windows.
+  GtkWidget* hostCandidates = nullptr;
 };
 
 Widgets& widgets() {
@@ -35,17 +49,108 @@ HostFunctions& host() {
   return moduleState().host;
 }
 
-struct GFree {
-  void operator()(char* p) const { g_free(p); }
-};
-std::string escaped(std::string_view text) {
-  std::unique_ptr<char, GFree> markup(
-      g_markup_escape_text(text.data(), static_cast<gssize>(text.size())));
-  return markup.get();
-}
-
 bool suppressed() {
   return host().window_suppressed && host().window_suppressed() != 0;
+}
+
+int hostInt(int* slot, int fallback) {
+  return slot ? *slot : fallback;
+}
+
+const char* hostColour(char** slot, const char* fallback) {
+  return slot && *slot ? *slot : fallback;
+}
+
+// The status line's text with the caret character (a space at the end) on
+// the host's cursor colours, as attributes: setting them parses no markup.
+void setStatusText(std::string_view text, std::size_t caret) {
+  Widgets& w = widgets();
+  std::string shown(text);
+  std::size_t start = Utf8::offsetAfter(shown, caret);
+  if (start == shown.size()) shown += ' ';
+  const std::size_t end = start + Utf8::characterLength(shown, start);
+  PangoAttrList* attributes = pango_attr_list_new();
+  PangoColor colour;
+  if (pango_color_parse(&colour, hostColour(host().cursor_background, "blue"))) {
+    PangoAttribute* background = pango_attr_background_new(colour.red, colour.green, colour.blue);
+    background->start_index = static_cast<guint>(start);
+    background->end_index = static_cast<guint>(end);
+    pango_attr_list_insert(attributes, background);
+  }
+  if (pango_color_parse(&colour, hostColour(host().cursor_foreground, "white"))) {
+    PangoAttribute* foreground = pango_attr_foreground_new(colour.red, colour.green, colour.blue);
+    foreground->start_index = static_cast<guint>(start);
+    foreground->end_index = static_cast<guint>(end);
+    pango_attr_list_insert(attributes, foreground);
+  }
+  gtk_label_set_text(GTK_LABEL(w.textLabel), shown.c_str());
+  gtk_label_set_attributes(GTK_LABEL(w.textLabel), attributes);
+  pango_attr_list_unref(attributes);
+}
+
+// Gives the labels what they should show (the text row without a caret
+// when `caret` is empty); true when anything changed.
+bool updateLabels(bool textRow, std::string_view text, std::optional<std::size_t> caret,
+                  std::string_view hint) {
+  Widgets& w = widgets();
+  bool changed = false;
+  if (textRow != w.textRowShown) {
+    gtk_widget_set_visible(w.textLabel, textRow);
+    w.textRowShown = textRow;
+    changed = true;
+  }
+  if (textRow && (text != w.text || caret != w.caret)) {
+    if (caret) {
+      setStatusText(text, *caret);
+    } else {
+      gtk_label_set_text(GTK_LABEL(w.textLabel), std::string(text).c_str());
+      gtk_label_set_attributes(GTK_LABEL(w.textLabel), nullptr);
+    }
+    w.text = std::string(text);
+    w.caret = caret;
+    changed = true;
+  }
+  if (hint != w.hint) {
+    w.hint = std::string(hint);
+    gtk_label_set_text(GTK_LABEL(w.hintLabel), w.hint->c_str());
+    gtk_widget_set_visible(w.hintLabel, !hint.empty());
+    changed = true;
+  }
+  return changed;
+}
+
+gboolean showLater(gpointer) {
+  Widgets& w = widgets();
+  w.pendingShow = 0;
+  if (w.window && !gtk_widget_get_visible(w.window)) gtk_widget_show(w.window);
+  return G_SOURCE_REMOVE;
+}
+
+// Shrinks the window to its content and shows it. Mapping a window costs
+// the X server a round trip, so a hidden window is mapped at the next turn
+// of the host's main loop, after the host has answered the application; the
+// host hears of every showing at once.
+void showWindow(bool contentChanged) {
+  Widgets& w = widgets();
+  if (contentChanged) gtk_window_resize(GTK_WINDOW(w.window), 1, 1);
+  if (!gtk_widget_get_visible(w.window) && w.pendingShow == 0) {
+    w.pendingShow = g_idle_add_full(G_PRIORITY_HIGH_IDLE, showLater, nullptr, nullptr);
+  }
+  if (host().on_window_shown) host().on_window_shown();
+}
+
+void hideWindow() {
+  Widgets& w = widgets();
+  if (w.pendingShow != 0) {
+    g_source_remove(w.pendingShow);
+    w.pendingShow = 0;
+  }
+  if (w.window && gtk_widget_get_visible(w.window)) gtk_widget_hide(w.window);
+}
+
+bool windowShown() {
+  const Widgets& w = widgets();
+  return w.window && (gtk_widget_get_visible(w.window) || w.pendingShow != 0);
 }
 
 bool mayShow(const StateReceiver& receiver) {
@@ -54,69 +159,111 @@ bool mayShow(const StateReceiver& receiver) {
   return !receiver.isIdle() || (showWhenEmpty && *showWhenEmpty != 0);
 }
 
-// Shrinks the window to its content and shows it. A window already on the
-// screen whose labels did not change keeps its size and is not shown again;
-// the host hears of every showing all the same.
-void showWindow(bool contentChanged) {
-  Widgets& w = widgets();
-  bool wasVisible = gtk_widget_get_visible(w.window);
-  if (contentChanged || !wasVisible) gtk_window_resize(GTK_WINDOW(w.window), 1, 1);
-  if (!wasVisible) gtk_widget_show(w.window);
-  if (host().on_window_shown) host().on_window_shown();
+int screenWidth() {
+  return hostInt(host().screen_width, 1024);
+}
+int screenHeight() {
+  return hostInt(host().screen_height, 768);
 }
 
-const char* hostColour(char** slot, const char* fallback) {
-  return slot && *slot ? *slot : fallback;
+// The caret as a rectangle one line high that ends where the host says.
+Rectangle caretRectangle() {
+  const Widgets& w = widgets();
+  if (w.caret_spot) return *w.caret_spot;
+  // Before the host has said anything, the window position it keeps.
+  return Rectangle{hostInt(host().window_x, 0), hostInt(host().window_y, 0), 0, 0};
+}
+
+// gcin builds its candidate window in the module's process: a top-level
+// window whose child is a frame. Its size tells where it fits.
+GtkWidget* hostCandidateWindow() {
+  Widgets& w = widgets();
+  if (w.hostCandidates) return w.hostCandidates;
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* item = windows; item; item = item->next) {
+    GtkWidget* window = GTK_WIDGET(item->data);
+    GtkWidget* child = gtk_bin_get_child(GTK_BIN(window));
+    if (window != w.window && child && GTK_IS_FRAME(child)) {
+      w.hostCandidates = window;
+      g_signal_connect(
+          window, "destroy",
+          G_CALLBACK(+[](GtkWidget*, gpointer) { widgets().hostCandidates = nullptr; }), nullptr);
+      break;
+    }
+  }
+  g_list_free(windows);
+  return w.hostCandidates;
+}
+
+// Where the candidate window goes: under the status window when it is on
+// the screen, else under the caret, above either near the bottom of the
+// screen, and always on the screen.
+void showCandidates() {
+  int width = 0;
+  int height = 0;
+  if (GtkWidget* candidates = hostCandidateWindow()) {
+    GtkRequisition natural;
+    gtk_widget_get_preferred_size(candidates, nullptr, &natural);
+    width = natural.width;
+    height = natural.height;
+  }
+  Rectangle anchor;
+  if (!suppressed() && windowShown()) {
+    anchor = Rectangle{hostInt(host().window_x, 0), hostInt(host().window_y, 0),
+                       hostInt(host().window_width, 0), hostInt(host().window_height, 0)};
+  } else {
+    anchor = caretRectangle();
+  }
+  const Rectangle place =
+      Presentation::placePopup(anchor, width, height, screenWidth(), screenHeight());
+  if (host().show_candidates_at) host().show_candidates_at(place.x, place.y);
+}
+
+void refreshCandidates(const StateReceiver& receiver) {
+  const std::size_t rows = receiver.rowsOnPage();
+  if (host().clear_candidates) host().clear_candidates();
+  if (rows == 0) {
+    if (host().hide_candidates) host().hide_candidates();
+    return;
+  }
+  // gcin sets its own callbacks whenever it switches methods or focus:
+  // ours go in again before every showing.
+  registerCandidateCallbacks();
+  const std::size_t highlighted = receiver.highlight() - receiver.pageSize() * receiver.page();
+  if (host().set_candidate) {
+    for (std::size_t row = 0; row < rows; ++row) {
+      const std::string text =
+          Presentation::candidateRow(receiver.rowText(row), row == highlighted, kHostRowBytes);
+      host().set_candidate(static_cast<int>(row), text.c_str(), -1);
+    }
+  }
+  if (receiver.hasPreviousPage() && host().mark_previous_page) host().mark_previous_page();
+  if (receiver.hasNextPage() && host().mark_next_page) host().mark_next_page();
+  showCandidates();
+}
+
+// With the preedit in the application the window shows only a hint (a
+// marking, a mistyped syllable), right at the caret.
+void refreshHintAlone(std::string_view hint) {
+  Widgets& w = widgets();
+  if (hint.empty()) {
+    if (windowShown()) hideWindow();
+    return;
+  }
+  if (updateLabels(false, {}, std::nullopt, hint) || !windowShown()) {
+    gtk_window_resize(GTK_WINDOW(w.window), 1, 1);
+  }
+  GtkRequisition natural;
+  gtk_widget_get_preferred_size(w.window, nullptr, &natural);
+  const Rectangle place = Presentation::placePopup(caretRectangle(), natural.width, natural.height,
+                                                   screenWidth(), screenHeight());
+  gtk_window_move(GTK_WINDOW(w.window), place.x, place.y);
+  if (!windowShown()) {
+    w.pendingShow = g_idle_add_full(G_PRIORITY_HIGH_IDLE, showLater, nullptr, nullptr);
+  }
 }
 
 }  // namespace
-
-std::string candidateRowText(std::string_view raw) {
-  const std::string value = Utf8::sanitized(raw);
-  if (value.size() < kHostRowBytes) return value;
-  static constexpr std::string_view kEllipsis = "\u2026";
-  std::string text(Utf8::prefixFitting(value, kHostRowBytes - 1 - kEllipsis.size()));
-  return text + std::string(kEllipsis);
-}
-
-std::string statusMarkup(std::string_view text, std::size_t caretCharacters, const char* background,
-                         const char* foreground) {
-  const std::size_t before = Utf8::offsetAfter(text, caretCharacters);
-  const std::size_t after = before + Utf8::characterLength(text, before);
-  const std::string_view at = after > before ? text.substr(before, after - before) : " ";
-  std::string markup = escaped(text.substr(0, before));
-  markup += "<span background=\"";
-  markup += escaped(background);
-  markup += "\" foreground=\"";
-  markup += escaped(foreground);
-  markup += "\">";
-  markup += escaped(at);
-  markup += "</span>";
-  markup += escaped(text.substr(after));
-  return markup;
-}
-
-int fillPreedit(const StateReceiver* receiver, char* text, PreeditAttribute* attributes,
-                int* cursor, int* fourth) {
-  if (text) text[0] = '\0';
-  if (cursor) *cursor = 0;
-  if (fourth) *fourth = 0;
-  if (!receiver || !text) return 0;
-  std::size_t caret = 0;
-  const std::string preedit = Utf8::sanitized(receiver->preeditText(&caret));
-  const std::string_view shown = Utf8::prefixFitting(preedit, kPreeditBytes - 1);
-  const std::size_t characters = Utf8::characterCount(shown);
-  std::copy_n(shown.data(), shown.size(), text);
-  text[shown.size()] = '\0';
-  if (characters == 0) return 0;
-  if (cursor) *cursor = static_cast<int>(std::min(caret, characters));
-  if (attributes) {
-    attributes[0].kind = 1;
-    attributes[0].start = 0;
-    attributes[0].end = static_cast<int16_t>(characters);
-  }
-  return 1;
-}
 
 void create() {
   Widgets& w = widgets();
@@ -148,18 +295,26 @@ void applyFontSize() {
   if (!w.window) return;
   if (host().style_window) host().style_window(w.window);
   // The labels change size with the font: the next redraw refits the window.
-  w.markup.reset();
+  w.text.reset();
+  w.caret.reset();
   w.hint.reset();
-  int size = host().font_size ? *host().font_size : 16;
+  int size = hostInt(host().font_size, 16);
   if (host().set_label_font_size) {
     host().set_label_font_size(w.textLabel, size);
     host().set_label_font_size(w.hintLabel, 2 * size / 3);
   }
+  // A wide character at the new font sizes the status line.
+  PangoLayout* layout = gtk_widget_create_pango_layout(w.textLabel, "國");
+  int width = 0;
+  int height = 0;
+  pango_layout_get_pixel_size(layout, &width, &height);
+  g_object_unref(layout);
+  if (width > 0) w.characterWidth = width;
+  if (height > 0) w.lineHeight = height;
 }
 
 void hide() {
-  Widgets& w = widgets();
-  if (w.window) gtk_widget_hide(w.window);
+  hideWindow();
   if (host().hide_candidates) host().hide_candidates();
   if (host().on_window_hidden) host().on_window_hidden();
 }
@@ -169,7 +324,7 @@ void show(const StateReceiver& receiver) {
 }
 
 bool visible() {
-  return widgets().window && gtk_widget_get_visible(widgets().window);
+  return windowShown();
 }
 
 void refresh(const StateReceiver& receiver) {
@@ -177,74 +332,44 @@ void refresh(const StateReceiver& receiver) {
   if (receiver.isIdle()) {
     if (w.window) {
       // A window shown while nothing is composed (the host may ask for
-      // that) must not show the composition committed before.
-      if (w.markup != "") {
-        gtk_label_set_markup(GTK_LABEL(w.textLabel), "");
-        w.markup = "";
-      }
-      if (w.hint != "") {
-        gtk_label_set_text(GTK_LABEL(w.hintLabel), "");
-        gtk_widget_set_visible(w.hintLabel, FALSE);
-        w.hint = "";
-      }
+      // that) shows the mode, never the composition committed before.
+      updateLabels(true, moduleState().englishMode ? kEnglishModeText : "", std::nullopt, "");
       hide();
     }
     return;
   }
   if (w.window) {
-    std::size_t caret = 0;
-    const std::string text = Utf8::sanitized(receiver.preeditText(&caret));
-    std::string markup = statusMarkup(text, caret, hostColour(host().cursor_background, "blue"),
-                                      hostColour(host().cursor_foreground, "white"));
-    bool changed = false;
-    if (markup != w.markup) {
-      gtk_label_set_markup(GTK_LABEL(w.textLabel), markup.c_str());
-      w.markup = std::move(markup);
-      changed = true;
-    }
     const std::string hint = Utf8::sanitized(receiver.hintText());
-    if (hint != w.hint) {
-      w.hint = std::string(hint);
-      gtk_label_set_text(GTK_LABEL(w.hintLabel), w.hint->c_str());
-      gtk_widget_set_visible(w.hintLabel, !hint.empty());
-      changed = true;
-    }
-    if (mayShow(receiver)) showWindow(changed);
-  }
-
-  std::size_t rows = receiver.rowsOnPage();
-  if (host().clear_candidates) host().clear_candidates();
-  if (rows == 0) {
-    if (host().hide_candidates) host().hide_candidates();
-    return;
-  }
-  if (host().set_candidate) {
-    for (std::size_t row = 0; row < rows; ++row) {
-      std::string text = candidateRowText(receiver.rowText(row));
-      host().set_candidate(static_cast<int>(row), text.c_str(), -1);
+    if (suppressed()) {
+      refreshHintAlone(hint);
+    } else {
+      std::size_t caret = 0;
+      const std::string composition = Utf8::sanitized(receiver.preeditText(&caret));
+      // One line that stays on the screen, the caret in view.
+      const int room = std::max(screenWidth() - 2 * w.characterWidth, 3 * w.characterWidth);
+      const auto line = Presentation::statusLineWindow(
+          composition, caret, static_cast<std::size_t>(room / std::max(w.characterWidth, 1)));
+      const bool changed = updateLabels(true, line.text, std::optional(line.caret), hint);
+      if (mayShow(receiver)) showWindow(changed);
     }
   }
-  if (receiver.hasPreviousPage() && host().mark_previous_page) host().mark_previous_page();
-  if (receiver.hasNextPage() && host().mark_next_page) host().mark_next_page();
-  int x = host().window_x ? *host().window_x : 0;
-  int y = host().window_y ? *host().window_y : 0;
-  if (!suppressed() && host().window_height) y += *host().window_height;
-  if (host().show_candidates_at) host().show_candidates_at(x, y);
+  refreshCandidates(receiver);
 }
 
 void move(int x, int y) {
   Widgets& w = widgets();
   if (!w.window) return;
+  w.caret_spot = Rectangle{x, y - w.lineHeight, 0, w.lineHeight};
   int width = 0;
   int height = 0;
   gtk_window_get_size(GTK_WINDOW(w.window), &width, &height);
   if (host().window_width) *host().window_width = width;
   if (host().window_height) *host().window_height = height;
-  int screenWidth = host().screen_width ? *host().screen_width : 0;
-  int screenHeight = host().screen_height ? *host().screen_height : 0;
-  if (x > screenWidth - width) x = screenWidth - width;
+  const int screenW = hostInt(host().screen_width, 0);
+  const int screenH = hostInt(host().screen_height, 0);
+  if (x > screenW - width) x = screenW - width;
   if (x <= 0) x = 0;
-  if (y > screenHeight - height) y = screenHeight - height;
+  if (y > screenH - height) y = screenH - height;
   if (y <= 0) y = 0;
   gtk_window_move(GTK_WINDOW(w.window), x, y);
   if (host().window_x) *host().window_x = x;
@@ -263,6 +388,40 @@ void readGeometry() {
   if (host().get_window_size && host().window_width && host().window_height) {
     host().get_window_size(w.window, host().window_width, host().window_height);
   }
+}
+
+int fillPreedit(const StateReceiver* receiver, char* text, PreeditAttribute* attributes,
+                int* cursor, int* fourth) {
+  if (text) text[0] = '\0';
+  if (cursor) *cursor = 0;
+  if (fourth) *fourth = 0;
+  if (!receiver || !text) return 0;
+  std::size_t caret = 0;
+  const std::string composition = Utf8::sanitized(receiver->preeditText(&caret));
+  // A long composition is cut around the caret, so what is typed stays in view.
+  const auto view = Presentation::preeditWindow(composition, caret, kPreeditBytes - 1);
+  std::copy(view.text.begin(), view.text.end(), text);
+  text[view.text.size()] = '\0';
+  const std::size_t characters = Utf8::characterCount(view.text);
+  if (characters == 0) return 0;
+  if (cursor) *cursor = static_cast<int>(view.caret);
+
+  std::size_t markStart = 0;
+  std::size_t markEnd = 0;
+  if (const auto* marking = receiver->stateAs<InputStates::Marking>()) {
+    const std::size_t before = Utf8::characterCount(marking->before);
+    const std::size_t selected = Utf8::characterCount(marking->selection);
+    markStart = before > view.skipped ? before - view.skipped : 0;
+    markEnd = before + selected > view.skipped ? before + selected - view.skipped : 0;
+  }
+  const auto spans = Presentation::preeditSpans(characters, view.caret, markStart, markEnd);
+  if (!attributes) return 0;
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    attributes[i].kind = spans[i].kind;
+    attributes[i].start = static_cast<int16_t>(spans[i].start);
+    attributes[i].end = static_cast<int16_t>(spans[i].end);
+  }
+  return static_cast<int>(spans.size());
 }
 
 }  // namespace Kestova::StatusWindow

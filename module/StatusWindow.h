@@ -1,6 +1,8 @@
 // The module's own small window (the composition with its caret highlighted,
 // and a hint line under it) and the presentation of the core's state through
-// the host: the candidate window's rows and the preedit text.
+// the host: the candidate window's rows and place, and the preedit with its
+// attributes. When the application draws the preedit itself (the host says
+// the window is suppressed), the window appears only for a hint, at the caret.
 #pragma once
 
 #include <cstddef>
@@ -29,18 +31,14 @@ void move(int x, int y);
 void applyFontSize();
 void readGeometry();
 
-// The text given to the host for one candidate row: the whole value when it
-// is shorter than the host's row buffer, else cut at a character boundary
-// with an ellipsis (the committed value stays whole).
-std::string candidateRowText(std::string_view value);
+// The host's candidate row buffer (NUL included).
 inline constexpr std::size_t kHostRowBytes = 128;
+// What an empty window shows while keys go to the application untouched.
+inline constexpr std::string_view kEnglishModeText = "英";
 
-// The status line markup: before the caret, the caret character (a space at
-// the end) on the cursor colours, and after it.
-std::string statusMarkup(std::string_view text, std::size_t caretCharacters, const char* background,
-                         const char* foreground);
-
-// Fills the host's preedit buffers; the result is the number of attributes.
+// Fills the host's preedit buffers: at most 511 bytes of the composition
+// around the caret, underlined, with the caret character or the marked
+// range in reverse video. The result is the number of attributes.
 int fillPreedit(const StateReceiver* receiver, char* text, PreeditAttribute* attributes,
                 int* cursor, int* fourth);
 inline constexpr std::size_t kPreeditBytes = 512;

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -207,7 +208,8 @@ TestHost::Preedit TestHost::preedit() {
   preedit.text.assign(text, strnlen(text, sizeof text));
   preedit.cursor = cursor;
   preedit.fourth = fourth;
-  preedit.attribute = attributes[0];
+  const int written = std::clamp(preedit.result, 0, 64);
+  preedit.attributes.assign(attributes, attributes + written);
   return preedit;
 }
 

@@ -36,7 +36,8 @@ class TestHost {
     std::string text;
     int cursor = 0;
     int fourth = 0;
-    PreeditAttribute attribute{};
+    // The attribute records the module wrote (as many as it answered).
+    std::vector<PreeditAttribute> attributes;
   };
 
   // Host variables the module reads and writes through the table.

@@ -74,7 +74,14 @@ class ModuleBoundary : public ModuleFixture {
     EXPECT_GE(preedit.cursor, 0);
     EXPECT_LE(static_cast<size_t>(preedit.cursor), characters);
     EXPECT_EQ(preedit.fourth, 0);
-    EXPECT_EQ(preedit.result, preedit.text.empty() ? 0 : 1);
+    EXPECT_EQ(preedit.result, static_cast<int>(preedit.attributes.size()));
+    EXPECT_EQ(preedit.text.empty(), preedit.attributes.empty());
+    for (const PreeditAttribute& attribute : preedit.attributes) {
+      EXPECT_TRUE(attribute.kind == 1 || attribute.kind == 2);
+      EXPECT_GE(attribute.start, 0);
+      EXPECT_LT(attribute.start, attribute.end);
+      EXPECT_LE(static_cast<size_t>(attribute.end), characters);
+    }
   }
 };
 
@@ -144,10 +151,10 @@ TEST_F(ModuleBoundary, UnknownKeysymsUnderEveryModifierMask) {
   host().setAcceptsKeys(0);
   EXPECT_EQ(host().feedKey('g'), 0);
   host().setAcceptsKeys(1);
-  // Caps Lock while composing commits what was there and passes the key.
+  // Caps Lock while composing commits what was there with the key.
   const std::string before = preeditText();
-  EXPECT_EQ(host().feedKey('g', kLockMask), 0);
-  EXPECT_EQ(host().committed(), before);
+  EXPECT_EQ(host().feedKey('g', kLockMask), 1);
+  EXPECT_EQ(host().committed(), before + "g");
   EXPECT_EQ(preeditText(), "");
 }
 

@@ -60,8 +60,9 @@ TEST_F(PlaygroundTest, TraceShowsEveryStateAndTheCandidatePage) {
   Result result = play(dataRoot() + " --trace --keys 'u <Space><PgDn>2<Enter>'");
   EXPECT_EQ(result.status, 0) << result.output;
   EXPECT_NE(result.output.find("u used=1 preedit=\"ㄧ|\""), std::string::npos) << result.output;
-  EXPECT_NE(result.output.find("candidates=[1.一 2.衣 3.醫"), std::string::npos);
-  EXPECT_NE(result.output.find("<PgDn> used=1 preedit=\"一|\" candidates=[< 1.咿 2.銥]"),
+  // The highlighted row carries the module's mark, as gcin shows it.
+  EXPECT_NE(result.output.find("candidates=[1.\u25B8一 2.衣 3.醫"), std::string::npos);
+  EXPECT_NE(result.output.find("<PgDn> used=1 preedit=\"一|\" candidates=[< 1.\u25B8咿 2.銥]"),
             std::string::npos)
       << result.output;
   EXPECT_EQ(lastLine(result.output), "銥");

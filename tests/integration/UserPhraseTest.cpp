@@ -72,7 +72,7 @@ TEST_F(UserPhraseTest, EditedUserFileIsReloadedBeforeTheNextKey) {
   host().feedKey(XK_space);
   std::vector<std::string> rows = candidateRows();
   ASSERT_FALSE(rows.empty());
-  EXPECT_EQ(rows.front(), "乂");  // user phrases come first
+  EXPECT_EQ(rows.front(), kHighlightMark + "乂");  // user phrases come first
 }
 
 }  // namespace

@@ -133,9 +133,10 @@ TEST_F(ModuleCoreTest, TypingComposesAndEnterCommits) {
   EXPECT_EQ(preedit.text, "測試");
   EXPECT_EQ(preedit.cursor, 2);
   EXPECT_EQ(preedit.fourth, 0);
-  EXPECT_EQ(preedit.attribute.kind, 1);
-  EXPECT_EQ(preedit.attribute.start, 0);
-  EXPECT_EQ(preedit.attribute.end, 2);
+  ASSERT_EQ(preedit.attributes.size(), 1u);  // the caret at the end marks nothing
+  EXPECT_EQ(preedit.attributes[0].kind, 1);
+  EXPECT_EQ(preedit.attributes[0].start, 0);
+  EXPECT_EQ(preedit.attributes[0].end, 2);
   EXPECT_EQ(host().winVisible(), 1);
 
   EXPECT_EQ(host().feedKey(XK_Return), 1);
@@ -166,17 +167,27 @@ TEST_F(ModuleCoreTest, ControlTwoIsOnlyTakenWhileComposing) {
   EXPECT_EQ(preeditText(), "測");
 }
 
-TEST_F(ModuleCoreTest, CapsLockPassesKeysAndCommitsTheComposition) {
+// gcin drops a key whose handling committed text: Caps Lock commits the
+// composition on the Caps Lock key itself, and a key that still arrives
+// under the lock with a composition open is committed together with it.
+TEST_F(ModuleCoreTest, CapsLockCommitsTheCompositionAndLosesNoKey) {
   init();
   for (unsigned keysym : {unsigned('h'), unsigned(XK_space), unsigned(XK_Return)}) {
     EXPECT_EQ(host().feedKey(keysym, kLockMask), 0) << keysym;
   }
   EXPECT_EQ(preeditText(), "");
   type("hk4g4");
-  EXPECT_EQ(host().feedKey('a', kLockMask), 0);
+  EXPECT_EQ(host().feedKey(XK_Caps_Lock), 0);
   EXPECT_EQ(host().committed(), "測試");
   EXPECT_EQ(preeditText(), "");
+  EXPECT_EQ(host().feedKey('X', kLockMask), 0);  // the application types it
   EXPECT_EQ(host().winVisible(), 0);
+
+  host().takeCommitted();
+  type("hk4g4");
+  EXPECT_EQ(host().feedKey('A', kLockMask), 1);
+  EXPECT_EQ(host().committed(), "測試A");
+  EXPECT_EQ(preeditText(), "");
 }
 
 TEST_F(ModuleCoreTest, CandidatePagesFollowTheSelectionKeys) {
@@ -187,12 +198,14 @@ TEST_F(ModuleCoreTest, CandidatePagesFollowTheSelectionKeys) {
   const TestHost::CandidateWindow& window = host().candidateWindow();
   ASSERT_TRUE(window.shown);
   ASSERT_EQ(window.rows.size(), 9u);
-  EXPECT_EQ(window.rows.at(0), "一");
+  EXPECT_EQ(window.rows.at(0), kHighlightMark + "一");  // Enter would pick it
+  EXPECT_EQ(window.rows.at(1), "衣");
   EXPECT_FALSE(window.previousMarked);
   EXPECT_TRUE(window.nextMarked);
 
   host().feedKey(XK_Next);
   ASSERT_EQ(window.rows.size(), 2u);
+  EXPECT_EQ(window.rows.at(0), kHighlightMark + "咿");
   EXPECT_EQ(window.rows.at(1), "銥");
   EXPECT_TRUE(window.previousMarked);
   EXPECT_FALSE(window.nextMarked);
@@ -224,9 +237,10 @@ TEST_F(ModuleCoreTest, KeyboardFileSetsLayoutAndPageSize) {
   host().feedKey(XK_Right);
   host().feedKey(XK_Right);
   EXPECT_EQ(window.rows.at(0), "一");
+  EXPECT_EQ(window.rows.at(3), kHighlightMark + "依");
   host().feedKey(XK_Right);
   ASSERT_EQ(window.rows.size(), 4u);
-  EXPECT_EQ(window.rows.at(0), "伊");
+  EXPECT_EQ(window.rows.at(0), kHighlightMark + "伊");
   EXPECT_TRUE(window.previousMarked);
   host().feedKey(XK_Return);  // picks the highlighted fifth candidate
   EXPECT_EQ(preeditText(), "伊");
@@ -308,7 +322,9 @@ TEST_F(ModuleCoreTest, LongCandidateRowsAreShortenedButCommittedWhole) {
   const std::string& row = window.rows.at(0);
   EXPECT_LT(row.size(), 128u);
   EXPECT_EQ(row.substr(row.size() - 3), "\u2026");
-  EXPECT_EQ(row.substr(0, row.size() - 3), longValue.substr(0, row.size() - 3));
+  const std::string value =
+      row.substr(kHighlightMark.size(), row.size() - 3 - kHighlightMark.size());
+  EXPECT_EQ(value, longValue.substr(0, value.size()));
   host().feedKey('1');
   host().feedKey(XK_Return);
   EXPECT_EQ(host().committed(), longValue);
@@ -328,7 +344,7 @@ TEST_F(ModuleCoreTest, OnlyWellFormedUtf8ReachesTheHost) {
   EXPECT_EQ(preeditText(), replaced);
   host().feedKey(XK_space);
   ASSERT_EQ(host().candidateWindow().rows.size(), 2u);
-  EXPECT_EQ(host().candidateWindow().rows.at(0), replaced);
+  EXPECT_EQ(host().candidateWindow().rows.at(0), kHighlightMark + replaced);
   host().feedKey(XK_Escape);
   host().feedKey(XK_Return);
   EXPECT_EQ(host().committed(), replaced);
@@ -356,18 +372,47 @@ TEST_F(ModuleCoreTest, APageNeverHasMoreRowsThanTheHostWindow) {
   EXPECT_FALSE(window.shown);
 }
 
-TEST_F(ModuleCoreTest, PreeditIsCutBelow512BytesAtACharacterBoundary) {
+// The preedit holds at most 511 bytes: a longer composition is cut around
+// the caret at whole characters, so that what is being typed stays in view.
+TEST_F(ModuleCoreTest, LongPreeditIsCutAroundTheCaret) {
   init();
   // Two hundred one-character syllables: 600 bytes of composition.
-  for (int i = 0; i < 200; ++i) type("u ");
+  for (int i = 0; i < 190; ++i) type("u ");
+  for (int i = 0; i < 10; ++i) type("hk4");
   TestHost::Preedit preedit = host().preedit();
-  ASSERT_EQ(preedit.result, 1);
   EXPECT_EQ(preedit.text.size(), 510u);  // 170 whole characters of 3 bytes
-  EXPECT_EQ(preedit.attribute.end, 170);
-  EXPECT_EQ(preedit.cursor, 170);  // the caret at the end, cut with the text
+  EXPECT_EQ(preedit.text.substr(preedit.text.size() - 3), "測");
+  EXPECT_EQ(preedit.cursor, 170);
+  ASSERT_FALSE(preedit.attributes.empty());
+  EXPECT_EQ(preedit.attributes[0].end, 170);
   host().feedKey(XK_Home);
   preedit = host().preedit();
+  EXPECT_EQ(preedit.text.size(), 510u);
+  EXPECT_EQ(preedit.text.find("測"), std::string::npos);
   EXPECT_EQ(preedit.cursor, 0);
+}
+
+// The caret's character is shown in reverse video, and a marked range
+// instead while marking (the hint then says what Enter does).
+TEST_F(ModuleCoreTest, PreeditShowsTheCursorAndTheMarkingInReverse) {
+  init();
+  type("su3cl3hk4");  // 你好測
+  host().feedKey(XK_Left);
+  auto preedit = host().preedit();
+  ASSERT_EQ(preedit.attributes.size(), 2u);
+  EXPECT_EQ(preedit.attributes[1].kind, 2);
+  EXPECT_EQ(preedit.attributes[1].start, 2);
+  EXPECT_EQ(preedit.attributes[1].end, 3);
+  host().feedKey(XK_Left, kShiftMask);
+  host().feedKey(XK_Left, kShiftMask);  // marks 你好
+  preedit = host().preedit();
+  EXPECT_EQ(preedit.cursor, 0);
+  ASSERT_EQ(preedit.attributes.size(), 2u);
+  EXPECT_EQ(preedit.attributes[0].kind, 1);
+  EXPECT_EQ(preedit.attributes[0].end, 3);
+  EXPECT_EQ(preedit.attributes[1].kind, 2);
+  EXPECT_EQ(preedit.attributes[1].start, 0);
+  EXPECT_EQ(preedit.attributes[1].end, 2);
 }
 
 TEST_F(ModuleCoreTest, SettingsAreReloadedOnlyOutsideAComposition) {

@@ -37,15 +37,21 @@ namespace {
 
 constexpr char kTitle[] = "gcin Kestova設定";
 constexpr char kErrorText[] = "無法儲存Kestova的設定";
-const std::array<std::string, 8> kOptionLabels = {
-    "空白鍵叫出候選字", "候選字取游標後的詞",        "選字後游標移到詞後",
-    "ESC 鍵清空編輯區", "保留打錯的注音以便修改",    "Shift + 字母以小寫放進編輯區",
-    "半形標點",         "重複按標點鍵選下一個候選字"};
-const std::array<std::string, 8> kOptionKeys = {
+// The check boxes, top to bottom. The settings file holds the first eight,
+// then ctrl_enter, then the others.
+constexpr size_t kOptionCount = 9;
+constexpr size_t kOriginalOptions = 8;
+using Checks = std::array<bool, kOptionCount>;
+const std::array<std::string, kOptionCount> kOptionLabels = {
+    "空白鍵叫出候選字", "候選字取游標後的詞",         "選字後游標移到詞後",
+    "ESC 鍵清空編輯區", "保留打錯的注音以便修改",     "Shift + 字母以小寫放進編輯區",
+    "半形標點",         "重複按標點鍵選下一個候選字", "單按 Shift 切換中英文"};
+const std::array<std::string, kOptionCount> kOptionKeys = {
     "choose_candidate_using_space", "select_phrase_after_cursor",
     "move_cursor_after_selection",  "esc_clears_buffer",
     "keep_invalid_syllable",        "put_lowercase_to_buffer",
-    "half_width_punctuation",       "repeated_punctuation_selects"};
+    "half_width_punctuation",       "repeated_punctuation_selects",
+    "shift_toggles_english"};
 const std::array<std::string, 6> kComboEntries = {"不使用",   "注音",           "HTML Ruby",
                                                   "漢語拼音", "點字 (Unicode)", "點字 (ASCII)"};
 const std::array<std::string, 6> kCtrlEnterNames = {
@@ -140,12 +146,14 @@ Entries readEntries(const fs::path& path) {
   return entries;
 }
 
-Entries expectedEntries(const std::array<bool, 8>& checked, int ctrlEnter) {
+Entries expectedEntries(const Checks& checked, int ctrlEnter) {
   Entries entries;
   for (size_t i = 0; i < kOptionKeys.size(); ++i) {
+    if (i == kOriginalOptions) {
+      entries.emplace_back("ctrl_enter", kCtrlEnterNames[static_cast<size_t>(ctrlEnter)]);
+    }
     entries.emplace_back(kOptionKeys[i], checked[i] ? "true" : "false");
   }
-  entries.emplace_back("ctrl_enter", kCtrlEnterNames[static_cast<size_t>(ctrlEnter)]);
   return entries;
 }
 
@@ -153,13 +161,13 @@ Entries expectedEntries(const std::array<bool, 8>& checked, int ctrlEnter) {
 struct SettingsView {
   GtkWidget* window = nullptr;
   std::vector<std::string> labels;  // eight options, then the Ctrl+Enter label
-  std::array<GtkWidget*, 8> checks{};
+  std::array<GtkWidget*, kOptionCount> checks{};
   GtkWidget* combo = nullptr;
   GtkWidget* cancel = nullptr;
   GtkWidget* ok = nullptr;
 
-  std::array<bool, 8> checkedStates() const {
-    std::array<bool, 8> states{};
+  Checks checkedStates() const {
+    Checks states{};
     for (size_t i = 0; i < checks.size(); ++i) {
       states[i] = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(checks[i]));
     }
@@ -183,19 +191,19 @@ std::optional<SettingsView> inspect(GtkWidget* window) {
     return std::nullopt;
   }
   std::vector<GtkWidget*> rows = childrenOf(top[0]);
-  if (rows.size() != 10) {
-    ADD_FAILURE() << "expected 8 option rows, the Ctrl+Enter row and the button row, got "
-                  << rows.size();
+  if (rows.size() != kOptionCount + 2) {
+    ADD_FAILURE() << "expected " << kOptionCount
+                  << " option rows, the Ctrl+Enter row and the button row, got " << rows.size();
     return std::nullopt;
   }
-  for (size_t i = 0; i < 9; ++i) {
+  for (size_t i = 0; i <= kOptionCount; ++i) {
     std::vector<GtkWidget*> cells = childrenOf(rows[i]);
     if (cells.size() != 2) {
       ADD_FAILURE() << "row " << i << " holds " << cells.size() << " widgets";
       return std::nullopt;
     }
     view.labels.push_back(labelText(cells[0]));
-    if (i < 8) {
+    if (i < kOptionCount) {
       if (!GTK_IS_CHECK_BUTTON(cells[1])) {
         ADD_FAILURE() << "row " << i << " has no check box on the right";
         return std::nullopt;
@@ -205,7 +213,7 @@ std::optional<SettingsView> inspect(GtkWidget* window) {
       view.combo = cells[1];
     }
   }
-  for (GtkWidget* button : childrenOf(rows[9])) {
+  for (GtkWidget* button : childrenOf(rows[kOptionCount + 1])) {
     const char* stock = GTK_IS_BUTTON(button) ? gtk_button_get_label(GTK_BUTTON(button)) : nullptr;
     if (stock && std::string(stock) == "gtk-cancel") view.cancel = button;
     if (stock && std::string(stock) == "gtk-ok") view.ok = button;
@@ -340,7 +348,7 @@ TEST_F(SettingsWindowTest, ShowsDefaultsWithoutSettingsFile) {
   EXPECT_EQ(entries, std::vector<std::string>(kComboEntries.begin(), kComboEntries.end()));
 
   EXPECT_EQ(view->checkedStates(),
-            (std::array<bool, 8>{true, false, false, false, false, false, false, false}));
+            (Checks{true, false, false, false, false, false, false, false, false}));
   EXPECT_EQ(view->comboIndex(), 0);
   gchar* active = gtk_combo_box_text_get_active_text(GTK_COMBO_BOX_TEXT(view->combo));
   EXPECT_STREQ(active, "不使用");
@@ -381,7 +389,7 @@ TEST_F(SettingsWindowTest, ShowsTheValuesOfTheSettingsFile) {
   ASSERT_TRUE(view);
   // A number where a boolean belongs is ignored, leaving the default.
   EXPECT_EQ(view->checkedStates(),
-            (std::array<bool, 8>{false, true, false, false, false, false, true, false}));
+            (Checks{false, true, false, false, false, false, true, false, false}));
   EXPECT_EQ(view->comboIndex(), 4);
 }
 
@@ -408,23 +416,27 @@ struct SaveCase {
   const char* name;
   std::vector<size_t> clicks;
   int ctrlEnter;
-  std::array<bool, 8> saved;
+  Checks saved;
   int savedCtrlEnter;
 };
 
 TEST_F(SettingsWindowTest, OkSavesTheChoicesInFileOrder) {
   const std::vector<SaveCase> cases = {
-      {"untouched", {}, -1, {true, false, false, false, false, false, false, false}, 0},
+      {"untouched", {}, -1, {true, false, false, false, false, false, false, false, false}, 0},
       {"several boxes and Hanyu Pinyin",
        {0, 3, 7},
        3,
-       {false, false, false, true, false, false, false, true},
+       {false, false, false, true, false, false, false, true, false},
        3},
-      {"every box cleared", {0}, 5, {false, false, false, false, false, false, false, false}, 5},
+      {"every box cleared",
+       {0},
+       5,
+       {false, false, false, false, false, false, false, false, false},
+       5},
       {"every box checked",
        {1, 2, 3, 4, 5, 6, 7},
        2,
-       {true, true, true, true, true, true, true, true},
+       {true, true, true, true, true, true, true, true, false},
        2},
   };
   for (const SaveCase& c : cases) {
@@ -470,7 +482,7 @@ TEST_F(SettingsWindowTest, CancelAndCloseDiscardTheChanges) {
     std::optional<SettingsView> view = open();
     ASSERT_TRUE(view);
     EXPECT_EQ(view->checkedStates(),
-              (std::array<bool, 8>{true, false, false, false, false, false, true, false}));
+              (Checks{true, false, false, false, false, false, true, false, false}));
     toggle(*view, 0);
     toggle(*view, 6);
     chooseCtrlEnter(*view, 1);
@@ -491,7 +503,7 @@ TEST_F(SettingsWindowTest, CancelAndCloseDiscardTheChanges) {
     std::optional<SettingsView> again = open();
     ASSERT_TRUE(again);
     EXPECT_EQ(again->checkedStates(),
-              (std::array<bool, 8>{true, false, false, false, false, false, true, false}));
+              (Checks{true, false, false, false, false, false, true, false, false}));
     EXPECT_EQ(again->comboIndex(), 2);
     ASSERT_TRUE(clickWidget(again->cancel));
     ASSERT_TRUE(pumpUntil(windowGone));
@@ -573,14 +585,14 @@ TEST_F(SettingsWindowTest, FailedSaveShowsErrorAndKeepsTheWindow) {
   ASSERT_EQ(windows.size(), 1u);
   EXPECT_EQ(windows[0], view->window);
   EXPECT_EQ(view->checkedStates(),
-            (std::array<bool, 8>{true, true, false, false, false, false, false, false}));
+            (Checks{true, true, false, false, false, false, false, false, false}));
   EXPECT_EQ(view->comboIndex(), 2);
 
   fs::remove(settingsPath());
   ASSERT_TRUE(clickWidget(view->ok));
   ASSERT_TRUE(pumpUntil(windowGone));
   EXPECT_EQ(readEntries(settingsPath()),
-            expectedEntries({true, true, false, false, false, false, false, false}, 2));
+            expectedEntries({true, true, false, false, false, false, false, false, false}, 2));
 }
 
 TEST_F(SettingsWindowTest, ButtonOrderFollowsTheDesktopSetting) {

@@ -208,7 +208,10 @@ int main(int argc, char** argv) {
                      "\"");
     }
     if (preedit.fourth != 0) fail(step, "fourth preedit value not 0");
-    if ((preedit.result == 1) != !preedit.text.empty()) fail(step, "attribute count");
+    if ((preedit.result > 0) != !preedit.text.empty() ||
+        preedit.result != static_cast<int>(preedit.attributes.size())) {
+      fail(step, "attribute count");
+    }
 
     for (const std::string& text : host->commits()) {
       if (text.empty() || !Kestova::Utf8::isValid(text)) fail(step, "bad commit: " + text);

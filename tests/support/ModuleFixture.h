@@ -17,6 +17,9 @@
 
 namespace Kestova {
 
+// The mark the module puts before the highlighted candidate row.
+inline const std::string kHighlightMark = "\u25B8";
+
 class ModuleFixture : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -1,0 +1,107 @@
+#include "module/Presentation.h"
+
+#include <algorithm>
+
+#include "text/Utf8.h"
+
+namespace Kestova::Presentation {
+namespace {
+
+constexpr std::string_view kEllipsis = "\u2026";
+// Marks the highlighted candidate row.
+constexpr std::string_view kHighlightMark = "\u25B8";
+
+std::string joined(const std::vector<std::string_view>& characters, std::size_t from,
+                   std::size_t to) {
+  std::string text;
+  for (std::size_t i = from; i < to; ++i) text += characters[i];
+  return text;
+}
+
+}  // namespace
+
+View preeditWindow(std::string_view composition, std::size_t caret, std::size_t maxBytes) {
+  const std::vector<std::string_view> characters = Utf8::splitCharacters(composition);
+  const std::size_t count = characters.size();
+  caret = std::min(caret, count);
+  if (composition.size() <= maxBytes) return View{std::string(composition), caret, 0};
+
+  // Take characters before the caret while they fit, then after it.
+  std::size_t start = caret;
+  std::size_t end = caret;
+  std::size_t bytes = 0;
+  while (start > 0 && bytes + characters[start - 1].size() <= maxBytes) {
+    bytes += characters[--start].size();
+  }
+  while (end < count && bytes + characters[end].size() <= maxBytes)
+    bytes += characters[end++].size();
+  return View{joined(characters, start, end), caret - start, start};
+}
+
+View statusLineWindow(std::string_view composition, std::size_t caret, std::size_t maxCharacters) {
+  const std::vector<std::string_view> characters = Utf8::splitCharacters(composition);
+  const std::size_t count = characters.size();
+  caret = std::min(caret, count);
+  maxCharacters = std::max<std::size_t>(maxCharacters, 3);
+  if (count <= maxCharacters) return View{std::string(composition), caret, 0};
+
+  std::size_t start = 0;
+  std::size_t end = count;
+  if (count - caret < maxCharacters - 1) {
+    // Near the end: the tail, cut on the left.
+    start = count - (maxCharacters - 1);
+  } else if (caret < maxCharacters - 1) {
+    // Near the start: the head, cut on the right.
+    end = maxCharacters - 1;
+  } else {
+    // In the middle: cut on both sides, the caret two thirds along.
+    const std::size_t room = maxCharacters - 2;
+    start = caret - room * 2 / 3;
+    end = start + room;
+  }
+  View view;
+  view.skipped = start;
+  if (start > 0) view.text += kEllipsis;
+  view.text += joined(characters, start, end);
+  if (end < count) view.text += kEllipsis;
+  view.caret = caret - start + (start > 0 ? 1 : 0);
+  return view;
+}
+
+std::vector<Span> preeditSpans(std::size_t length, std::size_t caret, std::size_t markStart,
+                               std::size_t markEnd) {
+  std::vector<Span> spans;
+  if (length == 0) return spans;
+  spans.push_back({Span::Underline, 0, length});
+  markStart = std::min(markStart, length);
+  markEnd = std::min(markEnd, length);
+  if (markStart < markEnd) {
+    spans.push_back({Span::Reverse, markStart, markEnd});
+  } else if (caret < length) {
+    spans.push_back({Span::Reverse, caret, caret + 1});
+  }
+  return spans;
+}
+
+std::string candidateRow(std::string_view value, bool highlighted, std::size_t rowBytes) {
+  std::string row = highlighted ? std::string(kHighlightMark) : std::string();
+  row += Utf8::sanitized(value);
+  if (row.size() < rowBytes) return row;
+  std::string cut(Utf8::prefixFitting(row, rowBytes - 1 - kEllipsis.size()));
+  return cut + std::string(kEllipsis);
+}
+
+Rectangle placePopup(const Rectangle& anchor, int width, int height, int screenWidth,
+                     int screenHeight) {
+  Rectangle popup{anchor.x, anchor.y + anchor.height, width, height};
+  if (popup.y + height > screenHeight) {
+    const int above = anchor.y - height;
+    // Above when it fits there, else wherever there is more room.
+    if (above >= 0 || anchor.y > screenHeight - popup.y) popup.y = above;
+  }
+  popup.x = std::clamp(popup.x, 0, std::max(0, screenWidth - width));
+  popup.y = std::clamp(popup.y, 0, std::max(0, screenHeight - height));
+  return popup;
+}
+
+}  // namespace Kestova::Presentation

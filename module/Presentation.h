@@ -1,0 +1,68 @@
+// How the module shows a composition on a screen it shares with the
+// application: which part of a long composition fits the preedit and the
+// status window, how the preedit marks the cursor and a marked range, what a
+// candidate row looks like, and where a popup goes so that it stays on the
+// screen without covering the text being typed. Pure functions over texts
+// and rectangles; the status window and the preedit query apply them.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Kestova::Presentation {
+
+// A part of the composition cut around the caret. `caret` counts the
+// characters of `text` before the caret.
+struct View {
+  std::string text;
+  std::size_t caret = 0;
+  // Characters of the composition left out before `text`.
+  std::size_t skipped = 0;
+};
+
+// The longest run of whole characters of at most `maxBytes` bytes that keeps
+// the caret inside it, with as much as possible before the caret (what was
+// just typed stays in view). The whole composition when it fits.
+View preeditWindow(std::string_view composition, std::size_t caret, std::size_t maxBytes);
+
+// At most `maxCharacters` characters around the caret for a one-line window,
+// an ellipsis standing for each cut end (it counts against the limit).
+View statusLineWindow(std::string_view composition, std::size_t caret, std::size_t maxCharacters);
+
+// One attribute run of the preedit, in characters: the host's kinds.
+struct Span {
+  enum Kind : int { Underline = 1, Reverse = 2 };
+  int kind;
+  std::size_t start;
+  std::size_t end;
+};
+
+// The preedit's attributes: the composition underlined, and in reverse
+// video the marked range when there is one (`markStart` < `markEnd`), else
+// the character at the caret (none at the end). All in characters of the
+// shown text, whose `length` they never exceed.
+std::vector<Span> preeditSpans(std::size_t length, std::size_t caret, std::size_t markStart,
+                               std::size_t markEnd);
+
+// The text of a candidate row: the value, cut with an ellipsis to fit the
+// host's row buffer of `rowBytes` bytes (NUL included), and on the
+// highlighted row the value in brackets, so that the row Enter picks can be
+// seen.
+std::string candidateRow(std::string_view value, bool highlighted, std::size_t rowBytes);
+
+struct Rectangle {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+// Where a popup of `size` goes for text at `anchor` (the rectangle of the
+// caret, or of the status window): under it, or above it when it would run
+// off the bottom of the screen, and always inside the screen.
+Rectangle placePopup(const Rectangle& anchor, int width, int height, int screenWidth,
+                     int screenHeight);
+
+}  // namespace Kestova::Presentation
