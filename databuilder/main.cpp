@@ -1,6 +1,7 @@
 // kestova-databuilder: generates the built-in phrase database in the sorted
 // phrase format from open data installed on the system.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -8,11 +9,15 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "databuilder/ContextModelBuilder.h"
 #include "databuilder/OpenDataSources.h"
 #include "databuilder/PhraseDatabaseBuilder.h"
 #include "databuilder/SpecialReadings.h"
+#include "databuilder/TrainingText.h"
+#include "models/ContextFile.h"
 
 namespace {
 
@@ -30,7 +35,10 @@ constexpr const char* kUsage =
     "                       pinyin-only-count, corpus-only-factor,\n"
     "                       unseen-character-count, in-word-character-share,\n"
     "                       homophone-in-word-share, phrase-evidence-weight,\n"
-    "                       listed-word-count, reading-rank-exponent;\n"
+    "                       listed-word-count, reading-rank-exponent,\n"
+    "                       taiwan-share, context-min-pair, context-smoothing,\n"
+    "                       context-limit, context-weight, context-backoff-scale,\n"
+    "                       unknown-character-score;\n"
     "                       0 or 1: keep-stated-shares,\n"
     "                       alone-counts-against-evidence)\n"
     "  --quiet              print no statistics\n"
@@ -55,6 +63,91 @@ int writeFromLines(const std::string& input, const std::string& output) {
   return 0;
 }
 
+struct TextOptions {
+  // The Taiwan text's share of the mixed word counts (0 to below 1).
+  double taiwanShare = 0.3;
+  // The score of a character the phrases lack when segmenting.
+  double unknownCharacterScore = -9;
+};
+
+struct TextStatistics {
+  std::size_t runs = 0;
+  std::size_t excludedRuns = 0;
+  double tokens = 0;
+  std::size_t contextWords = 0;
+  std::size_t contextPairs = 0;
+};
+
+// Reads every Taiwan text source and keeps its runs of Han characters that
+// do not overlap an evaluation sentence. Fails, naming the file, when any
+// source or corpus cannot be read: the database must never be built from
+// less than its pinned sources.
+bool readTrainingRuns(const std::vector<std::string>& catalogues,
+                      const std::vector<std::string>& documents,
+                      const std::vector<std::string>& excluded, std::vector<std::string>& runs,
+                      TextStatistics& statistics) {
+  using namespace Kestova::DataBuilder;
+  EvaluationFilter filter;
+  for (const std::string& path : excluded) {
+    if (!filter.addCorpus(path)) {
+      std::fprintf(stderr, "kestova-databuilder: cannot read the evaluation corpus %s\n",
+                   path.c_str());
+      return false;
+    }
+  }
+  std::vector<std::string> texts;
+  for (const std::string& path : catalogues) {
+    if (!readMessageCatalogue(path, texts)) {
+      std::fprintf(stderr, "kestova-databuilder: cannot read the catalogue %s\n", path.c_str());
+      return false;
+    }
+  }
+  for (const std::string& path : documents) {
+    if (!readCompressedText(path, texts.emplace_back())) {
+      std::fprintf(stderr, "kestova-databuilder: cannot read the document %s\n", path.c_str());
+      return false;
+    }
+  }
+  for (const std::string& text : texts) {
+    for (std::string& run : hanRuns(text)) {
+      if (filter.excludes(run)) {
+        ++statistics.excludedRuns;
+        continue;
+      }
+      runs.push_back(std::move(run));
+    }
+  }
+  statistics.runs = runs.size();
+  return true;
+}
+
+// Segments the runs into the Han phrases of the built lines (each at its
+// best score) and counts the words and pairs.
+Kestova::DataBuilder::TextCounts countWithPhrases(const std::vector<std::string>& runs,
+                                                  const std::vector<Kestova::PhraseFileLine>& lines,
+                                                  const TextOptions& options) {
+  using namespace Kestova::DataBuilder;
+  std::unordered_map<std::string, double> dictionary;
+  for (const auto& line : lines) {
+    if (line.reading.empty() || line.reading.front() == '_') continue;
+    auto [it, inserted] = dictionary.emplace(line.value, line.score);
+    if (!inserted) it->second = std::max(it->second, line.score);
+  }
+  return countSegmentedWords(runs, dictionary, options.unknownCharacterScore, 8);
+}
+
+// Adds the Taiwan counts to the corpus counts so that the Taiwan text makes
+// up `taiwanShare` of the mixed total.
+void mixWordCounts(const Kestova::DataBuilder::TextCounts& counts, const TextOptions& options,
+                   std::unordered_map<std::string, double>& wordCounts) {
+  double corpusTotal = 0;
+  for (const auto& [word, count] : wordCounts) corpusTotal += count;
+  if (counts.tokens <= 0 || options.taiwanShare <= 0 || options.taiwanShare >= 1) return;
+  const double factor =
+      options.taiwanShare / (1 - options.taiwanShare) * corpusTotal / counts.tokens;
+  for (const auto& [word, count] : counts.words) wordCounts[word] += count * factor;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,7 +161,11 @@ int main(int argc, char** argv) {
   std::string fromLines;
   bool quiet = false;
   BuilderOptions options;
-  auto setOption = [&options](std::string_view assignment) {
+  TextOptions text;
+  ContextOptions context;
+  std::vector<std::string> catalogues, documents, excluded;
+  std::string contextOutput;
+  auto setOption = [&options, &text, &context](std::string_view assignment) {
     size_t equals = assignment.find('=');
     if (equals == std::string_view::npos) return false;
     std::string_view name = assignment.substr(0, equals);
@@ -95,6 +192,20 @@ int main(int argc, char** argv) {
       options.readingRankExponent = value;
     else if (name == "listed-word-count")
       options.listedWordCount = value;
+    else if (name == "taiwan-share")
+      text.taiwanShare = value;
+    else if (name == "unknown-character-score")
+      text.unknownCharacterScore = value;
+    else if (name == "context-min-pair")
+      context.minimumPairCount = value;
+    else if (name == "context-smoothing")
+      context.smoothing = value;
+    else if (name == "context-limit")
+      context.scoreLimit = value;
+    else if (name == "context-weight")
+      context.weight = value;
+    else if (name == "context-backoff-scale")
+      context.backoffScale = value;
     else
       return false;
     return true;
@@ -119,6 +230,14 @@ int main(int argc, char** argv) {
       ok = value(characters);
     else if (arg == "--from-lines")
       ok = value(fromLines);
+    else if (arg == "--catalogue")
+      ok = value(catalogues.emplace_back());
+    else if (arg == "--document")
+      ok = value(documents.emplace_back());
+    else if (arg == "--exclude")
+      ok = value(excluded.emplace_back());
+    else if (arg == "--context-output")
+      ok = value(contextOutput);
     else if (arg == "--quiet")
       quiet = true;
     else if (arg == "--set")
@@ -164,6 +283,31 @@ int main(int argc, char** argv) {
 
   BuildStatistics statistics;
   std::vector<PhraseFileLine> lines = buildPhraseLines(inputs, options, &statistics);
+  TextStatistics textStatistics;
+  if (!catalogues.empty() || !documents.empty()) {
+    // The Taiwan text, cut into words with the phrases just built, adds its
+    // word counts to the corpus's; the phrases are then built again.
+    std::vector<std::string> runs;
+    if (!readTrainingRuns(catalogues, documents, excluded, runs, textStatistics)) return 1;
+    TextCounts counts = countWithPhrases(runs, lines, text);
+    mixWordCounts(counts, text, inputs.wordCounts);
+    statistics = BuildStatistics();
+    lines = buildPhraseLines(inputs, options, &statistics);
+    counts = countWithPhrases(runs, lines, text);
+    textStatistics.tokens = counts.tokens;
+    if (!contextOutput.empty()) {
+      ContextFileContents contents = buildContextModel(counts, context);
+      textStatistics.contextWords = contents.words.size();
+      textStatistics.contextPairs = contents.pairs.size();
+      if (!writeContextFile(contextOutput, contents)) {
+        std::fprintf(stderr, "kestova-databuilder: cannot write %s\n", contextOutput.c_str());
+        return 1;
+      }
+    }
+  } else if (!contextOutput.empty()) {
+    std::fprintf(stderr, "kestova-databuilder: --context-output needs Taiwan text\n");
+    return 2;
+  }
   auto special = buildSpecialReadingLines();
   auto macros = buildMacroLines();
   lines.insert(lines.end(), special.begin(), special.end());
@@ -179,6 +323,13 @@ int main(int argc, char** argv) {
       variants += " " + form + ">" + replacement;
     }
     std::printf("kestova-databuilder: corpus forms replaced:%s\n", variants.c_str());
+    if (textStatistics.runs > 0) {
+      std::printf(
+          "kestova-databuilder: Taiwan text: %zu runs kept, %zu dropped as evaluation text, "
+          "%.0f words; context file: %zu words, %zu pairs\n",
+          textStatistics.runs, textStatistics.excludedRuns, textStatistics.tokens,
+          textStatistics.contextWords, textStatistics.contextPairs);
+    }
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf(

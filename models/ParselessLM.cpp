@@ -1,6 +1,7 @@
 #include "models/ParselessLM.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace Kestova {
 
@@ -16,13 +17,14 @@ std::string lookupPrefix(std::string_view reading) {
   return prefix;
 }
 
-// The decimal number at the start of text, or 0 when there is none.
+// The decimal number at the start of text, or 0 when there is none or it is
+// not finite ("nan", "inf" and "-inf" read as numbers to from_chars).
 double leadingNumber(std::string_view text) {
   if (text.starts_with('+')) text.remove_prefix(1);
   double value = 0;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   (void)end;
-  return error == std::errc() ? value : 0;
+  return error == std::errc() && std::isfinite(value) ? value : 0;
 }
 
 }  // namespace
