@@ -7,9 +7,42 @@
 
 namespace Kestova::DataBuilder {
 
+namespace {
+
+// Pair scores of one kind of pair counts (keys "previous TAB next"), with
+// P(next) taken from how often each later element appears in the pairs.
+void addPairs(const std::unordered_map<std::string, double>& pairs, const std::string& before,
+              const std::string& after, const ContextOptions& options,
+              ContextFileContents& contents) {
+  std::unordered_map<std::string, double> starts, ends;
+  double total = 0;
+  for (const auto& [key, count] : pairs) {
+    const std::size_t tab = key.find('\t');
+    starts[key.substr(0, tab)] += count;
+    ends[key.substr(tab + 1)] += count;
+    total += count;
+  }
+  for (const auto& [key, count] : pairs) {
+    if (count < options.minimumPairCount) continue;
+    const std::size_t tab = key.find('\t');
+    std::string previous = key.substr(0, tab), next = key.substr(tab + 1);
+    const double probability = ends[next] / total;
+    const double conditional =
+        (count + options.smoothing * probability) / (starts[previous] + options.smoothing);
+    const double score =
+        std::clamp(std::log10(conditional / probability), -options.scoreLimit, options.scoreLimit);
+    contents.pairs.push_back({before + previous, after + next, score});
+  }
+}
+
+}  // namespace
+
 ContextFileContents buildContextModel(const TextCounts& counts, const ContextOptions& options) {
   ContextFileContents contents;
   contents.weight = options.weight;
+  contents.characterWeight = options.characterWeight;
+  addPairs(counts.meetings, std::string(ContextFileMarkers::kWordEnd),
+           std::string(ContextFileMarkers::kWordStart), options, contents);
   // How often each word is followed by anything (the start of a run counts
   // as a word).
   std::unordered_map<std::string, double> starts;

@@ -18,15 +18,19 @@ struct ContextOptions {
   double scoreLimit = 3;
   // Multiplies the back-off scores: 0 leaves pairs the text never showed
   // at 0, as if the words were independent.
-  double backoffScale = 1.0;
+  double backoffScale = 0;
   // The weight written into the file: how much the pair scores count in the
   // walk against the phrases' own scores.
-  double weight = 1.0;
+  double weight = 0.4;
+  // The weight of the scores of meeting characters against word pairs.
+  double characterWeight = 0.5;
 };
 
 // Pair scores log10 P(next | previous) - log10 P(next) of the kept pairs, and
 // per word the score of every pair it starts that is not kept,
-// log10(smoothing / (c(word) + smoothing)).
+// log10(smoothing / (c(word) + smoothing)), scaled by backoffScale. The
+// characters where words meet get pair scores the same way, between the
+// words "\x01" + last character and "\x02" + first character.
 ContextFileContents buildContextModel(const TextCounts& counts, const ContextOptions& options);
 
 }  // namespace Kestova::DataBuilder

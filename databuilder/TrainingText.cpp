@@ -179,12 +179,64 @@ TextCounts countSegmentedWords(const std::vector<std::string>& runs,
     for (auto word = words.rbegin(); word != words.rend(); ++word) {
       counts.words[std::string(*word)] += 1;
       counts.pairs[previous + '\t' + std::string(*word)] += 1;
+      if (!previous.empty()) {
+        const std::size_t lastLength = Utf8::characterCount(previous) == 1
+                                           ? previous.size()
+                                           : Utf8::splitCharacters(previous).back().size();
+        counts.meetings[previous.substr(previous.size() - lastLength) + '\t' +
+                        std::string(word->substr(0, Utf8::characterLength(*word, 0)))] += 1;
+      }
       previous = *word;
       counts.tokens += 1;
     }
     ++counts.runs;
   }
   return counts;
+}
+
+bool readTrainingRuns(const std::vector<std::string>& catalogues,
+                      const std::vector<std::string>& documents,
+                      const std::vector<std::string>& excluded, std::vector<std::string>& runs,
+                      TextStatistics& statistics, std::string* error) {
+  auto fail = [error](const std::string& what, const std::string& path) {
+    if (error) *error = "cannot read the " + what + " " + path;
+    return false;
+  };
+  EvaluationFilter filter;
+  for (const std::string& path : excluded) {
+    if (!filter.addCorpus(path)) return fail("evaluation corpus", path);
+  }
+  std::vector<std::string> texts;
+  for (const std::string& path : catalogues) {
+    if (!readMessageCatalogue(path, texts)) return fail("catalogue", path);
+  }
+  for (const std::string& path : documents) {
+    if (!readCompressedText(path, texts.emplace_back())) return fail("document", path);
+  }
+  for (const std::string& text : texts) {
+    for (std::string& run : hanRuns(text)) {
+      if (filter.excludes(run)) {
+        ++statistics.excludedRuns;
+        continue;
+      }
+      runs.push_back(std::move(run));
+    }
+  }
+  statistics.runs = runs.size();
+  return true;
+}
+
+void mixWordCounts(const TextCounts& counts, const TextOptions& options,
+                   std::unordered_map<std::string, double>& wordCounts) {
+  double corpusTotal = 0;
+  for (const auto& [word, count] : wordCounts) corpusTotal += count;
+  if (counts.tokens <= 0 || options.taiwanShare <= 0 || options.taiwanShare >= 1) return;
+  const double factor =
+      options.taiwanShare / (1 - options.taiwanShare) * corpusTotal / counts.tokens;
+  for (const auto& [word, count] : counts.words) {
+    const bool single = Utf8::characterCount(word) == 1;
+    wordCounts[word] += count * factor * (single ? options.singleCharacterFactor : 1.0);
+  }
 }
 
 }  // namespace Kestova::DataBuilder

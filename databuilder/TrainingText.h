@@ -52,17 +52,52 @@ struct TextCounts {
   std::unordered_map<std::string, double> words;
   // previous + '\t' + next; the empty word is the start of a run.
   std::unordered_map<std::string, double> pairs;
+  // Where two words meet: the earlier one's last character + '\t' + the
+  // later one's first character.
+  std::unordered_map<std::string, double> meetings;
   double tokens = 0;
   std::size_t runs = 0;
 };
 
 // Cuts each run into the words of `dictionary` (value -> log10 score) with
 // the highest total score, a character the dictionary lacks standing alone
-// at `unknownScore`, and counts the words and neighbouring pairs (the first
-// word of a run after the empty word).
+// at `unknownScore`, and counts the words, the neighbouring pairs (the first
+// word of a run after the empty word) and the characters where words meet.
 TextCounts countSegmentedWords(const std::vector<std::string>& runs,
                                const std::unordered_map<std::string, double>& dictionary,
                                double unknownScore, std::size_t longestWord);
+
+struct TextOptions {
+  // The Taiwan text's share of the mixed word counts (0 to below 1).
+  double taiwanShare = 0.5;
+  // The score of a character the phrases lack when segmenting.
+  double unknownCharacterScore = -9;
+  // Multiplies the Taiwan counts of single characters.
+  double singleCharacterFactor = 1;
+};
+
+struct TextStatistics {
+  std::size_t runs = 0;
+  std::size_t excludedRuns = 0;
+  double tokens = 0;
+  std::size_t contextWords = 0;
+  std::size_t contextPairs = 0;
+};
+
+// Reads every Taiwan text source (catalogues and compressed documents) and
+// keeps its runs of Han characters that no evaluation sentence of the
+// `excluded` corpora overlaps. Fails, naming the file in *error, when any
+// source or corpus cannot be read: the data must never be built from less
+// than its pinned sources.
+bool readTrainingRuns(const std::vector<std::string>& catalogues,
+                      const std::vector<std::string>& documents,
+                      const std::vector<std::string>& excluded, std::vector<std::string>& runs,
+                      TextStatistics& statistics, std::string* error);
+
+// Adds the Taiwan counts to the corpus counts so that the Taiwan text makes
+// up options.taiwanShare of the mixed total.
+void mixWordCounts(const TextCounts& counts, const TextOptions& options,
+                   std::unordered_map<std::string, double>& wordCounts);
 
 }  // namespace Kestova::DataBuilder
 

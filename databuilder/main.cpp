@@ -18,6 +18,7 @@
 #include "databuilder/SpecialReadings.h"
 #include "databuilder/TrainingText.h"
 #include "models/ContextFile.h"
+#include "text/Utf8.h"
 
 namespace {
 
@@ -38,7 +39,8 @@ constexpr const char* kUsage =
     "                       listed-word-count, reading-rank-exponent,\n"
     "                       taiwan-share, context-min-pair, context-smoothing,\n"
     "                       context-limit, context-weight, context-backoff-scale,\n"
-    "                       unknown-character-score;\n"
+    "                       context-character-weight,\n"
+    "                       unknown-character-score, single-character-factor;\n"
     "                       0 or 1: keep-stated-shares,\n"
     "                       alone-counts-against-evidence)\n"
     "  --quiet              print no statistics\n"
@@ -63,69 +65,11 @@ int writeFromLines(const std::string& input, const std::string& output) {
   return 0;
 }
 
-struct TextOptions {
-  // The Taiwan text's share of the mixed word counts (0 to below 1).
-  double taiwanShare = 0.3;
-  // The score of a character the phrases lack when segmenting.
-  double unknownCharacterScore = -9;
-};
-
-struct TextStatistics {
-  std::size_t runs = 0;
-  std::size_t excludedRuns = 0;
-  double tokens = 0;
-  std::size_t contextWords = 0;
-  std::size_t contextPairs = 0;
-};
-
-// Reads every Taiwan text source and keeps its runs of Han characters that
-// do not overlap an evaluation sentence. Fails, naming the file, when any
-// source or corpus cannot be read: the database must never be built from
-// less than its pinned sources.
-bool readTrainingRuns(const std::vector<std::string>& catalogues,
-                      const std::vector<std::string>& documents,
-                      const std::vector<std::string>& excluded, std::vector<std::string>& runs,
-                      TextStatistics& statistics) {
-  using namespace Kestova::DataBuilder;
-  EvaluationFilter filter;
-  for (const std::string& path : excluded) {
-    if (!filter.addCorpus(path)) {
-      std::fprintf(stderr, "kestova-databuilder: cannot read the evaluation corpus %s\n",
-                   path.c_str());
-      return false;
-    }
-  }
-  std::vector<std::string> texts;
-  for (const std::string& path : catalogues) {
-    if (!readMessageCatalogue(path, texts)) {
-      std::fprintf(stderr, "kestova-databuilder: cannot read the catalogue %s\n", path.c_str());
-      return false;
-    }
-  }
-  for (const std::string& path : documents) {
-    if (!readCompressedText(path, texts.emplace_back())) {
-      std::fprintf(stderr, "kestova-databuilder: cannot read the document %s\n", path.c_str());
-      return false;
-    }
-  }
-  for (const std::string& text : texts) {
-    for (std::string& run : hanRuns(text)) {
-      if (filter.excludes(run)) {
-        ++statistics.excludedRuns;
-        continue;
-      }
-      runs.push_back(std::move(run));
-    }
-  }
-  statistics.runs = runs.size();
-  return true;
-}
-
 // Segments the runs into the Han phrases of the built lines (each at its
 // best score) and counts the words and pairs.
-Kestova::DataBuilder::TextCounts countWithPhrases(const std::vector<std::string>& runs,
-                                                  const std::vector<Kestova::PhraseFileLine>& lines,
-                                                  const TextOptions& options) {
+Kestova::DataBuilder::TextCounts countWithPhrases(
+    const std::vector<std::string>& runs, const std::vector<Kestova::PhraseFileLine>& lines,
+    const Kestova::DataBuilder::TextOptions& options) {
   using namespace Kestova::DataBuilder;
   std::unordered_map<std::string, double> dictionary;
   for (const auto& line : lines) {
@@ -134,18 +78,6 @@ Kestova::DataBuilder::TextCounts countWithPhrases(const std::vector<std::string>
     if (!inserted) it->second = std::max(it->second, line.score);
   }
   return countSegmentedWords(runs, dictionary, options.unknownCharacterScore, 8);
-}
-
-// Adds the Taiwan counts to the corpus counts so that the Taiwan text makes
-// up `taiwanShare` of the mixed total.
-void mixWordCounts(const Kestova::DataBuilder::TextCounts& counts, const TextOptions& options,
-                   std::unordered_map<std::string, double>& wordCounts) {
-  double corpusTotal = 0;
-  for (const auto& [word, count] : wordCounts) corpusTotal += count;
-  if (counts.tokens <= 0 || options.taiwanShare <= 0 || options.taiwanShare >= 1) return;
-  const double factor =
-      options.taiwanShare / (1 - options.taiwanShare) * corpusTotal / counts.tokens;
-  for (const auto& [word, count] : counts.words) wordCounts[word] += count * factor;
 }
 
 }  // namespace
@@ -194,6 +126,8 @@ int main(int argc, char** argv) {
       options.listedWordCount = value;
     else if (name == "taiwan-share")
       text.taiwanShare = value;
+    else if (name == "single-character-factor")
+      text.singleCharacterFactor = value;
     else if (name == "unknown-character-score")
       text.unknownCharacterScore = value;
     else if (name == "context-min-pair")
@@ -204,6 +138,8 @@ int main(int argc, char** argv) {
       context.scoreLimit = value;
     else if (name == "context-weight")
       context.weight = value;
+    else if (name == "context-character-weight")
+      context.characterWeight = value;
     else if (name == "context-backoff-scale")
       context.backoffScale = value;
     else
@@ -288,7 +224,11 @@ int main(int argc, char** argv) {
     // The Taiwan text, cut into words with the phrases just built, adds its
     // word counts to the corpus's; the phrases are then built again.
     std::vector<std::string> runs;
-    if (!readTrainingRuns(catalogues, documents, excluded, runs, textStatistics)) return 1;
+    std::string error;
+    if (!readTrainingRuns(catalogues, documents, excluded, runs, textStatistics, &error)) {
+      std::fprintf(stderr, "kestova-databuilder: %s\n", error.c_str());
+      return 1;
+    }
     TextCounts counts = countWithPhrases(runs, lines, text);
     mixWordCounts(counts, text, inputs.wordCounts);
     statistics = BuildStatistics();

@@ -312,7 +312,7 @@ BestPath ReadingGrid::contextBestPath() const {
   const auto started = std::chrono::steady_clock::now();
   const ContextModel& context = *contextModel_;
   const double weight = context.weight();
-  const ContextModel::WordId start = context.sentenceStart();
+  const ContextModel::Word start = context.sentenceStart();
 
   if (walkStates_.empty()) {
     WalkState origin;
@@ -344,12 +344,12 @@ BestPath ReadingGrid::contextBestPath() const {
       }
       if (node->contextWords.size() < last) {
         for (std::size_t k = node->contextWords.size(); k < last; ++k) {
-          node->contextWords.push_back(boundary ? start : context.wordId(node->phrases[k].value));
+          node->contextWords.push_back(boundary ? start : context.lookUp(node->phrases[k].value));
         }
       }
       for (std::size_t k = first; k < last; ++k) {
         const double own = node->isOverridden() ? node->score() : node->phrases[k].score;
-        const ContextModel::WordId word = node->contextWords[k];
+        const ContextModel::Word& word = node->contextWords[k];
         WalkState best;
         for (std::size_t s = 0; s < before.size(); ++s) {
           ++relaxations;

@@ -105,7 +105,7 @@ class ReadingGrid {
 
     // The context model's ids of the phrases the context walk considers,
     // looked up once per node; filled by the walk.
-    std::vector<ContextModel::WordId> contextWords;
+    std::vector<ContextModel::Word> contextWords;
   };
 
   // How far the context walk looks: the phrases it weighs per node (those
@@ -231,7 +231,7 @@ class ReadingGrid {
   // a given node and phrase.
   struct WalkState {
     double score = 0;
-    ContextModel::WordId word = ContextModel::kUnknownWord;
+    ContextModel::Word word;
     std::uint32_t length = 0;    // of the last node; 0 for the start
     std::uint32_t phrase = 0;    // index into the last node's phrases
     std::uint32_t previous = 0;  // index of the state before, at position - length

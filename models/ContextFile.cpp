@@ -61,7 +61,8 @@ std::string contextFileBytes(const ContextFileContents& contents) {
   appendUint32(out, static_cast<std::uint32_t>(text.size()));
   appendUint32(out, 0);
   appendFloat(out, contents.weight);
-  for (int i = 0; i < 3; ++i) appendUint32(out, 0);
+  appendFloat(out, contents.characterWeight);
+  for (int i = 0; i < 2; ++i) appendUint32(out, 0);
   std::uint32_t offset = 0;
   std::uint32_t firstPair = 0;
   std::size_t index = 0;

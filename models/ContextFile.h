@@ -4,7 +4,8 @@
 //
 //   magic     8 bytes "KSTCTX1\n"
 //   counts    uint32 words, uint32 pairs, uint32 text bytes, uint32 0
-//   weight    float32, then 12 bytes of zeros
+//   weights   float32 weight of the pair scores, float32 weight of the
+//             character pairs, then 8 bytes of zeros
 //   words     per word, sorted by the bytes of its text: uint32 text
 //             offset, uint32 text length, uint32 index of its first pair,
 //             float32 back-off score
@@ -14,13 +15,21 @@
 //
 // The pairs of word i run from its first pair to the next word's first pair
 // (the pair count for the last word). The empty word stands for the start of
-// a sentence.
+// a sentence. A word "\x01" + c stands for any word that ends in character c,
+// "\x02" + c for any word that starts with c: their pairs score the meeting
+// of two words that are not listed as a pair.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Kestova {
+
+namespace ContextFileMarkers {
+inline constexpr std::string_view kWordEnd = "\x01";
+inline constexpr std::string_view kWordStart = "\x02";
+}  // namespace ContextFileMarkers
 
 struct ContextFileWord {
   std::string text;
@@ -35,6 +44,7 @@ struct ContextFilePair {
 
 struct ContextFileContents {
   double weight = 1.0;
+  double characterWeight = 0;
   std::vector<ContextFileWord> words;
   std::vector<ContextFilePair> pairs;
 };

@@ -1,5 +1,11 @@
 #include "models/ContextLM.h"
 
+#include <string>
+
+#include "models/ContextFile.h"
+#include "text/Utf8.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -51,26 +57,9 @@ bool ContextLM::open(const std::string& path) {
   wordCount_ = words;
   pairCount_ = pairs;
   textBytes_ = text;
-  // Every word's text and pair range must lie inside the file, and the pair
-  // ranges must follow each other, so that no look-up can leave the mapping.
-  std::size_t previousFirst = 0;
-  for (std::size_t i = 0; i < wordCount_; ++i) {
-    const std::uint64_t offset = wordField(i, 0), length = wordField(i, 1);
-    const std::size_t first = wordField(i, 2);
-    if (offset + length > textBytes_ || first < previousFirst || first > pairCount_) {
-      close();
-      return false;
-    }
-    previousFirst = first;
-  }
-  for (std::size_t p = 0; p < pairCount_; ++p) {
-    if (readUint32(pairs_ + p * kPairSize) >= wordCount_) {
-      close();
-      return false;
-    }
-  }
   weight_ = readFloat(data.data() + 24);
-  sentenceStart_ = wordId("");
+  characterWeight_ = readFloat(data.data() + 28);
+  sentenceStart_ = Word{wordId(""), kUnknownWord, kUnknownWord};
   return true;
 }
 
@@ -79,19 +68,31 @@ void ContextLM::close() {
   words_ = pairs_ = text_ = nullptr;
   wordCount_ = pairCount_ = textBytes_ = 0;
   weight_ = 1.0;
-  sentenceStart_ = kUnknownWord;
+  characterWeight_ = 0;
+  sentenceStart_ = Word();
 }
 
 std::uint32_t ContextLM::wordField(std::size_t word, std::size_t field) const {
   return readUint32(words_ + word * kWordSize + field * 4);
 }
 
+// Nothing in the file is trusted: a text or a pair range that reaches
+// outside its section reads as empty, so no look-up leaves the mapping. The
+// file is checked as it is read, never as a whole, so that opening it
+// touches only its first page.
 std::string_view ContextLM::wordText(std::size_t word) const {
-  return {text_ + wordField(word, 0), wordField(word, 1)};
+  const std::uint64_t offset = wordField(word, 0), length = wordField(word, 1);
+  if (offset + length > textBytes_) return {};
+  return {text_ + offset, static_cast<std::size_t>(length)};
+}
+
+std::size_t ContextLM::pairsBegin(std::size_t word) const {
+  return std::min<std::size_t>(wordField(word, 2), pairCount_);
 }
 
 std::size_t ContextLM::pairsEnd(std::size_t word) const {
-  return word + 1 < wordCount_ ? wordField(word + 1, 2) : pairCount_;
+  const std::size_t end = word + 1 < wordCount_ ? wordField(word + 1, 2) : pairCount_;
+  return std::clamp(end, pairsBegin(word), pairCount_);
 }
 
 ContextLM::WordId ContextLM::wordId(std::string_view value) const {
@@ -108,22 +109,53 @@ ContextLM::WordId ContextLM::wordId(std::string_view value) const {
   return kUnknownWord;
 }
 
-double ContextLM::pairScore(WordId previous, WordId next) const {
-  if (previous >= wordCount_) return 0;
-  std::size_t lo = wordField(previous, 2), hi = pairsEnd(previous);
-  if (next < wordCount_) {
-    while (lo < hi) {
-      const std::size_t mid = lo + (hi - lo) / 2;
-      const std::uint32_t id = readUint32(pairs_ + mid * kPairSize);
-      if (id == next) return readFloat(pairs_ + mid * kPairSize + 4);
-      if (id < next) {
-        lo = mid + 1;
-      } else {
-        hi = mid;
-      }
+bool ContextLM::listedPair(WordId previous, WordId next, double& score) const {
+  if (previous >= wordCount_ || next >= wordCount_) return false;
+  std::size_t lo = pairsBegin(previous), hi = pairsEnd(previous);
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    const std::uint32_t id = readUint32(pairs_ + mid * kPairSize);
+    if (id == next) {
+      score = readFloat(pairs_ + mid * kPairSize + 4);
+      return true;
+    }
+    if (id < next) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
     }
   }
-  return readFloat(words_ + previous * kWordSize + 12);
+  return false;
+}
+
+ContextLM::Word ContextLM::lookUp(std::string_view value) const {
+  Word word;
+  if (wordCount_ == 0 || value.empty()) return word;
+  word.word = wordId(value);
+  const std::size_t firstLength = Utf8::characterLength(value, 0);
+  std::size_t lastStart = value.size() - 1;
+  while (lastStart > 0 && !Utf8::isCharacterBoundary(value, lastStart)) --lastStart;
+  // A marker byte and one character (at most four bytes) fit a small buffer.
+  auto edgeId = [this](std::string_view marker, std::string_view character) {
+    char buffer[8];
+    if (character.size() > sizeof buffer - marker.size()) return kUnknownWord;
+    std::memcpy(buffer, marker.data(), marker.size());
+    std::memcpy(buffer + marker.size(), character.data(), character.size());
+    return wordId(std::string_view(buffer, marker.size() + character.size()));
+  };
+  word.first = edgeId(ContextFileMarkers::kWordStart, value.substr(0, firstLength));
+  word.last = edgeId(ContextFileMarkers::kWordEnd, value.substr(lastStart));
+  return word;
+}
+
+double ContextLM::pairScore(const Word& previous, const Word& next) const {
+  double score = 0;
+  if (listedPair(previous.word, next.word, score)) return score;
+  if (characterWeight_ != 0 && listedPair(previous.last, next.first, score)) {
+    return characterWeight_ * score;
+  }
+  if (previous.word >= wordCount_) return 0;
+  return readFloat(words_ + previous.word * kWordSize + 12);
 }
 
 }  // namespace Kestova

@@ -11,10 +11,10 @@
 
 namespace Kestova {
 
-// The word-pair model of a context file (ContextFile.h) over a read-only
+// The pair model of a context file (ContextFile.h) over a read-only
 // mapping. Opening costs one mmap and a check of the header's counts against
-// the file's size; a word look-up is a binary search over the sorted words,
-// a pair look-up a binary search among the earlier word's pairs.
+// the file's size (the file is mapped, not read); a word look-up is a binary search over the sorted
+// words, a pair look-up a binary search among the earlier word's pairs.
 class ContextLM : public Palisar::Lattivor2::ContextModel {
  public:
   ContextLM() = default;
@@ -28,10 +28,14 @@ class ContextLM : public Palisar::Lattivor2::ContextModel {
   void close();
   bool isLoaded() const { return wordCount_ > 0; }
 
-  WordId wordId(std::string_view value) const override;
-  WordId sentenceStart() const override { return sentenceStart_; }
-  double pairScore(WordId previous, WordId next) const override;
+  Word lookUp(std::string_view value) const override;
+  Word sentenceStart() const override { return sentenceStart_; }
+  double pairScore(const Word& previous, const Word& next) const override;
   double weight() const override { return weight_; }
+
+  // The id of one entry of the word list, or kUnknownWord.
+  WordId wordId(std::string_view text) const;
+  double characterWeight() const { return characterWeight_; }
 
   // Replaces the file's weight (for measurements).
   void setWeight(double weight) { weight_ = weight; }
@@ -40,8 +44,11 @@ class ContextLM : public Palisar::Lattivor2::ContextModel {
 
  private:
   std::uint32_t wordField(std::size_t word, std::size_t field) const;
+  // The listed score of a pair, if any.
+  bool listedPair(WordId previous, WordId next, double& score) const;
   std::string_view wordText(std::size_t word) const;
-  // One past the last pair of a word.
+  // The range of a word's pairs.
+  std::size_t pairsBegin(std::size_t word) const;
   std::size_t pairsEnd(std::size_t word) const;
 
   MappedFile file_;
@@ -52,7 +59,8 @@ class ContextLM : public Palisar::Lattivor2::ContextModel {
   std::size_t pairCount_ = 0;
   std::size_t textBytes_ = 0;
   double weight_ = 1.0;
-  WordId sentenceStart_ = kUnknownWord;
+  double characterWeight_ = 0;
+  Word sentenceStart_;
 };
 
 }  // namespace Kestova

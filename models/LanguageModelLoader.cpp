@@ -117,6 +117,7 @@ void LanguageModelLoader::startUp() {
   macroTable_ = std::make_shared<InputMacroTable>();
 
   reloadBuiltInModel();
+  reloadContextModel();
 
   ModuleLog::info("Set macro converter");
   // The expander shares the table so that it stays valid for as long as the
@@ -159,6 +160,19 @@ void LanguageModelLoader::reloadBuiltInModel() {
   ModuleLog::info("Built-in LM: " + path);
   languageModel_->openBuiltInTable(path);
   if (!languageModel_->builtInTableLoaded()) ModuleLog::info("Failed to open built-in LM");
+}
+
+void LanguageModelLoader::reloadContextModel() {
+  contextModel_.reset();
+  const std::string path = dataFilePath(kContextDataFile);
+  if (path.empty()) return;
+  auto model = std::make_shared<ContextLM>();
+  if (!model->open(path)) {
+    ModuleLog::warn("Failed to open the context file: " + path);
+    return;
+  }
+  ModuleLog::info("Context model: " + path);
+  contextModel_ = std::move(model);
 }
 
 bool LanguageModelLoader::reloadIfChanged() {

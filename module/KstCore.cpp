@@ -44,6 +44,7 @@ std::unique_ptr<KstCore> KstCore::create(const std::string& dataRoot,
     auto keyHandler = std::make_shared<KeyHandler>(loader->languageModel(), loader,
                                                    std::make_unique<KeyHandlerStrings>());
     keyHandler->setLayout(BpmfKeyboardLayout::StandardLayout());
+    keyHandler->setContextModel(loader->contextModel());
     return std::unique_ptr<KstCore>(new KstCore(std::move(loader), std::move(keyHandler)));
   } catch (const std::exception& e) {
     ModuleLog::error(e.what());
