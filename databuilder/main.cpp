@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -45,7 +46,10 @@ constexpr const char* kUsage =
     "                       alone-counts-against-evidence)\n"
     "  --quiet              print no statistics\n"
     "  --from-lines FILE    write --output from READING VALUE SCORE lines\n"
-    "                       (test fixtures) instead of building the database\n";
+    "                       (test fixtures) instead of building the database\n"
+    "  --context-from-pairs FILE  write --context-output from PREVIOUS NEXT SCORE\n"
+    "                       lines (test fixtures; ^ is the start of a sentence),\n"
+    "                       weighed by context-weight and context-character-weight\n";
 
 // Writes a sorted phrase file from plain "READING VALUE SCORE" lines.
 int writeFromLines(const std::string& input, const std::string& output) {
@@ -80,6 +84,33 @@ Kestova::DataBuilder::TextCounts countWithPhrases(
   return countSegmentedWords(runs, dictionary, options.unknownCharacterScore, 8);
 }
 
+// Writes a context file from plain "PREVIOUS NEXT SCORE" lines.
+int writeContextFromPairs(const std::string& input, const std::string& output,
+                          const Kestova::DataBuilder::ContextOptions& options) {
+  std::ifstream in(input);
+  if (!in) {
+    std::fprintf(stderr, "kestova-databuilder: cannot read %s\n", input.c_str());
+    return 1;
+  }
+  Kestova::ContextFileContents contents;
+  contents.weight = options.weight;
+  contents.characterWeight = options.characterWeight;
+  contents.words.push_back({"", 0});
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line.front() == '#') continue;
+    std::istringstream fields(line);
+    Kestova::ContextFilePair pair;
+    if (!(fields >> pair.previous >> pair.next >> pair.score)) continue;
+    if (pair.previous == "^") pair.previous.clear();
+    contents.pairs.push_back(std::move(pair));
+  }
+  if (!Kestova::writeContextFile(output, contents)) {
+    std::fprintf(stderr, "kestova-databuilder: cannot write %s\n", output.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -91,6 +122,7 @@ int main(int argc, char** argv) {
   std::string gcin = "/usr/lib/x86_64-linux-gnu/gcin/table/tsin32";
   std::string characters;
   std::string fromLines;
+  std::string fromPairs;
   bool quiet = false;
   BuilderOptions options;
   TextOptions text;
@@ -166,6 +198,8 @@ int main(int argc, char** argv) {
       ok = value(characters);
     else if (arg == "--from-lines")
       ok = value(fromLines);
+    else if (arg == "--context-from-pairs")
+      ok = value(fromPairs);
     else if (arg == "--catalogue")
       ok = value(catalogues.emplace_back());
     else if (arg == "--document")
@@ -187,6 +221,9 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stderr);
       return 2;
     }
+  }
+  if (!fromPairs.empty() && !contextOutput.empty()) {
+    return writeContextFromPairs(fromPairs, contextOutput, context);
   }
   if (output.empty()) {
     std::fputs(kUsage, stderr);

@@ -37,8 +37,9 @@ class ContextLM : public Palisar::Lattivor2::ContextModel {
   WordId wordId(std::string_view text) const;
   double characterWeight() const { return characterWeight_; }
 
-  // Replaces the file's weight (for measurements).
+  // Replace the file's weights (for measurements).
   void setWeight(double weight) { weight_ = weight; }
+  void setCharacterWeight(double weight) { characterWeight_ = weight; }
   std::size_t wordCount() const { return wordCount_; }
   std::size_t pairCount() const { return pairCount_; }
 

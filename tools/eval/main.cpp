@@ -13,9 +13,11 @@
 // after typing it, the leftmost wrong character is fixed by opening the
 // candidate list there and picking the first candidate that makes the text
 // there right (one pick, plus one per page of nine candidates turned), until
-// the sentence is right. Reported per 100 characters, once with a fresh pick
-// history per sentence and once with one history kept across the corpus, in
-// which the key handler's suggestions of earlier picks apply while typing.
+// the sentence is right. A candidate that would release part of an earlier
+// pick of the same sentence (its node crosses the earlier one without
+// holding it) is passed over, as a typist would. Reported per 100 characters, once with a fresh
+// pick history per sentence and once with one history kept across the corpus, in which the key
+// handler's suggestions of earlier picks apply while typing.
 //
 // Exit status: 0 on success; 1 if the accuracy falls below --min-char or
 // --min-sentence; 2 on bad usage or unreadable input.
@@ -45,6 +47,7 @@ constexpr const char* kUsage =
     "  --no-context          walk without the context file\n"
     "  --context FILE        use this context file instead\n"
     "  --context-weight W    weigh the pair scores by W instead of the file's weight\n"
+    "  --character-weight W  weigh the meeting characters' scores by W instead\n"
     "  --walk-limits P,M,S   phrases per node, score margin, states per position\n"
     "  --half odd|even       only the odd or even lines (1-based) of the corpus\n"
     "  --corrections         measure picks per 100 characters (fresh and learning)\n"
@@ -86,6 +89,7 @@ struct Sentence {
 // every reading as the key handler applies them.
 struct CorrectionCost {
   size_t picks = 0;      // picks plus page turns
+  size_t choices = 0;    // picks alone
   size_t unfixable = 0;  // characters no candidate could make right
 };
 
@@ -121,6 +125,7 @@ CorrectionCost Correct(const std::shared_ptr<Kestova::KestovaLM>& model,
   std::vector<std::string> target;
   for (size_t i : accepted) target.push_back(i < gold.size() ? gold[i] : std::string());
   std::vector<bool> givenUp(target.size(), false);
+  std::vector<std::pair<size_t, size_t>> fixed;  // spans picked so far
   for (size_t round = 0; round < 4 * target.size() + 4; ++round) {
     BestPath path = grid.bestPath();
     const auto output = SplitCharacters(path.composedText());
@@ -136,6 +141,7 @@ CorrectionCost Correct(const std::shared_ptr<Kestova::KestovaLM>& model,
     // gold text of that node's readings.
     const auto candidates = grid.candidateList(wrong);
     size_t chosen = candidates.size();
+    size_t chosenStart = 0, chosenLength = 0;
     for (size_t c = 0; c < candidates.size() && chosen == candidates.size(); ++c) {
       const auto value = SplitCharacters(candidates[c].value);
       const size_t length = static_cast<size_t>(std::count(candidates[c].reading.begin(),
@@ -149,10 +155,19 @@ CorrectionCost Correct(const std::shared_ptr<Kestova::KestovaLM>& model,
         for (size_t k = 1; k < length; ++k)
           readings += "-" + sentence.readings[accepted[start + k]];
         if (readings != candidates[c].reading) continue;
-        if (std::equal(value.begin(), value.end(), target.begin() + start)) {
-          chosen = c;
-          break;
-        }
+        if (!std::equal(value.begin(), value.end(), target.begin() + start)) continue;
+        // Fixing a node releases the nodes that cross it: a typist does not
+        // pick what would undo part of an earlier pick.
+        const bool undoes = std::any_of(fixed.begin(), fixed.end(), [&](const auto& span) {
+          const bool overlaps = start < span.second && span.first < start + length;
+          const bool contains = start <= span.first && span.second <= start + length;
+          return overlaps && !contains;
+        });
+        if (undoes) continue;
+        chosen = c;
+        chosenStart = start;
+        chosenLength = length;
+        break;
       }
     }
     if (chosen == candidates.size()) {
@@ -161,6 +176,15 @@ CorrectionCost Correct(const std::shared_ptr<Kestova::KestovaLM>& model,
       continue;
     }
     cost.picks += 1 + chosen / 9;
+    ++cost.choices;
+    std::erase_if(fixed, [&](const auto& span) {
+      return chosenStart <= span.first && span.second <= chosenStart + chosenLength;
+    });
+    fixed.emplace_back(chosenStart, chosenStart + chosenLength);
+    if (std::getenv("KESTOVA_EVAL_TRACE")) {
+      std::fprintf(stderr, "%s | wrong %zu -> %s (%s) #%zu\n", path.composedText().c_str(), wrong,
+                   candidates[chosen].value.c_str(), candidates[chosen].reading.c_str(), chosen);
+    }
     const Palisar::Lattivor2::GridCandidate& pick = candidates[chosen];
     grid.overrideAt(wrong, pick, OverrideKind::HighScore);
     BestPath after = grid.bestPath();
@@ -191,6 +215,7 @@ int main(int argc, char** argv) {
   bool corrections = false;
   int half = 0;  // 1 odd lines, 2 even lines
   double contextWeight = -1;
+  double characterWeight = -1;
   double maxCorrections = -1;
   ReadingGrid::WalkLimits limits;
   size_t errorsToShow = 0;
@@ -212,6 +237,8 @@ int main(int argc, char** argv) {
       contextPath = argv[++i];
     } else if (arg == "--context-weight" && hasValue) {
       contextWeight = std::strtod(argv[++i], nullptr);
+    } else if (arg == "--character-weight" && hasValue) {
+      characterWeight = std::strtod(argv[++i], nullptr);
     } else if (arg == "--walk-limits" && hasValue) {
       char* end = argv[++i];
       limits.phrasesPerNode = std::strtoul(end, &end, 10);
@@ -256,11 +283,14 @@ int main(int argc, char** argv) {
     context = std::make_shared<Kestova::ContextLM>();
     if (!context->open(contextPath)) context.reset();
     if (context && contextWeight >= 0) context->setWeight(contextWeight);
+    if (context && characterWeight >= 0) context->setCharacterWeight(characterWeight);
   }
   if (context) {
-    std::printf("model:              %s + context %s (%zu words, %zu pairs, weight %.2f)\n",
-                dataPath.c_str(), contextPath.c_str(), context->wordCount(), context->pairCount(),
-                context->weight());
+    std::printf(
+        "model:              %s + context %s (%zu words, %zu pairs, weight %.2f, characters "
+        "%.2f)\n",
+        dataPath.c_str(), contextPath.c_str(), context->wordCount(), context->pairCount(),
+        context->weight(), context->characterWeight());
   } else {
     std::printf("model:              %s, no context file%s\n", dataPath.c_str(),
                 useContext ? " (none found)" : "");
@@ -295,21 +325,22 @@ int main(int argc, char** argv) {
       Kestova::PickHistory own(500, 5400.0);
       CorrectionCost one = Correct(model, context, limits, sentence, own, clock);
       fresh.picks += one.picks;
+      fresh.choices += one.choices;
       fresh.unfixable += one.unfixable;
       CorrectionCost kept = Correct(model, context, limits, sentence, shared, sharedClock);
       learning.picks += kept.picks;
+      learning.choices += kept.choices;
       learning.unfixable += kept.unfixable;
     }
     const double per100 = 100.0 / std::max<size_t>(characters, 1);
     std::printf("sentences:          %zu (%zu characters)\n", sentences.size(), characters);
-    std::printf(
-        "corrections fresh:  %.2f picks per 100 characters (%zu picks; %zu characters "
-        "no candidate fixes)\n",
-        fresh.picks * per100, fresh.picks, fresh.unfixable);
-    std::printf(
-        "corrections learning: %.2f picks per 100 characters (%zu picks; %zu characters "
-        "no candidate fixes)\n",
-        learning.picks * per100, learning.picks, learning.unfixable);
+    for (const auto& [name, cost] :
+         {std::pair{"fresh:   ", fresh}, std::pair{"learning:", learning}}) {
+      std::printf(
+          "corrections %s %.2f picks per 100 characters (%zu choices, %zu page turns; %zu "
+          "characters no candidate fixes)\n",
+          name, cost.picks * per100, cost.choices, cost.picks - cost.choices, cost.unfixable);
+    }
     if (maxCorrections >= 0 && fresh.picks * per100 > maxCorrections) {
       std::fprintf(stderr, "kestova-eval: %.2f picks per 100 characters is above %.2f\n",
                    fresh.picks * per100, maxCorrections);
