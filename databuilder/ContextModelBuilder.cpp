@@ -41,8 +41,10 @@ ContextFileContents buildContextModel(const TextCounts& counts, const ContextOpt
   ContextFileContents contents;
   contents.weight = options.weight;
   contents.characterWeight = options.characterWeight;
-  addPairs(counts.meetings, std::string(ContextFileMarkers::kWordEnd),
-           std::string(ContextFileMarkers::kWordStart), options, contents);
+  if (options.characterWeight != 0) {
+    addPairs(counts.meetings, std::string(ContextFileMarkers::kWordEnd),
+             std::string(ContextFileMarkers::kWordStart), options, contents);
+  }
   // How often each word is followed by anything (the start of a run counts
   // as a word).
   std::unordered_map<std::string, double> starts;

@@ -132,6 +132,8 @@ ContextLM::Word ContextLM::lookUp(std::string_view value) const {
   Word word;
   if (wordCount_ == 0 || value.empty()) return word;
   word.word = wordId(value);
+  // Without a weight the characters where words meet never count.
+  if (characterWeight_ == 0) return word;
   const std::size_t firstLength = Utf8::characterLength(value, 0);
   std::size_t lastStart = value.size() - 1;
   while (lastStart > 0 && !Utf8::isCharacterBoundary(value, lastStart)) --lastStart;

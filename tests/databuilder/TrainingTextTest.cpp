@@ -185,6 +185,7 @@ TEST(TrainingText, PairScoresCompareThePairWithItsWordsApart) {
   options.scoreLimit = 3;
   options.backoffScale = 1;
   options.weight = 0.25;
+  options.characterWeight = 0.5;
   const ContextFileContents contents = buildContextModel(counts, options);
   EXPECT_DOUBLE_EQ(contents.weight, 0.25);
   auto pair = [&](const std::string& previous, const std::string& next) {
@@ -204,10 +205,13 @@ TEST(TrainingText, PairScoresCompareThePairWithItsWordsApart) {
   for (const auto& word : contents.words) {
     if (word.text == "寫") EXPECT_NEAR(word.backoff, std::log10(2.0 / 6), 1e-12);
   }
+  // No back-off scale, no character weight: no back-off scores, no
+  // meeting characters.
   options.backoffScale = 0;
-  for (const auto& word : buildContextModel(counts, options).words) {
-    EXPECT_EQ(word.backoff, 0) << word.text;
-  }
+  options.characterWeight = 0;
+  const ContextFileContents plain = buildContextModel(counts, options);
+  for (const auto& word : plain.words) EXPECT_EQ(word.backoff, 0) << word.text;
+  EXPECT_EQ(plain.pairs.size(), 3u);  // the start, 寫 程式 and 程式 城市
 }
 
 }  // namespace
