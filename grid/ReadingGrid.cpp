@@ -110,12 +110,12 @@ void ReadingGrid::moveCursor(std::size_t position) {
 void ReadingGrid::reset() {
   cursor_ = 0;
   slots_.clear();
-  walkStates_.clear();
+  invalidateWalk();
 }
 
 void ReadingGrid::setContextModel(std::shared_ptr<const ContextModel> model) {
   contextModel_ = std::move(model);
-  walkStates_.clear();
+  invalidateWalk();
   for (std::size_t i = 0; i < slots_.size(); ++i) {
     for (const NodePtr& node : slots_[i].column.nodes) {
       if (!node) continue;
@@ -127,7 +127,7 @@ void ReadingGrid::setContextModel(std::shared_ptr<const ContextModel> model) {
 
 void ReadingGrid::setWalkLimits(const WalkLimits& limits) {
   walkLimits_ = limits;
-  walkStates_.clear();
+  invalidateWalk();
 }
 
 bool ReadingGrid::addReading(std::string_view reading) {
@@ -314,6 +314,8 @@ BestPath ReadingGrid::contextBestPath() const {
   const double weight = context.weight();
   const ContextModel::Word start = context.sentenceStart();
 
+  // States below this position are those the last walk left, unchanged.
+  const std::size_t stable = walkStates_.size();
   if (walkStates_.empty()) {
     WalkState origin;
     origin.word = start;
@@ -366,6 +368,7 @@ BestPath ReadingGrid::contextBestPath() const {
         best.word = word;
         best.length = static_cast<std::uint32_t>(length);
         best.phrase = static_cast<std::uint32_t>(k);
+        best.fixed = node->isOverridden();
         candidates.push_back(best);
       }
     }
@@ -379,19 +382,40 @@ BestPath ReadingGrid::contextBestPath() const {
     walkStates_.push_back(candidates);
   }
 
-  // Back from the best state at the end.
+  // Back from the best state at the end, until the path meets the last
+  // path where the states are unchanged: from there on back it is the same.
   std::size_t position = n;
   std::size_t index = 0;
+  std::size_t kept = 0;  // nodes of the last path taken over
+  std::vector<const NodePtr*> suffix;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> suffixEnds;
   while (position > 0 && index < walkStates_[position].size()) {
+    if (position < stable) {
+      const auto same = std::lower_bound(
+          lastPathEnds_.begin(), lastPathEnds_.end(),
+          std::pair<std::uint32_t, std::uint32_t>(static_cast<std::uint32_t>(position), 0));
+      if (same != lastPathEnds_.end() && same->first == position && same->second == index) {
+        kept = static_cast<std::size_t>(same - lastPathEnds_.begin()) + 1;
+        break;
+      }
+    }
     const WalkState& state = walkStates_[position][index];
     const NodePtr& node = slots_[position - state.length].column.node(state.length);
-    if (!node->isOverridden()) node->selected = state.phrase;
-    path.nodes.push_back(node);
-    path.readingCount += state.length;
+    if (!state.fixed) node->selected = state.phrase;
+    suffix.push_back(&node);
+    suffixEnds.emplace_back(static_cast<std::uint32_t>(position),
+                            static_cast<std::uint32_t>(index));
     position -= state.length;
     index = state.previous;
   }
-  std::reverse(path.nodes.begin(), path.nodes.end());
+  lastPathNodes_.resize(kept);
+  lastPathEnds_.resize(kept);
+  for (std::size_t i = suffix.size(); i > 0; --i) {
+    lastPathNodes_.push_back(*suffix[i - 1]);
+    lastPathEnds_.push_back(suffixEnds[i - 1]);
+  }
+  path.nodes = lastPathNodes_;
+  path.readingCount = n;
   path.vertexCount = n;
   path.edgeCount = relaxations;
   path.elapsedMicros = std::chrono::duration_cast<std::chrono::microseconds>(

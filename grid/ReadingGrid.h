@@ -184,7 +184,11 @@ class ReadingGrid {
   const WalkLimits& walkLimits() const { return walkLimits_; }
   // Forgets the context walk's kept states; needed only after changing a
   // node's selection other than through overrideAt.
-  void invalidateWalk() { walkStates_.clear(); }
+  void invalidateWalk() {
+    walkStates_.clear();
+    lastPathEnds_.clear();
+    lastPathNodes_.clear();
+  }
 
   // The nodes covering `position`: those starting there by increasing length,
   // then those starting earlier, by start and then by increasing length. Empty
@@ -235,6 +239,7 @@ class ReadingGrid {
     std::uint32_t length = 0;    // of the last node; 0 for the start
     std::uint32_t phrase = 0;    // index into the last node's phrases
     std::uint32_t previous = 0;  // index of the state before, at position - length
+    bool fixed = false;          // the last node is overridden
   };
 
   std::size_t cursor_ = 0;
@@ -248,6 +253,10 @@ class ReadingGrid {
   // The context walk's states by reading position, best first; positions
   // beyond the vector's size must be walked again.
   mutable std::vector<std::vector<WalkState>> walkStates_;
+  // The last context walk's path, and per node its end position and state:
+  // the part of it left of the states walked again is taken over as it is.
+  mutable std::vector<NodePtr> lastPathNodes_;
+  mutable std::vector<std::pair<std::uint32_t, std::uint32_t>> lastPathEnds_;
 };
 
 // The result of a walk: a snapshot of the chosen nodes, sharing them with the
