@@ -181,10 +181,6 @@ CorrectionCost Correct(const std::shared_ptr<Kestova::KestovaLM>& model,
       return chosenStart <= span.first && span.second <= chosenStart + chosenLength;
     });
     fixed.emplace_back(chosenStart, chosenStart + chosenLength);
-    if (std::getenv("KESTOVA_EVAL_TRACE")) {
-      std::fprintf(stderr, "%s | wrong %zu -> %s (%s) #%zu\n", path.composedText().c_str(), wrong,
-                   candidates[chosen].value.c_str(), candidates[chosen].reading.c_str(), chosen);
-    }
     const Palisar::Lattivor2::GridCandidate& pick = candidates[chosen];
     grid.overrideAt(wrong, pick, OverrideKind::HighScore);
     BestPath after = grid.bestPath();
