@@ -203,7 +203,9 @@ TEST(TrainingText, PairScoresCompareThePairWithItsWordsApart) {
   EXPECT_TRUE(std::isnan(pair("\x01寫", "\x02城")));
   EXPECT_DOUBLE_EQ(contents.characterWeight, options.characterWeight);
   for (const auto& word : contents.words) {
-    if (word.text == "寫") EXPECT_NEAR(word.backoff, std::log10(2.0 / 6), 1e-12);
+    if (word.text == "寫") {
+      EXPECT_NEAR(word.backoff, std::log10(2.0 / 6), 1e-12);
+    }
   }
   // No back-off scale, no character weight: no back-off scores, no
   // meeting characters.
