@@ -1,18 +1,25 @@
 // kestova-databuilder: generates the built-in phrase database in the sorted
 // phrase format from open data installed on the system.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "databuilder/ContextModelBuilder.h"
 #include "databuilder/OpenDataSources.h"
 #include "databuilder/PhraseDatabaseBuilder.h"
 #include "databuilder/SpecialReadings.h"
+#include "databuilder/TrainingText.h"
+#include "models/ContextFile.h"
+#include "text/Utf8.h"
 
 namespace {
 
@@ -30,12 +37,19 @@ constexpr const char* kUsage =
     "                       pinyin-only-count, corpus-only-factor,\n"
     "                       unseen-character-count, in-word-character-share,\n"
     "                       homophone-in-word-share, phrase-evidence-weight,\n"
-    "                       listed-word-count, reading-rank-exponent;\n"
+    "                       listed-word-count, reading-rank-exponent,\n"
+    "                       taiwan-share, context-min-pair, context-smoothing,\n"
+    "                       context-limit, context-weight, context-backoff-scale,\n"
+    "                       context-character-weight,\n"
+    "                       unknown-character-score, single-character-factor;\n"
     "                       0 or 1: keep-stated-shares,\n"
     "                       alone-counts-against-evidence)\n"
     "  --quiet              print no statistics\n"
     "  --from-lines FILE    write --output from READING VALUE SCORE lines\n"
-    "                       (test fixtures) instead of building the database\n";
+    "                       (test fixtures) instead of building the database\n"
+    "  --context-from-pairs FILE  write --context-output from PREVIOUS NEXT SCORE\n"
+    "                       lines (test fixtures; ^ is the start of a sentence),\n"
+    "                       weighed by context-weight and context-character-weight\n";
 
 // Writes a sorted phrase file from plain "READING VALUE SCORE" lines.
 int writeFromLines(const std::string& input, const std::string& output) {
@@ -55,6 +69,48 @@ int writeFromLines(const std::string& input, const std::string& output) {
   return 0;
 }
 
+// Segments the runs into the Han phrases of the built lines (each at its
+// best score) and counts the words and pairs.
+Kestova::DataBuilder::TextCounts countWithPhrases(
+    const std::vector<std::string>& runs, const std::vector<Kestova::PhraseFileLine>& lines,
+    const Kestova::DataBuilder::TextOptions& options) {
+  using namespace Kestova::DataBuilder;
+  std::unordered_map<std::string, double> dictionary;
+  for (const auto& line : lines) {
+    if (line.reading.empty() || line.reading.front() == '_') continue;
+    auto [it, inserted] = dictionary.emplace(line.value, line.score);
+    if (!inserted) it->second = std::max(it->second, line.score);
+  }
+  return countSegmentedWords(runs, dictionary, options.unknownCharacterScore, 8);
+}
+
+// Writes a context file from plain "PREVIOUS NEXT SCORE" lines.
+int writeContextFromPairs(const std::string& input, const std::string& output,
+                          const Kestova::DataBuilder::ContextOptions& options) {
+  std::ifstream in(input);
+  if (!in) {
+    std::fprintf(stderr, "kestova-databuilder: cannot read %s\n", input.c_str());
+    return 1;
+  }
+  Kestova::ContextFileContents contents;
+  contents.weight = options.weight;
+  contents.characterWeight = options.characterWeight;
+  contents.words.push_back({"", 0});
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line.front() == '#') continue;
+    std::istringstream fields(line);
+    Kestova::ContextFilePair pair;
+    if (!(fields >> pair.previous >> pair.next >> pair.score)) continue;
+    if (pair.previous == "^") pair.previous.clear();
+    contents.pairs.push_back(std::move(pair));
+  }
+  if (!Kestova::writeContextFile(output, contents)) {
+    std::fprintf(stderr, "kestova-databuilder: cannot write %s\n", output.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,9 +122,14 @@ int main(int argc, char** argv) {
   std::string gcin = "/usr/lib/x86_64-linux-gnu/gcin/table/tsin32";
   std::string characters;
   std::string fromLines;
+  std::string fromPairs;
   bool quiet = false;
   BuilderOptions options;
-  auto setOption = [&options](std::string_view assignment) {
+  TextOptions text;
+  ContextOptions context;
+  std::vector<std::string> catalogues, documents, excluded;
+  std::string contextOutput;
+  auto setOption = [&options, &text, &context](std::string_view assignment) {
     size_t equals = assignment.find('=');
     if (equals == std::string_view::npos) return false;
     std::string_view name = assignment.substr(0, equals);
@@ -95,6 +156,24 @@ int main(int argc, char** argv) {
       options.readingRankExponent = value;
     else if (name == "listed-word-count")
       options.listedWordCount = value;
+    else if (name == "taiwan-share")
+      text.taiwanShare = value;
+    else if (name == "single-character-factor")
+      text.singleCharacterFactor = value;
+    else if (name == "unknown-character-score")
+      text.unknownCharacterScore = value;
+    else if (name == "context-min-pair")
+      context.minimumPairCount = value;
+    else if (name == "context-smoothing")
+      context.smoothing = value;
+    else if (name == "context-limit")
+      context.scoreLimit = value;
+    else if (name == "context-weight")
+      context.weight = value;
+    else if (name == "context-character-weight")
+      context.characterWeight = value;
+    else if (name == "context-backoff-scale")
+      context.backoffScale = value;
     else
       return false;
     return true;
@@ -119,6 +198,16 @@ int main(int argc, char** argv) {
       ok = value(characters);
     else if (arg == "--from-lines")
       ok = value(fromLines);
+    else if (arg == "--context-from-pairs")
+      ok = value(fromPairs);
+    else if (arg == "--catalogue")
+      ok = value(catalogues.emplace_back());
+    else if (arg == "--document")
+      ok = value(documents.emplace_back());
+    else if (arg == "--exclude")
+      ok = value(excluded.emplace_back());
+    else if (arg == "--context-output")
+      ok = value(contextOutput);
     else if (arg == "--quiet")
       quiet = true;
     else if (arg == "--set")
@@ -132,6 +221,9 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stderr);
       return 2;
     }
+  }
+  if (!fromPairs.empty() && !contextOutput.empty()) {
+    return writeContextFromPairs(fromPairs, contextOutput, context);
   }
   if (output.empty()) {
     std::fputs(kUsage, stderr);
@@ -164,6 +256,35 @@ int main(int argc, char** argv) {
 
   BuildStatistics statistics;
   std::vector<PhraseFileLine> lines = buildPhraseLines(inputs, options, &statistics);
+  TextStatistics textStatistics;
+  if (!catalogues.empty() || !documents.empty()) {
+    // The Taiwan text, cut into words with the phrases just built, adds its
+    // word counts to the corpus's; the phrases are then built again.
+    std::vector<std::string> runs;
+    std::string error;
+    if (!readTrainingRuns(catalogues, documents, excluded, runs, textStatistics, &error)) {
+      std::fprintf(stderr, "kestova-databuilder: %s\n", error.c_str());
+      return 1;
+    }
+    TextCounts counts = countWithPhrases(runs, lines, text);
+    mixWordCounts(counts, text, inputs.wordCounts);
+    statistics = BuildStatistics();
+    lines = buildPhraseLines(inputs, options, &statistics);
+    counts = countWithPhrases(runs, lines, text);
+    textStatistics.tokens = counts.tokens;
+    if (!contextOutput.empty()) {
+      ContextFileContents contents = buildContextModel(counts, context);
+      textStatistics.contextWords = contents.words.size();
+      textStatistics.contextPairs = contents.pairs.size();
+      if (!writeContextFile(contextOutput, contents)) {
+        std::fprintf(stderr, "kestova-databuilder: cannot write %s\n", contextOutput.c_str());
+        return 1;
+      }
+    }
+  } else if (!contextOutput.empty()) {
+    std::fprintf(stderr, "kestova-databuilder: --context-output needs Taiwan text\n");
+    return 2;
+  }
   auto special = buildSpecialReadingLines();
   auto macros = buildMacroLines();
   lines.insert(lines.end(), special.begin(), special.end());
@@ -179,6 +300,13 @@ int main(int argc, char** argv) {
       variants += " " + form + ">" + replacement;
     }
     std::printf("kestova-databuilder: corpus forms replaced:%s\n", variants.c_str());
+    if (textStatistics.runs > 0) {
+      std::printf(
+          "kestova-databuilder: Taiwan text: %zu runs kept, %zu dropped as evaluation text, "
+          "%.0f words; context file: %zu words, %zu pairs\n",
+          textStatistics.runs, textStatistics.excludedRuns, textStatistics.tokens,
+          textStatistics.contextWords, textStatistics.contextPairs);
+    }
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf(

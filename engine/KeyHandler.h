@@ -99,6 +99,11 @@ class KeyHandler {
   void setGridCursor(std::size_t cursor);
   std::size_t readingCount() const;
   const Palisar::Lattivor2::ReadingGrid& grid() const { return grid_; }
+  // The word-pair model the walk weighs neighbouring phrases with; null
+  // walks without context.
+  void setContextModel(std::shared_ptr<const Palisar::Lattivor2::ContextModel> model) {
+    grid_.setContextModel(std::move(model));
+  }
   const Palisar::Lattivor2::BestPath& lastWalk() const { return walk_; }
   const BpmfComposer& readingBuffer() const { return readingBuffer_.composer; }
 

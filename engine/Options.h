@@ -35,6 +35,9 @@ struct Options {
   // The same punctuation key again picks its next candidate.
   bool repeated_punctuation_selects = false;
   CtrlEnterMode ctrl_enter = CtrlEnterMode::Disabled;
+  // The walk weighs neighbouring words with the context file beside the
+  // phrase database, when there is one. The module acts on it.
+  bool context_model = true;
   // A Shift tap (pressed and released alone) switches between Chinese and
   // English, where every key goes to the application untouched. The module
   // acts on it.

@@ -12,6 +12,15 @@
 // and every BestPath hold the same node objects, so selecting a phrase of a
 // node (overrideAt) is seen by every holder.
 //
+// With a context model (setContextModel) the walk also weighs each pair of
+// neighbouring phrases: it is a Viterbi search whose state is the last node
+// and the phrase chosen for it, over the best few phrases of every node that
+// is not overridden (WalkLimits). It selects the chosen phrase of every such
+// node on the path. Its states are kept between walks, and an edit discards
+// only those right of the edited position, so a walk after typing at the end
+// of a long composition costs little more than after typing in a short one.
+// Without a context model the walk is the plain best-total search.
+//
 // Nothing here throws apart from memory exhaustion; requests outside the grid
 // give empty results or false and change nothing.
 
@@ -23,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include "grid/ContextModel.h"
 #include "grid/GapBuffer.h"
 #include "grid/LanguageModel.h"
 
@@ -91,6 +101,19 @@ class ReadingGrid {
     bool overrideWith(std::string_view value, OverrideKind kind);
     // Back to the first phrase, no override.
     void release();
+
+    // The context model's ids of the phrases the context walk considers,
+    // looked up once per node; filled by the walk.
+    std::vector<ContextModel::Word> contextWords;
+  };
+
+  // How far the context walk looks: the phrases it weighs per node (those
+  // within scoreMargin of the node's best phrase, at most phrasesPerNode),
+  // and the best states it keeps per reading position.
+  struct WalkLimits {
+    std::size_t phrasesPerNode = 6;
+    double scoreMargin = 2.5;
+    std::size_t statesPerPosition = 12;
   };
 
   using NodePtr = std::shared_ptr<Node>;
@@ -147,7 +170,24 @@ class ReadingGrid {
 
   // The highest-scoring sequence of nodes covering every reading. Ties go to
   // the alternative whose last node starts earliest (the longer last node).
+  // With a context model, the sequence of nodes and phrases with the highest
+  // total of phrase scores and weighted pair scores.
   BestPath bestPath() const;
+
+  // Switches the context walk on (a model) or off (null). Either way every
+  // node that is not overridden goes back to its first phrase, so the plain
+  // walk after the context walk is the plain walk as ever.
+  void setContextModel(std::shared_ptr<const ContextModel> model);
+  const std::shared_ptr<const ContextModel>& contextModel() const { return contextModel_; }
+  void setWalkLimits(const WalkLimits& limits);
+  const WalkLimits& walkLimits() const { return walkLimits_; }
+  // Forgets the context walk's kept states; needed only after changing a
+  // node's selection other than through overrideAt.
+  void invalidateWalk() {
+    walkStates_.clear();
+    lastPathEnds_.clear();
+    lastPathNodes_.clear();
+  }
 
   // The nodes covering `position`: those starting there by increasing length,
   // then those starting earlier, by start and then by increasing length. Empty
@@ -183,12 +223,39 @@ class ReadingGrid {
   bool overrideMatching(std::size_t position, const std::string* reading, std::string_view value,
                         OverrideKind kind);
 
+  BestPath plainBestPath() const;
+  BestPath contextBestPath() const;
+  // Drops the context walk's states right of position p.
+  void keepWalkStatesUpTo(std::size_t p) const {
+    if (walkStates_.size() > p + 1) walkStates_.resize(p + 1);
+  }
+
+  // One state of the context walk: a path ending at a reading position with
+  // a given node and phrase.
+  struct WalkState {
+    double score = 0;
+    ContextModel::Word word;
+    std::uint32_t length = 0;    // of the last node; 0 for the start
+    std::uint32_t phrase = 0;    // index into the last node's phrases
+    std::uint32_t previous = 0;  // index of the state before, at position - length
+    bool fixed = false;          // the last node is overridden
+  };
+
   std::size_t cursor_ = 0;
   std::string separator_ = "-";
   // Readings and their columns, kept together in a gap buffer whose gap
   // follows the cursor, so an edit at the cursor moves no other position.
   GapBuffer<Slot> slots_;
   ScoreRankedLanguageModel model_;
+  std::shared_ptr<const ContextModel> contextModel_;
+  WalkLimits walkLimits_;
+  // The context walk's states by reading position, best first; positions
+  // beyond the vector's size must be walked again.
+  mutable std::vector<std::vector<WalkState>> walkStates_;
+  // The last context walk's path, and per node its end position and state:
+  // the part of it left of the states walked again is taken over as it is.
+  mutable std::vector<NodePtr> lastPathNodes_;
+  mutable std::vector<std::pair<std::uint32_t, std::uint32_t>> lastPathEnds_;
 };
 
 // The result of a walk: a snapshot of the chosen nodes, sharing them with the

@@ -145,6 +145,7 @@ void LanguageModelLoader::startUp() {
   macroTable_ = std::make_shared<InputMacroTable>();
 
   reloadBuiltInModel();
+  reloadContextModel();
 
   ModuleLog::info("Set macro converter");
   // The expander shares the table so that it stays valid for as long as the
@@ -207,8 +208,30 @@ bool LanguageModelLoader::reopenBuiltInModelIfReplaced() {
   return true;
 }
 
+void LanguageModelLoader::reloadContextModel() {
+  contextModel_.reset();
+  const std::string path = dataFilePath(kContextDataFile);
+  contextFile_ = WatchedFile(path);
+  contextFile_.remember();
+  if (path.empty()) return;
+  auto model = std::make_shared<ContextLM>();
+  if (!model->open(path)) {
+    ModuleLog::warn("Failed to open the context file: " + path);
+    return;
+  }
+  ModuleLog::info("Context model: " + path);
+  contextModel_ = std::move(model);
+}
+
 bool LanguageModelLoader::reloadIfChanged() {
   const bool reloadBuiltIn = reopenBuiltInModelIfReplaced();
+  // The context file, like the built-in one, is mapped again when it was
+  // replaced or changed in place; the key handler is given the new model.
+  const bool reloadContext = contextFile_.exists() && contextFile_.changed();
+  if (reloadContext) {
+    ModuleLog::info("Context file changed on disk: " + contextFile_.path().string());
+    reloadContextModel();
+  }
   bool reloadUser = false;
   bool reloadReplacement = false;
 
@@ -246,7 +269,7 @@ bool LanguageModelLoader::reloadIfChanged() {
                                   excludedPhrasesFile_.path().string());
   }
   if (reloadReplacement) languageModel_->openReplacementFile(replacementFile_.path().string());
-  return reloadBuiltIn || reloadUser || reloadReplacement;
+  return reloadBuiltIn || reloadContext || reloadUser || reloadReplacement;
 }
 
 void LanguageModelLoader::addPhrase(std::string_view reading, std::string_view value) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "models/ContextLM.h"
 #include "models/KestovaLM.h"
 #include "models/UserPhraseAdder.h"
 #include "models/WatchedFile.h"
@@ -29,6 +30,7 @@ class LanguageModelLoader : public UserPhraseAdder {
 
   static constexpr std::string_view kDefaultDataRoot = "/usr/local/share/gcin/kestova";
   static constexpr std::string_view kBuiltInDataFile = "data/kestova-data.txt";
+  static constexpr std::string_view kContextDataFile = "data/kestova-context.bin";
   static constexpr std::string_view kUserFilesDirectoryName = "kestova";
   static constexpr std::string_view kUserPhrasesFileName = "data.txt";
   static constexpr std::string_view kExcludedPhrasesFileName = "exclude-phrases.txt";
@@ -59,6 +61,9 @@ class LanguageModelLoader : public UserPhraseAdder {
   LanguageModelLoader& operator=(const LanguageModelLoader&) = delete;
 
   std::shared_ptr<KestovaLM> languageModel() const { return languageModel_; }
+  // The word-pair model of the context file beside the built-in phrase
+  // file; null when there is none (the walk then goes without context).
+  std::shared_ptr<const ContextLM> contextModel() const { return contextModel_; }
 
   // data root + "/" + relative if that file is readable, else "".
   std::string dataFilePath(std::string_view relative) const;
@@ -68,6 +73,9 @@ class LanguageModelLoader : public UserPhraseAdder {
 
   // Opens the built-in phrase file again.
   void reloadBuiltInModel();
+  // Maps the context file again, as a new model: grids that hold the old
+  // one keep it until they are given the new one.
+  void reloadContextModel();
   // Opens the built-in phrase file again if the file at its path was
   // replaced or changed in place since it was opened, and reloads the user
   // files whose state on disk changed; switches phrase replacement on or
@@ -110,9 +118,11 @@ class LanguageModelLoader : public UserPhraseAdder {
 
   std::unique_ptr<LocalizedStrings> localizedStrings_;
   std::shared_ptr<KestovaLM> languageModel_;
+  std::shared_ptr<const ContextLM> contextModel_;
   Paths paths_;
   std::string userFilesDirectory_;
   WatchedFile builtInFile_;
+  WatchedFile contextFile_;
   WatchedFile userPhrasesFile_;
   WatchedFile excludedPhrasesFile_;
   WatchedFile replacementFile_;

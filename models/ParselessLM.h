@@ -40,8 +40,9 @@ class ParselessLM : public Palisar::Lattivor2::LanguageModel {
 };
 
 // Splits one body line into a phrase: VALUE is the second field, SCORE the
-// number at the start of the third field. A missing or non-numeric score
-// reads as 0: a damaged line in the data never stops a look-up.
+// number at the start of the third field. A missing, non-numeric or
+// non-finite score ("nan", "inf") reads as 0: a damaged line in the data
+// never stops a look-up or the walk.
 Palisar::Lattivor2::ScoredPhrase parseSortedLine(std::string_view line);
 
 }  // namespace Kestova

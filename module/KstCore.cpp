@@ -23,6 +23,7 @@ std::unique_ptr<KstCore> KstCore::create(const std::string& dataRoot,
     auto keyHandler = std::make_shared<KeyHandler>(loader->languageModel(), loader,
                                                    std::make_unique<KeyHandlerStrings>());
     keyHandler->setLayout(BpmfKeyboardLayout::StandardLayout());
+    keyHandler->setContextModel(Options().context_model ? loader->contextModel() : nullptr);
     return std::unique_ptr<KstCore>(new KstCore(std::move(loader), std::move(keyHandler)));
   } catch (const std::exception& e) {
     ModuleLog::error(e.what());
@@ -59,11 +60,19 @@ void KstCore::setSelectionKeys(std::string_view keys) {
 void KstCore::applyOptions(const Options& options) {
   options_ = options;
   receiver_.keyHandler().setOptions(options);
+  useContextModel();
+}
+
+void KstCore::useContextModel() {
+  std::shared_ptr<const Palisar::Lattivor2::ContextModel> model;
+  if (options_.context_model) model = loader_->contextModel();
+  KeyHandler& handler = receiver_.keyHandler();
+  if (handler.grid().contextModel() != model) handler.setContextModel(std::move(model));
 }
 
 void KstCore::reloadUserFiles() {
   try {
-    loader_->reloadIfChanged();
+    if (loader_->reloadIfChanged()) useContextModel();
   } catch (const std::exception& e) {
     ModuleLog::error(e.what());
     receiver_.reset();

@@ -42,6 +42,9 @@ class KstCore {
 
  private:
   KstCore(std::shared_ptr<LanguageModelLoader> loader, std::shared_ptr<KeyHandler> keyHandler);
+  // Hands the key handler the loader's context model, or none when the
+  // options say so; a model already in use stays.
+  void useContextModel();
 
   std::shared_ptr<LanguageModelLoader> loader_;
   StateReceiver receiver_;

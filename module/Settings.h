@@ -23,7 +23,7 @@ struct BoolOption {
   bool Options::*field;
 };
 
-inline constexpr std::array<BoolOption, 9> kBoolOptions = {{
+inline constexpr std::array<BoolOption, 10> kBoolOptions = {{
     {"choose_candidate_using_space", "空白鍵叫出候選字", &Options::choose_candidate_using_space},
     {"select_phrase_after_cursor", "候選字取游標後的詞", &Options::select_phrase_after_cursor},
     {"move_cursor_after_selection", "選字後游標移到詞後", &Options::move_cursor_after_selection},
@@ -33,6 +33,7 @@ inline constexpr std::array<BoolOption, 9> kBoolOptions = {{
     {"half_width_punctuation", "半形標點", &Options::half_width_punctuation},
     {"repeated_punctuation_selects", "重複按標點鍵選下一個候選字",
      &Options::repeated_punctuation_selects},
+    {"context_model", "依前後文選詞", &Options::context_model},
     {"shift_toggles_english", "單按 Shift 切換中英文", &Options::shift_toggles_english},
 }};
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -61,11 +62,12 @@ struct Options {
 };
 
 void usage() {
-  std::fprintf(stderr,
-               "usage: kestova_comparison_bench [--only keys,long,startup,memory,module]\n"
-               "         [--passes N] [--startup-samples N] [--module-samples N]\n"
-               "         [--long-repetitions N] [--kestova-only] [--dev FILE] [--data FILE]\n"
-               "         [--module FILE]\n");
+  std::fprintf(
+      stderr,
+      "usage: kestova_comparison_bench [--only keys,corrections,long,startup,memory,module]\n"
+      "         [--passes N] [--startup-samples N] [--module-samples N]\n"
+      "         [--long-repetitions N] [--kestova-only] [--dev FILE[,FILE...]] [--data FILE]\n"
+      "         [--module FILE]\n");
 }
 
 bool parseOptions(int argc, char** argv, Options* options) {
@@ -209,7 +211,7 @@ int engineChild(const Options& options, const std::vector<DevSentence>& devSet, 
   const MemoryUse typed = currentMemoryUse();
   // How much of it is the engine's data files, mapped read-only.
   const MemoryUse data = mappedFileUse(
-      std::is_same_v<Session, KestovaSession> ? "kestova-data.txt" : "/usr/share/libchewing/");
+      std::is_same_v<Session, KestovaSession> ? "/data/kestova-" : "/usr/share/libchewing/");
   printMemory("before", before);
   printMemory("started", started);
   printMemory("typed", typed);
@@ -250,6 +252,9 @@ struct KeySamples {
   std::size_t goldCharacters = 0;
   std::size_t rightCharacters = 0;
   std::size_t rightSentences = 0;
+  // The same per corpus: gold characters, right characters, right
+  // sentences, sentences.
+  std::map<std::size_t, std::array<std::size_t, 4>> byCorpus;
 };
 
 std::vector<std::string> characters(const std::string& text) {
@@ -287,6 +292,19 @@ void timeSentence(Session& session, const DevSentence& sentence, KeySamples& sam
   samples.goldCharacters += gold.size();
   samples.rightCharacters += right;
   samples.rightSentences += got == gold;
+  auto& corpus = samples.byCorpus[sentence.corpus];
+  corpus[0] += gold.size();
+  corpus[1] += right;
+  corpus[2] += got == gold;
+  corpus[3] += 1;
+}
+
+void printByCorpus(const char* engine, const KeySamples& samples) {
+  for (const auto& [corpus, counts] : samples.byCorpus) {
+    std::printf("    %s, corpus %zu: %zu/%zu characters (%.2f%%), %zu/%zu sentences (%.2f%%)\n",
+                engine, corpus + 1, counts[1], counts[0], 100.0 * counts[1] / counts[0], counts[2],
+                counts[3], 100.0 * counts[2] / counts[3]);
+  }
 }
 
 // What reading each clock costs, as the median of back-to-back reads.
@@ -370,6 +388,7 @@ void runKeys(const Options& options, const std::vector<DevSentence>& devSet) {
         "  composed text equal to the gold text (pass 1): %zu/%zu characters, %zu/%zu "
         "sentences\n",
         k.rightCharacters, k.goldCharacters, k.rightSentences, devSet.size());
+    printByCorpus("Kestova", k);
     return;
   }
   printSummaryRow("Kestova", kw);
@@ -398,6 +417,47 @@ void runKeys(const Options& options, const std::vector<DevSentence>& devSet) {
       "%zu/%zu sentences; libchewing %zu/%zu characters, %zu/%zu sentences\n",
       k.rightCharacters, k.goldCharacters, k.rightSentences, devSet.size(), c.rightCharacters,
       c.goldCharacters, c.rightSentences, devSet.size());
+  printByCorpus("Kestova", k);
+  printByCorpus("libchewing", c);
+}
+
+// ---------------------------------------------------------------------------
+// Corrections: what a typist pays the other engine to get each sentence
+// right (ChewingSession::correct), fresh (nothing committed, so nothing
+// learnt) and learning (each corrected sentence committed). Kestova's figure
+// on the same rules comes from kestova-eval --corrections.
+
+void runCorrections(const Options& options, const std::vector<DevSentence>& devSet) {
+  std::printf("\n== Corrections: picks per 100 characters, libchewing ==\n");
+  Workspace workspace{fs::path(options.builtInData)};
+  ChewingSession fresh(workspace);
+  if (!fresh.ok()) {
+    std::printf("  the other engine could not start; skipped\n");
+    return;
+  }
+  Workspace learningSpace{fs::path(options.builtInData)};
+  ChewingSession learning(learningSpace);
+  std::map<std::size_t, std::array<std::size_t, 5>> byCorpus;
+  for (const DevSentence& sentence : devSet) {
+    auto& counts = byCorpus[sentence.corpus];
+    counts[0] += Utf8::characterCount(sentence.gold);
+    typeSentence(fresh, sentence);
+    const auto once = fresh.correct(sentence.gold, false);
+    counts[1] += once.picks;
+    counts[2] += once.unfixable;
+    learning.clear();
+    for (char key : sentence.keys) learning.press(key);
+    const auto kept = learning.correct(sentence.gold, true);
+    counts[3] += kept.picks;
+    counts[4] += kept.unfixable;
+  }
+  for (const auto& [corpus, counts] : byCorpus) {
+    std::printf(
+        "  corpus %zu (%zu characters): fresh %.2f (%zu picks, %zu characters unfixable), "
+        "learning %.2f (%zu picks, %zu unfixable)\n",
+        corpus + 1, counts[0], 100.0 * counts[1] / counts[0], counts[1], counts[2],
+        100.0 * counts[3] / counts[0], counts[3], counts[4]);
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -619,7 +679,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::size_t skipped = 0;
-  const std::vector<DevSentence> devSet = loadDevSet(options.devSet, &skipped);
+  const std::vector<DevSentence> devSet = loadDevSets(options.devSet, &skipped);
   if (devSet.empty()) {
     std::fprintf(stderr, "no sentences in %s\n", options.devSet.c_str());
     return 1;
@@ -637,6 +697,8 @@ int main(int argc, char** argv) {
   std::printf("built-in database %s\n", options.builtInData.c_str());
   std::fflush(stdout);
   if (options.wants("keys")) runKeys(options, devSet);
+  std::fflush(stdout);
+  if (options.wants("corrections")) runCorrections(options, devSet);
   std::fflush(stdout);
   if (options.wants("long")) runLong(options, devSet);
   std::fflush(stdout);

@@ -93,4 +93,22 @@ std::vector<DevSentence> loadDevSet(const std::string& path, std::size_t* skippe
   return sentences;
 }
 
+std::vector<DevSentence> loadDevSets(const std::string& paths, std::size_t* skipped) {
+  std::vector<DevSentence> sentences;
+  std::size_t bad = 0;
+  std::size_t corpus = 0;
+  for (std::string_view path : split(paths, ',')) {
+    if (path.empty()) continue;
+    std::size_t skippedHere = 0;
+    for (DevSentence& sentence : loadDevSet(std::string(path), &skippedHere)) {
+      sentence.corpus = corpus;
+      sentences.push_back(std::move(sentence));
+    }
+    bad += skippedHere;
+    ++corpus;
+  }
+  if (skipped) *skipped = bad;
+  return sentences;
+}
+
 }  // namespace Kestova::Bench

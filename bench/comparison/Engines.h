@@ -48,7 +48,8 @@ class Workspace {
   bool owned_ = false;
 };
 
-// The key handler over the built-in database and the user files, with a
+// The key handler over the built-in database (and the context file beside
+// it, when there is one) and the user files, with a
 // receiver that keeps the current state as the module core does.
 class KestovaSession {
  public:
@@ -94,6 +95,19 @@ class ChewingSession {
   std::string composed() const;
   // The most characters the engine composes before it commits on its own.
   int compositionLimit() const;
+
+  // After a sentence is typed: fixes the leftmost wrong character at a time
+  // by moving the cursor there, opening the candidates with Down (Down again
+  // switches to shorter phrases) and choosing the first candidate that makes
+  // the text there right, until the text is the gold text. Cost: one per
+  // pick, one per page of nine candidates turned and one per extra Down.
+  // With `commit`, the text is then committed (the engine learns from it);
+  // otherwise the composition is cleared.
+  struct Corrections {
+    std::size_t picks = 0;
+    std::size_t unfixable = 0;  // characters no candidate made right
+  };
+  Corrections correct(const std::string& gold, bool commit);
 
  private:
   ChewingContext* context_ = nullptr;

@@ -1,6 +1,8 @@
 // One keystroke's worth of grid work, at the end and in the middle of
 // compositions of growing length: the edit (addReading, or Backspace) must
 // cost the same whatever the length, the walk must grow linearly with it.
+// With a context model the walk keeps its states between keystrokes, so a
+// keystroke at the end must cost about the same whatever the length.
 //
 // The edits and the keystroke run at the end and in the middle of compositions
 // of 10, 100 and 1000 readings, the walk (which does not depend on the cursor)
@@ -12,9 +14,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "grid/ReadingGrid.h"
@@ -78,11 +82,27 @@ const Corpus& corpus() {
 
 // A grid over the first n readings of the composition, its cursor at the end
 // or in the middle, and the reading that belongs at the cursor.
+// A context model that scores pairs from their values' hashes: a few pairs
+// in ten score, as in a real model; the words are all known.
+class HashedContext : public Palisar::Lattivor2::ContextModel {
+ public:
+  Word lookUp(std::string_view value) const override {
+    const auto id = static_cast<WordId>(std::hash<std::string_view>()(value) & 0xFFFFFF);
+    return Word{id, id ^ 1, id ^ 2};
+  }
+  Word sentenceStart() const override { return Word{0, 0, 0}; }
+  double pairScore(const Word& previous, const Word& next) const override {
+    const unsigned mix = (previous.word * 2654435761u) ^ next.word;
+    return mix % 10 < 3 ? static_cast<double>(mix % 7) / 4.0 - 0.5 : -0.2;
+  }
+};
+
 struct Setup {
   ReadingGrid grid;
   std::string typed;
 
-  Setup(std::size_t n, bool middle) : grid(corpus().model) {
+  Setup(std::size_t n, bool middle, bool context = false) : grid(corpus().model) {
+    if (context) grid.setContextModel(std::make_shared<HashedContext>());
     for (std::size_t i = 0; i < n; ++i) grid.addReading(corpus().text[i]);
     const std::size_t cursor = middle ? n / 2 : n;
     grid.moveCursor(cursor);
@@ -109,6 +129,36 @@ void BM_Keystroke(benchmark::State& state, bool middle) {
     state.SetIterationTime(secondsSince(start));
     s.grid.removeReadingBefore();
   }
+  state.SetComplexityN(state.range(0));
+}
+
+// The same with a context model: the walk keeps its states, and only those
+// right of the edit are walked again.
+void BM_ContextKeystroke(benchmark::State& state, bool middle) {
+  Setup s(static_cast<std::size_t>(state.range(0)), middle, true);
+  s.grid.bestPath();
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    s.grid.addReading(s.typed);
+    auto path = s.grid.bestPath();
+    benchmark::DoNotOptimize(path);
+    state.SetIterationTime(secondsSince(start));
+    s.grid.removeReadingBefore();
+  }
+  state.SetComplexityN(state.range(0));
+}
+
+// The context walk over the whole composition, from no kept states.
+void BM_ContextBestPath(benchmark::State& state) {
+  Setup s(static_cast<std::size_t>(state.range(0)), false, true);
+  std::size_t edges = 0;
+  for (auto _ : state) {
+    s.grid.invalidateWalk();
+    auto path = s.grid.bestPath();
+    edges = path.edgeCount;
+    benchmark::DoNotOptimize(path);
+  }
+  state.counters["edges"] = static_cast<double>(edges);
   state.SetComplexityN(state.range(0));
 }
 
@@ -187,6 +237,9 @@ BENCHMARK_CAPTURE(BM_RemoveReading, middle, true)->Apply(lengths)->UseManualTime
 BENCHMARK_CAPTURE(BM_EditCycle, end, false)->Apply(lengths);
 BENCHMARK_CAPTURE(BM_EditCycle, middle, true)->Apply(lengths);
 BENCHMARK(BM_BestPath)->Apply(lengths);
+BENCHMARK_CAPTURE(BM_ContextKeystroke, end, false)->Apply(lengths)->UseManualTime();
+BENCHMARK_CAPTURE(BM_ContextKeystroke, middle, true)->Apply(lengths)->UseManualTime();
+BENCHMARK(BM_ContextBestPath)->Apply(lengths);
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "models/ContextLM.h"
 #include "models/ParselessLM.h"
 #include "models/SortedPhraseTable.h"
 
@@ -122,6 +123,18 @@ TEST_F(BuiltInDatabase, HasTaiwanReadingsAndSpecialReadings) {
   // Corpus forms that Taiwan does not write are gone from the phrases.
   EXPECT_FALSE(Has(model, "ㄧㄣ-ㄨㄟˋ", "因爲"));
   EXPECT_TRUE(Has(model, "ㄧㄣ-ㄨㄟˋ", "因為"));
+}
+
+// The context file generated beside the database: a whole file, mapped, with
+// the sentence start and thousands of pairs, weighed as the builder says.
+TEST(BuiltInContextFile, OpensWithWordsAndPairs) {
+  Kestova::ContextLM model;
+  ASSERT_TRUE(model.open(KESTOVA_BUILTIN_CONTEXT_FILE));
+  EXPECT_GT(model.wordCount(), 1000u);
+  EXPECT_GT(model.pairCount(), 5000u);
+  EXPECT_NE(model.sentenceStart().word, Palisar::Lattivor2::ContextModel::kUnknownWord);
+  EXPECT_GT(model.weight(), 0.0);
+  EXPECT_LE(model.weight(), 1.0);
 }
 
 }  // namespace

@@ -4,9 +4,12 @@
 
 #include <array>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <string>
 
+#include "models/ContextFile.h"
+#include "models/SortedPhraseTable.h"
 #include "testhost/TestEnvironment.h"
 
 namespace Kestova {
@@ -88,6 +91,33 @@ TEST_F(PlaygroundTest, ClearErrorsForUnknownKeysAndMissingData) {
   EXPECT_NE(result.output.find("Kestova's tables are not in /nonexistent/kestova"),
             std::string::npos)
       << result.output;
+}
+
+// A score that is not a finite number reads as 0: the composition keeps its
+// text and Enter commits it.
+TEST_F(PlaygroundTest, AScoreThatIsNotANumberStillComposes) {
+  for (const char* score : {"nan", "inf", "-inf"}) {
+    std::ofstream(environment_.dataFile(), std::ios::trunc)
+        << SortedPhraseTable::kHeader << "ㄋㄧˇ 你 " << score << "\nㄨㄛˇ 我 -2.0\n";
+    Result result = play(dataRoot() + " --keys 'ji3su3<Enter>'");
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(lastLine(result.output), "我你") << score;
+  }
+}
+
+// The context file beside the phrases decides between homophones.
+TEST_F(PlaygroundTest, TheContextFileBesideThePhrasesDecidesHomophones) {
+  environment_.writePhraseFile({"ㄊㄚ 他 -1.9", "ㄊㄚ 它 -2.45", "ㄉㄜ˙ 的 -1.0"});
+  Result result = play(dataRoot() + " --keys 'w8 2k7<Enter>'");
+  EXPECT_EQ(lastLine(result.output), "他的") << result.output;
+  ContextFileContents contents;
+  contents.weight = 1.0;
+  contents.pairs = {{"它", "的", 1.0}};
+  ASSERT_TRUE(writeContextFile(
+      (environment_.dataFile().parent_path() / "kestova-context.bin").string(), contents));
+  result = play(dataRoot() + " --keys 'w8 2k7<Enter>'");
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(lastLine(result.output), "它的") << result.output;
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -164,7 +166,11 @@ TEST_F(ParselessLMTest, ScoreFieldVariants) {
                            "e 5 1e999\n"
                            "f 6 +1.5\n"
                            "g\n"
-                           "h 8 -7\r\n")));
+                           "h 8 -7\r\n"
+                           "i 9 nan\n"
+                           "j 10 inf\n"
+                           "k 11 -inf\n"
+                           "l 12 -1.2345678901234567\n")));
   EXPECT_EQ(lm_.getScoredPhrases("a"), (std::vector<ScoredPhrase>{{"1", 0}}));
   EXPECT_EQ(lm_.getScoredPhrases("b"), (std::vector<ScoredPhrase>{{"2", 0}}));
   EXPECT_EQ(lm_.getScoredPhrases("c"), (std::vector<ScoredPhrase>{{"3", -2.5}}));
@@ -173,6 +179,28 @@ TEST_F(ParselessLMTest, ScoreFieldVariants) {
   EXPECT_EQ(lm_.getScoredPhrases("f"), (std::vector<ScoredPhrase>{{"6", 1.5}}));
   EXPECT_TRUE(lm_.getScoredPhrases("g").empty());
   EXPECT_EQ(lm_.getScoredPhrases("h"), (std::vector<ScoredPhrase>{{"8", -7}}));
+  // Numbers that are not finite read 0 as well: the walk never sees them.
+  EXPECT_EQ(lm_.getScoredPhrases("i"), (std::vector<ScoredPhrase>{{"9", 0}}));
+  EXPECT_EQ(lm_.getScoredPhrases("j"), (std::vector<ScoredPhrase>{{"10", 0}}));
+  EXPECT_EQ(lm_.getScoredPhrases("k"), (std::vector<ScoredPhrase>{{"11", 0}}));
+  EXPECT_EQ(lm_.getScoredPhrases("l"), (std::vector<ScoredPhrase>{{"12", -1.2345678901234567}}));
+}
+
+// The short scores the file writes take a fast path: it must give the very
+// double the general parse gives, for every score the file can hold.
+TEST(ParseSortedLine, ScoresReadExactlyAsTheGeneralParseReadsThem) {
+  std::mt19937_64 random(42);
+  for (int i = 0; i < 200000; ++i) {
+    char text[64];
+    const double score = -static_cast<double>(random() % 1000000) / 10000.0;
+    const int written = i % 2 ? std::snprintf(text, sizeof text, "%.4f", score)
+                              : std::snprintf(text, sizeof text, "%.*f", static_cast<int>(i % 9),
+                                              score * (1 + static_cast<double>(i % 7)));
+    double expected = 0;
+    std::from_chars(text, text + written, expected);
+    const ScoredPhrase phrase = parseSortedLine(std::string("r v ") + text);
+    ASSERT_EQ(phrase.score, expected) << text;
+  }
 }
 
 TEST_F(ParselessLMTest, HeaderlessAndHeaderOnlyFilesLoadEmpty) {

@@ -39,19 +39,29 @@ constexpr char kTitle[] = "gcin Kestova設定";
 constexpr char kErrorText[] = "無法儲存Kestova的設定";
 // The check boxes, top to bottom. The settings file holds the first eight,
 // then ctrl_enter, then the others.
-constexpr size_t kOptionCount = 9;
+constexpr size_t kOptionCount = 10;
 constexpr size_t kOriginalOptions = 8;
 using Checks = std::array<bool, kOptionCount>;
-const std::array<std::string, kOptionCount> kOptionLabels = {
-    "空白鍵叫出候選字", "候選字取游標後的詞",         "選字後游標移到詞後",
-    "ESC 鍵清空編輯區", "保留打錯的注音以便修改",     "Shift + 字母以小寫放進編輯區",
-    "半形標點",         "重複按標點鍵選下一個候選字", "單按 Shift 切換中英文"};
-const std::array<std::string, kOptionCount> kOptionKeys = {
-    "choose_candidate_using_space", "select_phrase_after_cursor",
-    "move_cursor_after_selection",  "esc_clears_buffer",
-    "keep_invalid_syllable",        "put_lowercase_to_buffer",
-    "half_width_punctuation",       "repeated_punctuation_selects",
-    "shift_toggles_english"};
+const std::array<std::string, kOptionCount> kOptionLabels = {"空白鍵叫出候選字",
+                                                             "候選字取游標後的詞",
+                                                             "選字後游標移到詞後",
+                                                             "ESC 鍵清空編輯區",
+                                                             "保留打錯的注音以便修改",
+                                                             "Shift + 字母以小寫放進編輯區",
+                                                             "半形標點",
+                                                             "重複按標點鍵選下一個候選字",
+                                                             "依前後文選詞",
+                                                             "單按 Shift 切換中英文"};
+const std::array<std::string, kOptionCount> kOptionKeys = {"choose_candidate_using_space",
+                                                           "select_phrase_after_cursor",
+                                                           "move_cursor_after_selection",
+                                                           "esc_clears_buffer",
+                                                           "keep_invalid_syllable",
+                                                           "put_lowercase_to_buffer",
+                                                           "half_width_punctuation",
+                                                           "repeated_punctuation_selects",
+                                                           "context_model",
+                                                           "shift_toggles_english"};
 const std::array<std::string, 6> kComboEntries = {"不使用",   "注音",           "HTML Ruby",
                                                   "漢語拼音", "點字 (Unicode)", "點字 (ASCII)"};
 const std::array<std::string, 6> kCtrlEnterNames = {
@@ -311,8 +321,9 @@ class SettingsWindowTest : public ::testing::Test {
       return shown == TRUE;
     })) << "the Ctrl+Enter list did not pop up";
     pumpFor(std::chrono::milliseconds(100));
-    int steps = index - gtk_combo_box_get_active(combo);
-    for (int i = 0; i < std::abs(steps); ++i) ASSERT_TRUE(pressKey(steps > 0 ? "Down" : "Up"));
+    // From the first entry: the pointer may rest on any entry of the list.
+    ASSERT_TRUE(pressKey("Home"));
+    for (int i = 0; i < index; ++i) ASSERT_TRUE(pressKey("Down"));
     ASSERT_TRUE(pressKey("Return"));
     ASSERT_TRUE(pumpUntil([&] {
       gboolean shown = TRUE;
@@ -348,7 +359,7 @@ TEST_F(SettingsWindowTest, ShowsDefaultsWithoutSettingsFile) {
   EXPECT_EQ(entries, std::vector<std::string>(kComboEntries.begin(), kComboEntries.end()));
 
   EXPECT_EQ(view->checkedStates(),
-            (Checks{true, false, false, false, false, false, false, false, false}));
+            (Checks{true, false, false, false, false, false, false, false, true, false}));
   EXPECT_EQ(view->comboIndex(), 0);
   gchar* active = gtk_combo_box_text_get_active_text(GTK_COMBO_BOX_TEXT(view->combo));
   EXPECT_STREQ(active, "不使用");
@@ -389,7 +400,7 @@ TEST_F(SettingsWindowTest, ShowsTheValuesOfTheSettingsFile) {
   ASSERT_TRUE(view);
   // A number where a boolean belongs is ignored, leaving the default.
   EXPECT_EQ(view->checkedStates(),
-            (Checks{false, true, false, false, false, false, true, false, false}));
+            (Checks{false, true, false, false, false, false, true, false, true, false}));
   EXPECT_EQ(view->comboIndex(), 4);
 }
 
@@ -422,21 +433,25 @@ struct SaveCase {
 
 TEST_F(SettingsWindowTest, OkSavesTheChoicesInFileOrder) {
   const std::vector<SaveCase> cases = {
-      {"untouched", {}, -1, {true, false, false, false, false, false, false, false, false}, 0},
+      {"untouched",
+       {},
+       -1,
+       {true, false, false, false, false, false, false, false, true, false},
+       0},
       {"several boxes and Hanyu Pinyin",
        {0, 3, 7},
        3,
-       {false, false, false, true, false, false, false, true, false},
+       {false, false, false, true, false, false, false, true, true, false},
        3},
       {"every box cleared",
-       {0},
+       {0, 8},
        5,
-       {false, false, false, false, false, false, false, false, false},
+       {false, false, false, false, false, false, false, false, false, false},
        5},
       {"every box checked",
-       {1, 2, 3, 4, 5, 6, 7},
+       {1, 2, 3, 4, 5, 6, 7, 9},
        2,
-       {true, true, true, true, true, true, true, true, false},
+       {true, true, true, true, true, true, true, true, true, true},
        2},
   };
   for (const SaveCase& c : cases) {
@@ -482,7 +497,7 @@ TEST_F(SettingsWindowTest, CancelAndCloseDiscardTheChanges) {
     std::optional<SettingsView> view = open();
     ASSERT_TRUE(view);
     EXPECT_EQ(view->checkedStates(),
-              (Checks{true, false, false, false, false, false, true, false, false}));
+              (Checks{true, false, false, false, false, false, true, false, true, false}));
     toggle(*view, 0);
     toggle(*view, 6);
     chooseCtrlEnter(*view, 1);
@@ -503,7 +518,7 @@ TEST_F(SettingsWindowTest, CancelAndCloseDiscardTheChanges) {
     std::optional<SettingsView> again = open();
     ASSERT_TRUE(again);
     EXPECT_EQ(again->checkedStates(),
-              (Checks{true, false, false, false, false, false, true, false, false}));
+              (Checks{true, false, false, false, false, false, true, false, true, false}));
     EXPECT_EQ(again->comboIndex(), 2);
     ASSERT_TRUE(clickWidget(again->cancel));
     ASSERT_TRUE(pumpUntil(windowGone));
@@ -585,14 +600,15 @@ TEST_F(SettingsWindowTest, FailedSaveShowsErrorAndKeepsTheWindow) {
   ASSERT_EQ(windows.size(), 1u);
   EXPECT_EQ(windows[0], view->window);
   EXPECT_EQ(view->checkedStates(),
-            (Checks{true, true, false, false, false, false, false, false, false}));
+            (Checks{true, true, false, false, false, false, false, false, true, false}));
   EXPECT_EQ(view->comboIndex(), 2);
 
   fs::remove(settingsPath());
   ASSERT_TRUE(clickWidget(view->ok));
   ASSERT_TRUE(pumpUntil(windowGone));
-  EXPECT_EQ(readEntries(settingsPath()),
-            expectedEntries({true, true, false, false, false, false, false, false, false}, 2));
+  EXPECT_EQ(
+      readEntries(settingsPath()),
+      expectedEntries({true, true, false, false, false, false, false, false, true, false}, 2));
 }
 
 TEST_F(SettingsWindowTest, ButtonOrderFollowsTheDesktopSetting) {
