@@ -80,6 +80,7 @@ bool KeyHandler::hasPhrases(std::string_view reading) const {
 
 void KeyHandler::walk() {
   walk_ = grid_.bestPath();
+  composed_.rebuild(walk_);
 }
 
 std::size_t KeyHandler::candidateCursor() const {
@@ -100,31 +101,47 @@ std::vector<KeyHandler::Candidate> KeyHandler::candidatesAt(std::size_t position
   return candidates;
 }
 
-KeyHandler::ComposedParts KeyHandler::composedPartsAt(std::size_t position) {
-  ComposedParts parts;
-  std::size_t readingsBefore = 0;
-  for (const auto& node : walk_.nodes) {
-    const std::string& value = node->currentValue();
-    const std::size_t length = node->length;
-    if (readingsBefore + length <= position) {
-      parts.head += value;
-    } else if (readingsBefore < position) {
-      // The position falls inside this node: as many characters as readings
-      // before the position go to the head.
-      const std::size_t characters = Utf8::characterCount(value);
-      const std::size_t split =
-          Utf8::offsetAfter(value, std::min(characters, position - readingsBefore));
-      parts.head += std::string_view(value).substr(0, split);
-      parts.tail += std::string_view(value).substr(split);
-      if (characters != length && position < grid_.readingCount()) {
-        parts.hint = localizedStrings_->cursorBetweenReadings(grid_.reading(position - 1),
-                                                              grid_.reading(position));
-      }
-    } else {
-      parts.tail += value;
-    }
-    readingsBefore += length;
+void KeyHandler::ComposedText::rebuild(const BestPath& walk) {
+  text.clear();
+  readingEnds.clear();
+  byteEnds.clear();
+  std::size_t readings = 0;
+  for (const auto& node : walk.nodes) {
+    text += node->currentValue();
+    readings += node->length;
+    readingEnds.push_back(readings);
+    byteEnds.push_back(text.size());
   }
+}
+
+// The composed text is kept from the last walk, so that splitting it costs
+// a search and two copies however long the composition is.
+KeyHandler::ComposedParts KeyHandler::composedPartsAt(std::size_t position) {
+  const ComposedText& composed = composed_;
+  // The first node that ends after the position.
+  const auto after =
+      std::upper_bound(composed.readingEnds.begin(), composed.readingEnds.end(), position);
+  const std::size_t node = static_cast<std::size_t>(after - composed.readingEnds.begin());
+  if (node == composed.readingEnds.size()) return ComposedParts{composed.text, {}, {}};
+  const std::size_t nodeStart = node == 0 ? 0 : composed.byteEnds[node - 1];
+  const std::size_t readingsBefore = node == 0 ? 0 : composed.readingEnds[node - 1];
+  ComposedParts parts;
+  std::size_t split = nodeStart;
+  if (readingsBefore < position) {
+    // The position falls inside this node: as many characters as readings
+    // before the position go to the head.
+    const std::string_view value =
+        std::string_view(composed.text).substr(nodeStart, composed.byteEnds[node] - nodeStart);
+    const std::size_t length = composed.readingEnds[node] - readingsBefore;
+    const std::size_t characters = Utf8::characterCount(value);
+    split += Utf8::offsetAfter(value, std::min(characters, position - readingsBefore));
+    if (characters != length && position < grid_.readingCount()) {
+      parts.hint = localizedStrings_->cursorBetweenReadings(grid_.reading(position - 1),
+                                                            grid_.reading(position));
+    }
+  }
+  parts.head = composed.text.substr(0, split);
+  parts.tail = composed.text.substr(split);
   return parts;
 }
 
@@ -157,6 +174,7 @@ void KeyHandler::reset() {
   readingBuffer_.clear();
   grid_.reset();
   walk_ = BestPath();
+  composed_.rebuild(walk_);
 }
 
 void KeyHandler::commitAll(const StateCallback& onState) {
@@ -187,6 +205,9 @@ bool KeyHandler::handle(Key key, const InputState* state, const StateCallback& o
       unmodified && static_cast<unsigned char>(key.character) < 0x80 ? key.character : 0;
   if (typeIntoReadingBuffer(plain, onState, onError)) return true;
 
+  if (stateAs<NotEmpty>(state) && readingBuffer_.isEmpty() && grid_.readingCount() == 0) {
+    return dismissNotice(key, plain, onState, onError);
+  }
   if (const auto* marking = stateAs<Marking>(state)) {
     return handleMarkingKey(key, plain, *marking, onState, onError);
   }
@@ -244,6 +265,19 @@ bool KeyHandler::handleMarkingKey(Key key, char plain, const Marking& marking,
                                   const StateCallback& onState, const ErrorCallback& onError) {
   if (plain == '?') return lookUpMarkedText(marking, onState);
   return handleComposingKey(key, plain, &marking, onState, onError);
+}
+
+// Nothing is composed, but a notice is shown (a mistyped syllable): any
+// key takes it away. The keys that edit a composition stop there; any other
+// is then handled as if nothing had been composed.
+bool KeyHandler::dismissNotice(Key key, char plain, const StateCallback& onState,
+                               const ErrorCallback& onError) {
+  onState(std::make_unique<EmptyIgnoringPrevious>());
+  if (key.character == Key::kBackspace || key.character == Key::kDelete ||
+      key.character == Key::kEscape) {
+    return true;
+  }
+  return handleIdleKey(key, plain, nullptr, onState, onError);
 }
 
 bool KeyHandler::openFeatureMenu(const StateCallback& onState) {
@@ -310,8 +344,13 @@ void KeyHandler::composeReading(const StateCallback& onState, const ErrorCallbac
       showInputting(onState);
       return;
     }
+    // The syllable goes, but not silently: the hint says what was typed,
+    // even when nothing else is composed.
+    const std::string typed = readingBuffer_.composer.displayText();
     readingBuffer_.clear();
-    showCompositionOrEmpty(onState);
+    auto inputting = buildInputtingState();
+    inputting->hint = localizedStrings_->notASyllable(typed);
+    onState(std::move(inputting));
     return;
   }
   readingBuffer_.clear();
@@ -568,7 +607,9 @@ void KeyHandler::rotateAtCandidateCursor(bool backwards, const StateCallback& on
   };
 
   std::size_t next = 0;
-  if (node.isOverridden()) {
+  // A node showing a phrase other than its first (an override, or the
+  // phrase the context walk chose) rotates on from the phrase shown.
+  if (node.isOverridden() || node.selected != 0) {
     auto found = std::find_if(candidates.begin(), candidates.end(), isCurrent);
     if (found == candidates.end()) {
       next = m;

@@ -44,6 +44,11 @@ class KeyHandler {
     // The marked text or its readings cannot be a line of the user phrase
     // file (a typed space, a value starting with "#", ...).
     virtual std::string phraseCannotBeStored() { return "選取的文字無法加入自訂詞庫"; }
+    // A syllable was typed that no phrase has; it is dropped, but the user
+    // sees what was typed.
+    virtual std::string notASyllable(const std::string& typed) {
+      return "「" + typed + "」不是注音音節";
+    }
   };
 
   using Candidate = InputStates::ChoosingCandidate::Candidate;
@@ -112,6 +117,16 @@ class KeyHandler {
   const Options& options() const { return options_; }
 
  private:
+  // The text of the last walk, and where each of its nodes ends, in
+  // readings and in bytes.
+  struct ComposedText {
+    std::string text;
+    std::vector<std::size_t> readingEnds;
+    std::vector<std::size_t> byteEnds;
+
+    void rebuild(const Palisar::Lattivor2::BestPath& walk);
+  };
+
   // The composed text split at a grid position.
   struct ComposedParts {
     std::string head;
@@ -140,6 +155,8 @@ class KeyHandler {
                           const StateCallback& onState, const ErrorCallback& onError);
   bool handleMarkingKey(Key key, char plain, const InputStates::Marking& marking,
                         const StateCallback& onState, const ErrorCallback& onError);
+  bool dismissNotice(Key key, char plain, const StateCallback& onState,
+                     const ErrorCallback& onError);
 
   ComposedParts composedPartsAt(std::size_t position);
   bool hasPhrases(std::string_view reading) const;
@@ -197,6 +214,7 @@ class KeyHandler {
   PickHistory pickHistory_;
   ReadingBuffer readingBuffer_;
   Palisar::Lattivor2::BestPath walk_;
+  ComposedText composed_;
   Options options_;
 };
 

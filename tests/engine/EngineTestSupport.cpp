@@ -17,10 +17,15 @@ void applyOptions(KeyHandler& handler, unsigned bits) {
 namespace {
 
 std::shared_ptr<LanguageModelLoader> makeLoader(const TempDir& dir,
-                                                std::vector<PhraseFileLine> phrases) {
+                                                std::vector<PhraseFileLine> phrases,
+                                                const ContextFileContents* context) {
   std::filesystem::create_directories(dir.path() / "data");
   EXPECT_TRUE(writeSortedPhraseFile((dir.path() / LanguageModelLoader::kBuiltInDataFile).string(),
                                     std::move(phrases)));
+  if (context) {
+    EXPECT_TRUE(
+        writeContextFile((dir.path() / LanguageModelLoader::kContextDataFile).string(), *context));
+  }
   LanguageModelLoader::Paths paths;
   paths.dataRoot = dir.path().string();
   paths.userDataDirectory = (dir.path() / "user").string();
@@ -29,12 +34,14 @@ std::shared_ptr<LanguageModelLoader> makeLoader(const TempDir& dir,
 
 }  // namespace
 
-EngineSession::EngineSession(std::vector<PhraseFileLine> phrases)
-    : loader_(makeLoader(dir_, std::move(phrases))),
+EngineSession::EngineSession(std::vector<PhraseFileLine> phrases,
+                             const ContextFileContents* context)
+    : loader_(makeLoader(dir_, std::move(phrases), context)),
       handler_(std::make_shared<KeyHandler>(loader_->languageModel(), loader_,
                                             std::make_unique<KeyHandlerStrings>())),
       receiver_(handler_) {
   receiver_.setErrorHandler([this] { ++errors; });
+  handler_->setContextModel(loader_->contextModel());
 }
 
 std::filesystem::path EngineSession::userPhrasesPath() const {

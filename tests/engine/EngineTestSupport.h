@@ -16,6 +16,7 @@
 #include "engine/KeyHandler.h"
 #include "engine/Options.h"
 #include "engine/StateReceiver.h"
+#include "models/ContextFile.h"
 #include "models/KestovaLM.h"
 #include "models/LanguageModelLoader.h"
 #include "models/SortedPhraseFile.h"
@@ -32,7 +33,9 @@ void applyOptions(KeyHandler& handler, unsigned bits);
 // it, and the loader keeps the user files in the same temporary directory.
 class EngineSession {
  public:
-  explicit EngineSession(std::vector<PhraseFileLine> phrases = fixturePhrases());
+  // With a context file, the key handler walks with its pairs.
+  explicit EngineSession(std::vector<PhraseFileLine> phrases = fixturePhrases(),
+                         const ContextFileContents* context = nullptr);
 
   KeyHandler& handler() { return *handler_; }
   StateReceiver& receiver() { return receiver_; }

@@ -103,16 +103,20 @@ const Scenario kComposing[] = {
     {"HanyuPinyin", 0, "ni3hao3", K::Inputting, "你好", 2, "", 0},
     {"HanyuPinyin", 0, "ni3ha", K::Inputting, "你ha", 3, "", 0},
     {"HanyuPinyin", 0, "ma<Space>", K::Inputting, "媽", 1, "", 0},
-    // Unknown syllable ㄅㄧㄤˇ: dropped, and with nothing else the
-    // composition is discarded.
-    {S, 0, "1u;3", K::Empty, "", 0, "", 1},
-    {S, 0, "su31u;3", K::Inputting, "你", 1, "", 1},
+    // Unknown syllable ㄅㄧㄤˇ: dropped, but the hint says what was typed,
+    // even with nothing else composed. The next key takes the notice away:
+    // an editing key stops there, any other key goes on as usual.
+    {S, 0, "1u;3", K::Inputting, "", 0, "", 1, 1, "「ㄅㄧㄤˇ」不是注音音節"},
+    {S, 0, "su31u;3", K::Inputting, "你", 1, "", 1, 1, "「ㄅㄧㄤˇ」不是注音音節"},
+    {S, 0, "1u;3<BS>", K::Empty, "", 0, "", 1, 1},
+    {S, 0, "1u;3<Enter>", K::Empty, "", 0, "", 1, 0},
+    {S, 0, "1u;3su3", K::Inputting, "你", 1, "", 1, 1},
     // keep_invalid_syllable keeps it; a vowel key then replaces the tone.
     {S, kKeepInvalid, "1u;3", K::Inputting, "ㄅㄧㄤˇ", 4, "", 1},
     {S, kKeepInvalid, "1u;3l3", K::Inputting, "表", 1, "", 1},
     // A stray tone typed first is replaced by the next component.
     {S, kKeepInvalid, "3su3", K::Inputting, "你", 1, "", 0},
-    {S, 0, "3su3", K::Empty, "", 0, "", 2},
+    {S, 0, "3su3", K::Inputting, "", 0, "", 2, 1, "「ㄧˇ」不是注音音節"},
     // The composition has no length limit.
     {S, 0, "su3cl3su3cl3su3cl3su3cl3su3cl3", K::Inputting, "你好你好你好你好你好", 10, "", 0},
 };
@@ -536,6 +540,34 @@ TEST(KeyHandlerTest, MarkingThatTheUserFileCannotHoldCannotBeAdded) {
     contents << in.rdbuf();
     EXPECT_EQ(contents.str().find(c.selection), std::string::npos) << contents.str();
   }
+}
+
+// With context the walk may show a phrase other than a node's first; Tab
+// rotates on from the phrase shown, an override stays where the user put it
+// while the rest is walked again around it, and the walk without the file
+// is the plain one.
+TEST(KeyHandlerTest, ContextPairsChooseAndTabRotatesFromThePhraseShown) {
+  ContextFileContents context;
+  context.pairs = {{"媽", "妳", 3.0}};
+  EngineSession withContext(fixturePhrases(), &context);
+  withContext.type("a8<Space>su3");
+  EXPECT_EQ(withContext.buffer(), "媽妳");  // the pair beats 你's better score
+  withContext.type("<Tab>");
+  EXPECT_EQ(withContext.buffer(), "媽擬");  // the candidate after 妳
+  withContext.type("<Tab>");
+  EXPECT_EQ(withContext.buffer(), "媽你");  // wraps round
+
+  EngineSession plain;
+  plain.type("a8<Space>su3");
+  EXPECT_EQ(plain.buffer(), "媽你");
+  plain.type("<Tab>");
+  EXPECT_EQ(plain.buffer(), "媽妳");
+
+  // A pick of 嗎 for the first reading stays; the second reading is walked
+  // again in the new context, where no pair favours 妳.
+  EngineSession picked(fixturePhrases(), &context);
+  picked.type("a8<Space>su3<Home><Space>2");
+  EXPECT_EQ(picked.buffer(), "嗎你");
 }
 
 }  // namespace
