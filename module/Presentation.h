@@ -48,8 +48,8 @@ std::vector<Span> preeditSpans(std::size_t length, std::size_t caret, std::size_
 
 // The text of a candidate row: the value, cut with an ellipsis to fit the
 // host's row buffer of `rowBytes` bytes (NUL included), and on the
-// highlighted row the value in brackets, so that the row Enter picks can be
-// seen.
+// highlighted row marked with "▸" before the value, so that the row Enter
+// picks can be seen.
 std::string candidateRow(std::string_view value, bool highlighted, std::size_t rowBytes);
 
 struct Rectangle {

@@ -216,7 +216,14 @@ void showCandidates() {
   }
   const Rectangle place =
       Presentation::placePopup(anchor, width, height, screenWidth(), screenHeight());
-  if (host().show_candidates_at) host().show_candidates_at(place.x, place.y);
+  if (!host().show_candidates_at) return;
+  // gcin maps a hidden candidate window where it last was (the top left
+  // corner the first time) before it moves it: placing it again once it is
+  // on the screen puts it where it belongs.
+  GtkWidget* candidates = hostCandidateWindow();
+  const bool wasShown = candidates && gtk_widget_get_visible(candidates);
+  host().show_candidates_at(place.x, place.y);
+  if (candidates && !wasShown) host().show_candidates_at(place.x, place.y);
 }
 
 void refreshCandidates(const StateReceiver& receiver) {
