@@ -117,6 +117,14 @@ void registerCandidateCallbacks() {
   }
 }
 
+void turnCandidatePage(bool forward) {
+  if (forward) {
+    nextPageCallback();
+  } else {
+    previousPageCallback();
+  }
+}
+
 bool configurationChanged() {
   const ModuleState& state = moduleState();
   return fileModificationTime(settingsFilePath()) != state.configTime ||

@@ -32,5 +32,8 @@ bool configurationChanged();
 // Hands the host the module's candidate-window callbacks (a click on a
 // row, the paging controls) again.
 void registerCandidateCallbacks();
+// Turns the page of the candidates the module shows, as the host's paging
+// controls do (the wheel over the host's candidate window).
+void turnCandidatePage(bool forward);
 
 }  // namespace Kestova

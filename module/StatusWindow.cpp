@@ -38,6 +38,8 @@ struct Widgets {
   std::optional<Rectangle> caret_spot;
   // The host's candidate window, found among the process's windows.
   GtkWidget* hostCandidates = nullptr;
+  // Our wheel handler on it, connected while it shows our candidates.
+  gulong wheelHandler = 0;
 };
 
 Widgets& widgets() {
@@ -185,9 +187,11 @@ GtkWidget* hostCandidateWindow() {
     GtkWidget* child = gtk_bin_get_child(GTK_BIN(window));
     if (window != w.window && child && GTK_IS_FRAME(child)) {
       w.hostCandidates = window;
-      g_signal_connect(
-          window, "destroy",
-          G_CALLBACK(+[](GtkWidget*, gpointer) { widgets().hostCandidates = nullptr; }), nullptr);
+      g_signal_connect(window, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer) {
+                         widgets().hostCandidates = nullptr;
+                         widgets().wheelHandler = 0;
+                       }),
+                       nullptr);
       break;
     }
   }
@@ -226,16 +230,53 @@ void showCandidates() {
   if (candidates && !wasShown) host().show_candidates_at(place.x, place.y);
 }
 
+gboolean onWheel(GtkWidget*, GdkEventScroll* event, gpointer) {
+  double dx = 0;
+  double dy = 0;
+  if (event->direction == GDK_SCROLL_UP ||
+      (event->direction == GDK_SCROLL_SMOOTH &&
+       gdk_event_get_scroll_deltas(reinterpret_cast<GdkEvent*>(event), &dx, &dy) && dy < 0)) {
+    turnCandidatePage(false);
+  } else if (event->direction == GDK_SCROLL_DOWN ||
+             (event->direction == GDK_SCROLL_SMOOTH && dy > 0)) {
+    turnCandidatePage(true);
+  }
+  return TRUE;
+}
+
+// gcin's candidate window does nothing with the wheel: while it shows our
+// candidates, the wheel turns their pages.
+void listenToTheWheel() {
+  Widgets& w = widgets();
+  GtkWidget* candidates = hostCandidateWindow();
+  if (!candidates || w.wheelHandler) return;
+  gtk_widget_add_events(candidates, GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK);
+  w.wheelHandler = g_signal_connect(candidates, "scroll-event", G_CALLBACK(onWheel), nullptr);
+}
+
+void stopListeningToTheWheel() {
+  Widgets& w = widgets();
+  if (w.hostCandidates && w.wheelHandler)
+    g_signal_handler_disconnect(w.hostCandidates, w.wheelHandler);
+  w.wheelHandler = 0;
+}
+
+void hideCandidates() {
+  stopListeningToTheWheel();
+  if (host().hide_candidates) host().hide_candidates();
+}
+
 void refreshCandidates(const StateReceiver& receiver) {
   const std::size_t rows = receiver.rowsOnPage();
   if (host().clear_candidates) host().clear_candidates();
   if (rows == 0) {
-    if (host().hide_candidates) host().hide_candidates();
+    hideCandidates();
     return;
   }
   // gcin sets its own callbacks whenever it switches methods or focus:
   // ours go in again before every showing.
   registerCandidateCallbacks();
+  listenToTheWheel();
   const std::size_t highlighted = receiver.highlight() - receiver.pageSize() * receiver.page();
   if (host().set_candidate) {
     for (std::size_t row = 0; row < rows; ++row) {
@@ -322,7 +363,7 @@ void applyFontSize() {
 
 void hide() {
   hideWindow();
-  if (host().hide_candidates) host().hide_candidates();
+  hideCandidates();
   if (host().on_window_hidden) host().on_window_hidden();
 }
 

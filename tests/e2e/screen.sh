@@ -53,6 +53,13 @@ click_candidate() {
   xdotool click 1
 }
 
+# Turns the wheel over gcin's candidate window: "down" or "up".
+wheel_candidates() {
+  only_gcin_window || return 1
+  point_at $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
+  xdotool click "$([[ $1 == down ]] && echo 5 || echo 4)"
+}
+
 # Fails with a message unless the condition (an arithmetic expression) holds.
 expect() {
   (($1)) || { echo "expected $1 ($2)" >&2; return 1; }
