@@ -72,6 +72,7 @@ int runModuleProbe(const ModuleProbeOptions& options, const std::vector<DevSente
     return 2;
   }
   if (options.hostWindowFirst) showHostWindow();
+  host->setWindowSuppressed(options.preeditInApplication ? 1 : 0);
   drainEvents();
   printMemory("before", currentMemoryUse());
 

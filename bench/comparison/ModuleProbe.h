@@ -22,6 +22,9 @@ struct ModuleProbeOptions {
   bool hostWindowFirst = false;
   // Type the whole dev set through module_feedkey after start-up.
   bool typeDevSet = false;
+  // The application draws the preedit (gcin's default): the status window
+  // is suppressed and shows only hints.
+  bool preeditInApplication = false;
 };
 
 // Prints "name value" lines on stdout; returns a process exit status.
