@@ -256,6 +256,10 @@ int TestHost::confSave(const ModuleConfig& config) {
   return symbol<int (*)(const ModuleConfig*)>("kestova_conf_save")(&config);
 }
 
+void TestHost::openSettingsWindow() {
+  symbol<void (*)()>("module_setup_window_create")();
+}
+
 int TestHost::clickRow(int row) {
   return pick_ ? pick_(row) : 0;
 }

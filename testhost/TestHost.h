@@ -79,6 +79,8 @@ class TestHost {
   std::string confPath();
   ModuleConfig confLoad();
   int confSave(const ModuleConfig& config);
+  // Opens the module's settings window, as gcin's setup tool does.
+  void openSettingsWindow();
 
   // The candidate-window callbacks the module registered, as a click would call them.
   int clickRow(int row);

@@ -64,3 +64,32 @@ wheel_candidates() {
 expect() {
   (($1)) || { echo "expected $1 ($2)" >&2; return 1; }
 }
+
+# The box WIDTHxHEIGHT+X+Y around the given windows, with a margin.
+box_around() {
+  local id
+  for id in "$@"; do
+    local X Y WIDTH HEIGHT
+    eval "$(xdotool getwindowgeometry --shell "$id" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+    echo "$X $Y $WIDTH $HEIGHT"
+  done | awk -v m=12 '
+    NR == 1 || $1 < x0 { x0 = $1 } NR == 1 || $2 < y0 { y0 = $2 }
+    NR == 1 || $1 + $3 > x1 { x1 = $1 + $3 } NR == 1 || $2 + $4 > y1 { y1 = $2 + $4 }
+    END { x0 = x0 < m ? 0 : x0 - m; y0 = y0 < m ? 0 : y0 - m
+          printf "%dx%d+%d+%d\n", x1 + m - x0, y1 + m - y0, x0, y0 }'
+}
+
+# Saves a picture of the application's window and the windows gcin shows
+# (or of the given windows) as FILE, the screen's black around them
+# painted a quiet grey.
+shoot() {
+  local file=$1
+  shift
+  local windows=("$@")
+  if ((${#windows[@]} == 0)); then
+    windows=("$(awk '/^READY/{print $2; exit}' "$CLIENT_OUT")")
+    windows+=($(gcin_windows | cut -d' ' -f1))
+  fi
+  import -window root -crop "$(box_around "${windows[@]}")" png:- |
+    convert - +repage -fill '#dfe3e8' -draw 'color 0,0 floodfill' -strip "$file"
+}

@@ -43,11 +43,13 @@ struct Options {
   std::string module;
   std::string dataRoot;
   bool trace = false;
+  bool settings = false;
 };
 
 void usage(std::ostream& out) {
   out << "usage: kestova-play [--keys KEYS] [--layout NAME] [--trace] [--data-root DIR] "
          "[--module FILE]\n"
+         "       kestova-play --settings [--module FILE]\n"
          "\n"
          "Without --keys: type in the terminal; Ctrl+J is Control+Enter, Ctrl+D quits.\n"
          "With --keys: type KEYS in key notation, e.g. \"hk4g4<Enter>\", <Space>, <S-Left>,\n"
@@ -55,7 +57,8 @@ void usage(std::ostream& out) {
          "--layout   Standard, ETen, Hsu, ETen26, IBM or HanyuPinyin (or gcin's names et,\n"
          "           hsu, et26, ibm, pinyin); uses a private HOME so your gcin settings stay\n"
          "--trace    print the state after every key\n"
-         "--data-root DIR  read the phrase data from DIR/data/kestova-data.txt\n";
+         "--data-root DIR  read the phrase data from DIR/data/kestova-data.txt\n"
+         "--settings opens the settings window, as gcin's setup tool does, until it closes\n";
 }
 
 // gcin's keyboard-file name for a layout name, or "" when unknown.
@@ -317,6 +320,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       options.dataRoot = *v;
     } else if (arg == "--trace") {
       options.trace = true;
+    } else if (arg == "--settings") {
+      options.settings = true;
     } else if (arg == "--help" || arg == "-h") {
       usage(std::cout);
       std::exit(0);
@@ -338,6 +343,16 @@ std::string defaultModule() {
     return KESTOVA_MODULE_PATH;
   }
   return kInstalledModule;
+}
+
+bool anyWindowShown() {
+  GList* windows = gtk_window_list_toplevels();
+  bool shown = false;
+  for (GList* item = windows; item && !shown; item = item->next) {
+    shown = gtk_widget_get_visible(GTK_WIDGET(item->data));
+  }
+  g_list_free(windows);
+  return shown;
 }
 
 fs::path makePrivateHome() {
@@ -398,6 +413,9 @@ int main(int argc, char** argv) {
     if (!host) {
       std::cerr << "kestova-play: cannot load " << module << ": " << error << "\n";
       status = 1;
+    } else if (options->settings) {
+      host->openSettingsWindow();
+      while (anyWindowShown()) gtk_main_iteration();
     } else if (host->initWin() != 1) {
       for (const std::string& message : host->errors()) {
         std::cerr << "kestova-play: " << message << "\n";
