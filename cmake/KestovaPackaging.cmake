@@ -7,13 +7,14 @@
 #
 #   /usr/lib/ARCH/gcin/kestova.so          the module, in gcin's module directory
 #   /usr/share/kestova/kestova-data.txt    the built-in phrase database
+#   /usr/share/kestova/kestova-context.bin the context file (word-pair scores)
 #   /usr/bin/kestova-play, kestova-eval    the playground and the evaluation
 #   /usr/share/man/man1/                   their manual pages
 #   /usr/share/doc/kestova/                README.md, copyright, changelog
 #
-# The module reads its database under /usr/local/share/gcin/kestova/data,
+# The module reads both data files under /usr/local/share/gcin/kestova/data,
 # where a package may not ship files; the maintainer scripts in cmake/deb
-# link the shipped file there on configure and take the link away on remove.
+# link the shipped files there on configure and take the links away on remove.
 
 set(_kestova_deb ${CMAKE_CURRENT_LIST_DIR}/deb)
 set(_kestova_package_dir ${CMAKE_BINARY_DIR}/package)
@@ -92,7 +93,7 @@ add_dependencies(kestova_package_files kestova_module kestova-play kestova-eval 
 # Installs SOURCE as DESTINATION/NAME (relative to the prefix) by copying it
 # next to the installed file and renaming it over that, never by writing
 # into the installed file as install(TARGETS) and install(FILES) do: a
-# running gcin keeps the module and the database mapped, and a file
+# running gcin keeps the module and the data files mapped, and a file
 # rewritten under its mapping kills it (SIGBUS). STRIP strips it when the
 # installation strips (cmake --install --strip, CPack) as dh_strip would.
 function(kestova_install_by_rename source destination name mode)
@@ -127,7 +128,9 @@ foreach(program kestova-play kestova-eval)
   kestova_install_by_rename($<TARGET_FILE:${program}> bin ${program} "${_kestova_program_mode}" STRIP)
 endforeach()
 get_property(_kestova_data GLOBAL PROPERTY KESTOVA_BUILTIN_DATA)
+get_property(_kestova_context GLOBAL PROPERTY KESTOVA_BUILTIN_CONTEXT)
 kestova_install_by_rename(${_kestova_data} share/kestova kestova-data.txt "${_kestova_file_mode}")
+kestova_install_by_rename(${_kestova_context} share/kestova kestova-context.bin "${_kestova_file_mode}")
 install(FILES ${_kestova_package_dir}/kestova-play.1.gz ${_kestova_package_dir}/kestova-eval.1.gz
         DESTINATION share/man/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${_kestova_deb}/copyright ${_kestova_package_dir}/changelog.gz
@@ -148,9 +151,10 @@ syllables are converted with a statistical language model; candidates,
 user phrases, punctuation, date and time macros and several export
 notations are at hand on the keyboard.
 
-This package holds the gcin module, its built-in phrase database, and two
-command-line tools: kestova-play, a terminal playground that types into
-the module, and kestova-eval, which measures the conversion accuracy.")
+This package holds the gcin module, its built-in phrase database and the
+context file of word-pair scores that the conversion weighs with it, and
+two command-line tools: kestova-play, a terminal playground that types
+into the module, and kestova-eval, which measures the conversion accuracy.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Kestova developers <kestova@example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

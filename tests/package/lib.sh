@@ -1,6 +1,7 @@
 # shellcheck shell=bash
 # Shared by the package checks (sourced): a failure count, tiny phrase
-# databases, and a way to make another version of a package.
+# databases and context files, and a way to make another version of a
+# package.
 
 failures=0
 
@@ -35,7 +36,9 @@ write_phrases() {
   } >"$1"
 }
 
-# Two small databases that convert ㄘㄜˋ ㄕˋ (Standard keys hk4g4) differently.
+# Two small databases that convert ㄘㄜˋ ㄕˋ (Standard keys hk4g4)
+# differently. Both have three homophones of ㄊㄚ for the context files
+# below to choose from: alone, ㄊㄚ ㄉㄜ˙ (w8 2k7) is 他的.
 write_phrases_a() {
   write_phrases "$1" <<'PHRASES'
 ㄘㄜˋ 測 -3.0
@@ -44,6 +47,10 @@ write_phrases_a() {
 ㄋㄧˇ 你 -2.0
 ㄏㄠˇ 好 -2.0
 ㄋㄧˇ-ㄏㄠˇ 你好 -2.2
+ㄊㄚ 他 -1.9
+ㄊㄚ 它 -2.45
+ㄊㄚ 牠 -2.6
+ㄉㄜ˙ 的 -1.0
 PHRASES
 }
 write_phrases_b() {
@@ -54,17 +61,35 @@ write_phrases_b() {
 ㄋㄧˇ 你 -2.0
 ㄏㄠˇ 好 -2.0
 ㄋㄧˇ-ㄏㄠˇ 你好 -2.2
+ㄊㄚ 他 -1.9
+ㄊㄚ 它 -2.45
+ㄊㄚ 牠 -2.6
+ㄉㄜ˙ 的 -1.0
 PHRASES
 }
 
-# repack DEB VERSION DATABASE OUT: writes OUT, the package DEB with another
-# version and DATABASE as its built-in phrase database, maintainer scripts
-# and everything else unchanged.
+# write_context BUILD_DIR FILE: writes a context file with weight 1 from
+# "PREVIOUS NEXT SCORE" lines on standard input, with BUILD_DIR's data
+# builder.
+write_context() {
+  "$1/databuilder/kestova-databuilder" --context-from-pairs /dev/stdin --set context-weight=1 \
+    --context-output "$2"
+}
+
+# Two small context files that turn ㄊㄚ ㄉㄜ˙ into 它的 (a) and 牠的 (b)
+# with the databases above.
+write_context_a() { echo "它 的 1.0" | write_context "$1" "$2"; }
+write_context_b() { echo "牠 的 1.5" | write_context "$1" "$2"; }
+
+# repack DEB VERSION DATABASE CONTEXT OUT: writes OUT, the package DEB with
+# another version, DATABASE as its built-in phrase database and CONTEXT as
+# its context file, maintainer scripts and everything else unchanged.
 repack() {
-  local deb=$1 version=$2 database=$3 out=$4 tree
+  local deb=$1 version=$2 database=$3 context=$4 out=$5 tree
   tree=$(mktemp -d "${TMPDIR:-/tmp}/kestova-repack.XXXXXX")
   dpkg-deb -R "$deb" "$tree/p"
   cp "$database" "$tree/p/usr/share/kestova/kestova-data.txt"
+  cp "$context" "$tree/p/usr/share/kestova/kestova-context.bin"
   sed -i "s/^Version: .*/Version: $version/" "$tree/p/DEBIAN/control"
   local size
   size=$(du -sk --exclude=DEBIAN "$tree/p" | cut -f1)
