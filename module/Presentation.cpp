@@ -93,15 +93,18 @@ std::string candidateRow(std::string_view value, bool highlighted, std::size_t r
 
 Rectangle placePopup(const Rectangle& anchor, int width, int height, int screenWidth,
                      int screenHeight) {
-  Rectangle popup{anchor.x, anchor.y + anchor.height, width, height};
-  if (popup.y + height > screenHeight) {
-    const int above = anchor.y - height;
+  // In 64 bits: the host's positions may be anywhere in int's range.
+  using Wide = long long;
+  const Wide below = Wide{anchor.y} + anchor.height;
+  Wide y = below;
+  if (below + height > screenHeight) {
+    const Wide above = Wide{anchor.y} - height;
     // Above when it fits there, else wherever there is more room.
-    if (above >= 0 || anchor.y > screenHeight - popup.y) popup.y = above;
+    if (above >= 0 || anchor.y > screenHeight - below) y = above;
   }
-  popup.x = std::clamp(popup.x, 0, std::max(0, screenWidth - width));
-  popup.y = std::clamp(popup.y, 0, std::max(0, screenHeight - height));
-  return popup;
+  const Wide x = std::clamp<Wide>(anchor.x, 0, std::max(0, screenWidth - width));
+  y = std::clamp<Wide>(y, 0, std::max(0, screenHeight - height));
+  return Rectangle{static_cast<int>(x), static_cast<int>(y), width, height};
 }
 
 }  // namespace Kestova::Presentation

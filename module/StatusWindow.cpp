@@ -407,14 +407,17 @@ void refresh(const StateReceiver& receiver) {
 void move(int x, int y) {
   Widgets& w = widgets();
   if (!w.window) return;
-  w.caret_spot = Rectangle{x, y - w.lineHeight, 0, w.lineHeight};
+  const int screenW = hostInt(host().screen_width, 0);
+  const int screenH = hostInt(host().screen_height, 0);
+  // The caret's line, ending at the spot, as far as it is on the screen.
+  const int spotY = std::clamp(y, 0, std::max(0, screenH));
+  const int lineTop = std::max(0, spotY - w.lineHeight);
+  w.caret_spot = Rectangle{std::clamp(x, 0, std::max(0, screenW)), lineTop, 0, spotY - lineTop};
   int width = 0;
   int height = 0;
   gtk_window_get_size(GTK_WINDOW(w.window), &width, &height);
   if (host().window_width) *host().window_width = width;
   if (host().window_height) *host().window_height = height;
-  const int screenW = hostInt(host().screen_width, 0);
-  const int screenH = hostInt(host().screen_height, 0);
   if (x > screenW - width) x = screenW - width;
   if (x <= 0) x = 0;
   if (y > screenH - height) y = screenH - height;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "text/Utf8.h"
@@ -111,6 +112,9 @@ TEST(PresentationTest, PopupsGoUnderTheAnchorOrAboveItAndStayOnTheScreen) {
       {{1000, 100, 0, 20}, 924, 120},  // near the right edge: moved left
       {{-50, 100, 0, 20}, 0, 120},
       {{100, 60, 0, 20}, 100, 80},  // tall window, little room either way
+      // the host's positions anywhere in int's range
+      {{std::numeric_limits<int>::max(), std::numeric_limits<int>::max(), 0, 20}, 924, 668},
+      {{std::numeric_limits<int>::min(), std::numeric_limits<int>::min(), 0, 20}, 0, 0},
   };
   for (const Case& c : cases) {
     const Rectangle popup = placePopup(c.anchor, 100, 100, 1024, 768);

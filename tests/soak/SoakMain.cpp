@@ -198,7 +198,9 @@ int main(int argc, char** argv) {
     }
 
     TestHost::Preedit preedit = host->preedit();
-    if (preedit.result != 0 && preedit.result != 1) fail(step, "preedit result");
+    // At most two runs: the underline, and the caret's character or the
+    // marked range in reverse video.
+    if (preedit.result < 0 || preedit.result > 2) fail(step, "preedit result");
     if (preedit.text.size() >= 512) fail(step, "preedit text not terminated");
     if (!Kestova::Utf8::isValid(preedit.text))
       fail(step, "preedit text is not UTF-8: " + preedit.text);
@@ -211,6 +213,13 @@ int main(int argc, char** argv) {
     if ((preedit.result > 0) != !preedit.text.empty() ||
         preedit.result != static_cast<int>(preedit.attributes.size())) {
       fail(step, "attribute count");
+    }
+    for (const PreeditAttribute& attribute : preedit.attributes) {
+      if ((attribute.kind != 1 && attribute.kind != 2) || attribute.start < 0 ||
+          attribute.start >= attribute.end ||
+          static_cast<size_t>(attribute.end) > Kestova::Utf8::characterCount(preedit.text)) {
+        fail(step, "preedit attribute outside \"" + preedit.text + "\"");
+      }
     }
 
     for (const std::string& text : host->commits()) {
