@@ -79,17 +79,18 @@ box_around() {
           printf "%dx%d+%d+%d\n", x1 + m - x0, y1 + m - y0, x0, y0 }'
 }
 
-# Saves a picture of the application's window and the windows gcin shows
-# (or of the given windows) as FILE, the screen's black around them
-# painted a quiet grey.
+# Saves a picture of the application's window and the windows gcin shows,
+# the screen's black around them painted a quiet grey, as FILE; or of the
+# one window WINDOW alone.
 shoot() {
-  local file=$1
-  shift
-  local windows=("$@")
-  if ((${#windows[@]} == 0)); then
-    windows=("$(awk '/^READY/{print $2; exit}' "$CLIENT_OUT")")
-    windows+=($(gcin_windows | cut -d' ' -f1))
+  local file=$1 window=${2:-}
+  if [[ -n $window ]]; then
+    import -window "$window" -strip "$file"
+    return
   fi
+  local windows
+  windows=("$(awk '/^READY/{print $2; exit}' "$CLIENT_OUT")")
+  windows+=($(gcin_windows | cut -d' ' -f1))
   import -window root -crop "$(box_around "${windows[@]}")" png:- |
     convert - +repage -fill '#dfe3e8' -draw 'color 0,0 floodfill' -strip "$file"
 }
