@@ -1,5 +1,7 @@
 #include "models/UserFileParser.h"
 
+#include <optional>
+
 #include "models/FileAccess.h"
 #include "text/Utf8.h"
 
@@ -7,11 +9,45 @@ namespace Kestova {
 
 namespace {
 
-bool isLineEnd(char c) {
-  return c == '\n' || c == '\r';
+constexpr std::string_view kBlanks = " \t";
+
+// Calls `visit(number, line)` for each line of `data`, 1-based, without its
+// end (LF, CR LF or CR).
+template <typename Visit>
+void forEachLine(std::string_view data, Visit visit) {
+  std::size_t number = 1;
+  while (!data.empty()) {
+    const std::size_t end = data.find_first_of("\r\n");
+    visit(number++, data.substr(0, end));
+    if (end == std::string_view::npos) return;
+    std::size_t next = end + 1;
+    if (data[end] == '\r' && next < data.size() && data[next] == '\n') ++next;
+    data.remove_prefix(next);
+  }
 }
-bool isSpace(char c) {
-  return c == ' ' || c == '\t';
+
+std::string_view withoutBlanksAround(std::string_view line) {
+  const std::size_t first = line.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  return line.substr(first, line.find_last_not_of(kBlanks) + 1 - first);
+}
+
+struct Entry {
+  std::string_view key;
+  std::string_view value;
+};
+
+// The entry of a line with no blanks around it; none for a lone token.
+std::optional<Entry> entryOf(std::string_view text, UserFileKind kind) {
+  const std::size_t firstEnd = text.find_first_of(kBlanks);
+  if (firstEnd == std::string_view::npos) return std::nullopt;
+  if (kind == UserFileKind::kPhrases) {
+    // The last token is the reading; the value ends with the token before.
+    const std::size_t keyStart = text.find_last_of(kBlanks) + 1;
+    const std::size_t valueEnd = text.find_last_not_of(kBlanks, keyStart - 1) + 1;
+    return Entry{text.substr(keyStart), text.substr(0, valueEnd)};
+  }
+  return Entry{text.substr(0, firstEnd), text.substr(text.find_first_not_of(kBlanks, firstEnd))};
 }
 
 }  // namespace
@@ -25,66 +61,19 @@ bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& inde
   if (!data.empty() && data.back() == '\0') data.remove_suffix(1);
   if (data.find('\0') != std::string_view::npos) return false;
 
-  const size_t end = data.size();
-  size_t p = 0;
-  size_t line = 1;
-  while (p < end) {
-    // Blank lines and the blanks that start a line; CR LF is one line end.
-    while (p < end && (isSpace(data[p]) || isLineEnd(data[p]))) {
-      if (isLineEnd(data[p])) {
-        ++line;
-        if (data[p] == '\r' && p + 1 < end && data[p + 1] == '\n') ++p;
-      }
-      ++p;
-    }
-    if (p == end) break;
-    if (data[p] == '#') {
-      while (p < end && !isLineEnd(data[p])) ++p;
-      continue;
-    }
-
-    size_t firstStart = p;
-    while (p < end && !isSpace(data[p]) && !isLineEnd(data[p])) ++p;
-    size_t firstEnd = p;
-    while (p < end && isSpace(data[p])) ++p;
-    if (p == end || isLineEnd(data[p])) continue;  // a lone token
-
-    std::string_view key;
-    std::string_view value;
-    size_t textEnd = 0;
-    if (kind == UserFileKind::kPhrases) {
-      // Walk the remaining tokens; the last one is the reading and the
-      // value ends with the token before it.
-      size_t previousEnd = firstEnd;
-      size_t valueEnd = firstEnd;
-      size_t keyStart = p;
-      while (p < end && !isLineEnd(data[p])) {
-        keyStart = p;
-        while (p < end && !isSpace(data[p]) && !isLineEnd(data[p])) ++p;
-        valueEnd = previousEnd;
-        previousEnd = p;
-        while (p < end && isSpace(data[p])) ++p;
-      }
-      key = data.substr(keyStart, previousEnd - keyStart);
-      value = data.substr(firstStart, valueEnd - firstStart);
-      textEnd = previousEnd;
-    } else {
-      size_t valueStart = p;
-      while (p < end && !isLineEnd(data[p])) ++p;
-      size_t valueEnd = p;
-      while (valueEnd > valueStart && isSpace(data[valueEnd - 1])) --valueEnd;
-      key = data.substr(firstStart, firstEnd - firstStart);
-      value = data.substr(valueStart, valueEnd - valueStart);
-      textEnd = valueEnd;
-    }
+  forEachLine(data, [&](std::size_t number, std::string_view line) {
+    const std::string_view text = withoutBlanksAround(line);
+    if (text.empty() || text.front() == '#') return;
+    const std::optional<Entry> entry = entryOf(text, kind);
+    if (!entry) return;
     // Text in another encoding (a file saved as Big5) would reach the
     // application as bytes it cannot decode.
-    if (!Utf8::isValid(data.substr(firstStart, textEnd - firstStart))) {
-      if (malformedLines) malformedLines->push_back(line);
-      continue;
+    if (!Utf8::isValid(text)) {
+      if (malformedLines) malformedLines->push_back(number);
+      return;
     }
-    index[key].push_back(value);
-  }
+    index[entry->key].push_back(entry->value);
+  });
   return true;
 }
 
