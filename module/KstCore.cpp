@@ -19,7 +19,6 @@ std::unique_ptr<KstCore> KstCore::create(const std::string& dataRoot,
     paths.userDataDirectory = userDirectory;
     auto loader =
         std::make_shared<LanguageModelLoader>(std::make_unique<LoaderStrings>(), std::move(paths));
-    loader->reloadBuiltInModel();
     auto keyHandler = std::make_shared<KeyHandler>(loader->languageModel(), loader,
                                                    std::make_unique<KeyHandlerStrings>());
     keyHandler->setLayout(BpmfKeyboardLayout::StandardLayout());

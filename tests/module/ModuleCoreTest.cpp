@@ -31,7 +31,16 @@ class ModuleCoreTest : public ModuleFixture {
 };
 
 TEST_F(ModuleCoreTest, InitCopiesTheTableAndBuildsTheWindowOnce) {
+  testing::internal::CaptureStderr();
   init();
+  // The database is mapped once.
+  const std::string log = testing::internal::GetCapturedStderr();
+  std::size_t maps = 0;
+  for (std::size_t at = log.find("Built-in LM: "); at != std::string::npos;
+       at = log.find("Built-in LM: ", at + 1)) {
+    ++maps;
+  }
+  EXPECT_EQ(maps, 1u) << log;
   ASSERT_GE(host().callLog().size(), 2u);
   const int begin = TestHost::slotOf(&HostFunctions::begin_module);
   const int callbacks = TestHost::slotOf(&HostFunctions::register_candidate_callbacks);
