@@ -7,8 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "tests/support/ModuleFixture.h"
+#include "tests/support/SettingsFileKeys.h"
 
 namespace Kestova {
 namespace {
@@ -134,18 +137,12 @@ TEST_F(ModuleConfigTest, SaveCreatesAPrivateDirectoryAndRoundTrips) {
 
   // The keys come in a fixed order, booleans as booleans, ctrl_enter as its name.
   std::string text = readFile(settingsFile());
-  const char* keys[] = {"choose_candidate_using_space",
-                        "select_phrase_after_cursor",
-                        "move_cursor_after_selection",
-                        "esc_clears_buffer",
-                        "keep_invalid_syllable",
-                        "put_lowercase_to_buffer",
-                        "half_width_punctuation",
-                        "repeated_punctuation_selects",
-                        "ctrl_enter"};
+  std::vector<std::string> keys(Testing::kOptionKeys.begin(),
+                                Testing::kOptionKeys.begin() + Testing::kOriginalOptionCount);
+  keys.push_back("ctrl_enter");
   size_t previous = 0;
-  for (const char* key : keys) {
-    size_t at = text.find(std::string("\"") + key + "\"");
+  for (const std::string& key : keys) {
+    size_t at = text.find("\"" + key + "\"");
     ASSERT_NE(at, std::string::npos) << key;
     EXPECT_GT(at, previous) << key;
     previous = at;

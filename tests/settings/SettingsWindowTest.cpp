@@ -22,6 +22,7 @@
 #include "XTestSession.h"
 #include "module/SettingsWindow.h"
 #include "testhost/PrivateXServer.h"
+#include "tests/support/SettingsFileKeys.h"
 #include "tests/support/TempDir.h"
 
 // Read by LeakSanitizer in sanitizer builds: fontconfig keeps its font caches
@@ -39,8 +40,9 @@ constexpr char kTitle[] = "gcin Kestova設定";
 constexpr char kErrorText[] = "無法儲存Kestova的設定";
 // The check boxes, top to bottom. The settings file holds the first eight,
 // then ctrl_enter, then the others.
-constexpr size_t kOptionCount = 10;
-constexpr size_t kOriginalOptions = 8;
+using Kestova::Testing::kOptionKeys;
+constexpr size_t kOptionCount = kOptionKeys.size();
+constexpr size_t kOriginalOptions = Kestova::Testing::kOriginalOptionCount;
 using Checks = std::array<bool, kOptionCount>;
 const std::array<std::string, kOptionCount> kOptionLabels = {"空白鍵叫出候選字",
                                                              "候選字取游標後的詞",
@@ -52,16 +54,6 @@ const std::array<std::string, kOptionCount> kOptionLabels = {"空白鍵叫出候
                                                              "重複按標點鍵選下一個候選字",
                                                              "依前後文選詞",
                                                              "單按 Shift 切換中英文"};
-const std::array<std::string, kOptionCount> kOptionKeys = {"choose_candidate_using_space",
-                                                           "select_phrase_after_cursor",
-                                                           "move_cursor_after_selection",
-                                                           "esc_clears_buffer",
-                                                           "keep_invalid_syllable",
-                                                           "put_lowercase_to_buffer",
-                                                           "half_width_punctuation",
-                                                           "repeated_punctuation_selects",
-                                                           "context_model",
-                                                           "shift_toggles_english"};
 const std::array<std::string, 6> kComboEntries = {"不使用",   "注音",           "HTML Ruby",
                                                   "漢語拼音", "點字 (Unicode)", "點字 (ASCII)"};
 const std::array<std::string, 6> kCtrlEnterNames = {
