@@ -118,25 +118,12 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 // addReading then bestPath, the work of one syllable typed. The Backspace that
-// keeps the composition's length steady is not timed.
-void BM_Keystroke(benchmark::State& state, bool middle) {
-  Setup s(static_cast<std::size_t>(state.range(0)), middle);
-  for (auto _ : state) {
-    const auto start = std::chrono::steady_clock::now();
-    s.grid.addReading(s.typed);
-    auto path = s.grid.bestPath();
-    benchmark::DoNotOptimize(path);
-    state.SetIterationTime(secondsSince(start));
-    s.grid.removeReadingBefore();
-  }
-  state.SetComplexityN(state.range(0));
-}
-
-// The same with a context model: the walk keeps its states, and only those
-// right of the edit are walked again.
-void BM_ContextKeystroke(benchmark::State& state, bool middle) {
-  Setup s(static_cast<std::size_t>(state.range(0)), middle, true);
-  s.grid.bestPath();
+// keeps the composition's length steady is not timed. With a context model
+// the walk keeps its states, and only those right of the edit are walked
+// again.
+void BM_Keystroke(benchmark::State& state, bool middle, bool context) {
+  Setup s(static_cast<std::size_t>(state.range(0)), middle, context);
+  if (context) s.grid.bestPath();
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     s.grid.addReading(s.typed);
@@ -228,8 +215,8 @@ void lengths(benchmark::internal::Benchmark* b) {
       "min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
 }
 
-BENCHMARK_CAPTURE(BM_Keystroke, end, false)->Apply(lengths)->UseManualTime();
-BENCHMARK_CAPTURE(BM_Keystroke, middle, true)->Apply(lengths)->UseManualTime();
+BENCHMARK_CAPTURE(BM_Keystroke, end, false, false)->Apply(lengths)->UseManualTime();
+BENCHMARK_CAPTURE(BM_Keystroke, middle, true, false)->Apply(lengths)->UseManualTime();
 BENCHMARK_CAPTURE(BM_AddReading, end, false)->Apply(lengths)->UseManualTime();
 BENCHMARK_CAPTURE(BM_AddReading, middle, true)->Apply(lengths)->UseManualTime();
 BENCHMARK_CAPTURE(BM_RemoveReading, end, false)->Apply(lengths)->UseManualTime();
@@ -237,8 +224,8 @@ BENCHMARK_CAPTURE(BM_RemoveReading, middle, true)->Apply(lengths)->UseManualTime
 BENCHMARK_CAPTURE(BM_EditCycle, end, false)->Apply(lengths);
 BENCHMARK_CAPTURE(BM_EditCycle, middle, true)->Apply(lengths);
 BENCHMARK(BM_BestPath)->Apply(lengths);
-BENCHMARK_CAPTURE(BM_ContextKeystroke, end, false)->Apply(lengths)->UseManualTime();
-BENCHMARK_CAPTURE(BM_ContextKeystroke, middle, true)->Apply(lengths)->UseManualTime();
+BENCHMARK_CAPTURE(BM_Keystroke, context_end, false, true)->Apply(lengths)->UseManualTime();
+BENCHMARK_CAPTURE(BM_Keystroke, context_middle, true, true)->Apply(lengths)->UseManualTime();
 BENCHMARK(BM_ContextBestPath)->Apply(lengths);
 
 }  // namespace

@@ -17,17 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using FileAccess::ReadStatus;
+using Testing::namesIn;
 using Testing::readFile;
 using Testing::TempDir;
-
-std::vector<std::string> entries(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 mode_t permissions(const std::string& path) {
   struct stat info {};
@@ -100,7 +92,7 @@ TEST(FileAccessTest, ReplaceWritesTheWholeFileAndKeepsItsMode) {
   ASSERT_TRUE(FileAccess::replaceFile(path, "new\n", &failure)) << failure;
   EXPECT_EQ(readFile(path), "new\n");
   EXPECT_EQ(permissions(path), 0640u);
-  EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"data.txt"});
+  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"data.txt"});
 
   // A new file.
   const std::string fresh = dir.file("fresh.txt");
@@ -170,7 +162,7 @@ TEST(FileAccessTest, CreateOnlyWhereNothingStands) {
   EXPECT_FALSE(FileAccess::createFile(dir.file("dangling"), "x", &failure, &existed));
   EXPECT_TRUE(existed);
   EXPECT_FALSE(fs::exists(victim));
-  EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"dangling", "new.txt"}));
+  EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"dangling", "new.txt"}));
 }
 
 // One holder at a time, across open file descriptions (as across

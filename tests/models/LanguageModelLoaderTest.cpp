@@ -18,6 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Palisar::Lattivor2::ScoredPhrase;
+using Testing::namesIn;
 using Testing::readFile;
 using Testing::TempDir;
 
@@ -29,16 +30,6 @@ std::vector<std::string> values(const std::vector<ScoredPhrase>& phrases) {
 
 std::string quoted(const fs::path& path) {
   return "\"" + path.string() + "\"";
-}
-
-// The names in a folder, sorted.
-std::vector<std::string> entries(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -259,7 +250,7 @@ TEST_F(LoaderTest, AddingAnExcludedPhraseMovesItToUserPhrases) {
   EXPECT_EQ(readFile((userFiles() / "exclude-phrases.txt").string()),
             "# 註解 ㄅㄚ\n\n吧 ㄅㄚ\n# 八 ㄅㄚ\n");
   // Nothing is left behind but the files and the lock.
-  EXPECT_EQ(entries(userFiles()),
+  EXPECT_EQ(namesIn(userFiles()),
             (std::vector<std::string>{".user-files.lock", "data.txt", "exclude-phrases.txt"}));
   EXPECT_TRUE(readFile((userFiles() / "data.txt").string()).ends_with("註解。\n\n八 ㄅㄚ\n"));
   fs::path data = userFiles() / "data.txt";
