@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <set>
 #include <unordered_set>
@@ -518,7 +519,65 @@ class Builder {
     for (const auto& line : raw_) lowest = std::min(lowest, line.score);
     double factor = std::min(1.0, options_.lowestScore / lowest);
     for (auto& line : raw_) line.score = std::min(line.score * factor, -0.0001);
+    rankStandardFirst();
     return std::move(raw_);
+  }
+
+  // Values with a character outside Taiwan's standard sets go below every
+  // value of the sets under the same reading, in their own order: moved down
+  // together where the scores above the floor leave room, pressed into the
+  // scores between the lowest standard value and the floor where they do not.
+  // The standard values keep their scores, so the walk over them is as before.
+  void rankStandardFirst() {
+    const StandardCharacterSet& sets = inputs_.standardCharacters;
+    if (sets.empty()) return;
+    std::vector<bool> standard(raw_.size());
+    std::unordered_map<std::string, std::vector<size_t>> byReading;
+    for (size_t i = 0; i < raw_.size(); ++i) {
+      standard[i] = sets.containsAll(raw_[i].value);
+      if (!standard[i] && raw_[i].reading.find('-') == std::string::npos) {
+        ++statistics_.otherCharacterLines;
+        // Four UTF-8 bytes: a character beyond the Basic Multilingual Plane.
+        if (raw_[i].value.size() == 4) ++statistics_.supplementaryCharacterLines;
+      }
+      byReading[raw_[i].reading].push_back(i);
+    }
+    if (!options_.keepOtherCharacters) {
+      size_t index = 0;
+      std::erase_if(raw_, [&](const PhraseFileLine&) { return !standard[index++]; });
+      return;
+    }
+    const double floor = options_.lowestScore - 0.049;
+    constexpr double kBelowStandard = 0.01;
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
+    for (const auto& [reading, lines] : byReading) {
+      double lowestStandard = kInfinity, highestOther = -kInfinity, lowestOther = kInfinity;
+      for (size_t i : lines) {
+        if (standard[i]) {
+          lowestStandard = std::min(lowestStandard, raw_[i].score);
+        } else {
+          highestOther = std::max(highestOther, raw_[i].score);
+          lowestOther = std::min(lowestOther, raw_[i].score);
+        }
+      }
+      if (lowestStandard == kInfinity || highestOther == -kInfinity) continue;
+      const double top = std::max(lowestStandard - kBelowStandard, floor);
+      if (highestOther <= top) continue;
+      const double shift = highestOther - top;
+      const bool room = lowestOther - shift >= floor;
+      for (size_t i : lines) {
+        if (standard[i]) continue;
+        double& score = raw_[i].score;
+        if (room) {
+          score -= shift;
+        } else if (highestOther > lowestOther) {
+          score = floor + (score - lowestOther) * (top - floor) / (highestOther - lowestOther);
+        } else {
+          score = top;
+        }
+        ++statistics_.demotedLines;
+      }
+    }
   }
 
   const BuilderInputs& inputs_;
