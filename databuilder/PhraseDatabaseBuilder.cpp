@@ -34,8 +34,14 @@ struct CharacterInfo {
   std::map<std::string, double> distribution;
 };
 
-constexpr std::string_view kOne = "一";
-constexpr std::string_view kNot = "不";
+// 一 and 不 are typed with their written tones, whatever the tone sandhi of
+// the text around them: the one reading they have, or "" for any other
+// character.
+std::string_view writtenToneReading(std::string_view character) {
+  if (character == "一") return "ㄧ";
+  if (character == "不") return "ㄅㄨˋ";
+  return {};
+}
 
 std::string withoutTone(std::string_view composed) {
   BpmfSyllable syllable = BpmfSyllable::fromComposedText(composed);
@@ -94,8 +100,8 @@ class Builder {
   // The written tones of 一 and 不, whatever the tone sandhi of a phrase.
   static void useWrittenTones(const std::vector<std::string>& characters, Reading& reading) {
     for (size_t i = 0; i < characters.size() && i < reading.size(); ++i) {
-      if (characters[i] == kOne) reading[i] = "ㄧ";
-      if (characters[i] == kNot) reading[i] = "ㄅㄨˋ";
+      if (std::string_view written = writtenToneReading(characters[i]); !written.empty())
+        reading[i] = written;
     }
   }
 
@@ -288,15 +294,13 @@ class Builder {
   void computeDistributions() {
     for (auto& [character, info] : characters_) {
       std::set<std::string> readings = taiwanReadings(character);
-      // 一 and 不 are typed with their written tones only.
-      if (character == kOne) readings = {"ㄧ"};
-      if (character == kNot) readings = {"ㄅㄨˋ"};
+      if (std::string_view written = writtenToneReading(character); !written.empty())
+        readings = {std::string(written)};
       if (readings.empty()) continue;
       // Prior from the pinyin dictionary's percentages, carried over to
       // the Taiwan reading of the same syllable when only the tone differs.
       std::map<std::string, double> prior;
       for (const auto& reading : readings) prior[reading] = 0;
-      double unmatched = 0;
       // Readings whose share the dictionary states outright.
       std::set<std::string> stated;
       for (const auto& [reading, percent] : info.pinyinPercents) {
@@ -310,16 +314,12 @@ class Builder {
         for (const auto& candidate : readings) {
           if (withoutTone(candidate) == withoutTone(reading)) sameSyllable.push_back(candidate);
         }
-        if (sameSyllable.empty()) {
-          unmatched += share;
-        } else {
-          for (const auto& candidate : sameSyllable) {
-            prior[candidate] += share / sameSyllable.size();
-            if (percent > 0) stated.insert(candidate);
-          }
+        // A reading Taiwan does not have at all adds to no share.
+        for (const auto& candidate : sameSyllable) {
+          prior[candidate] += share / sameSyllable.size();
+          if (percent > 0) stated.insert(candidate);
         }
       }
-      (void)unmatched;
       double priorTotal = 0;
       for (auto& [reading, value] : prior) {
         // Readings only the Taiwan sources know still get a fair share, the
@@ -364,8 +364,8 @@ class Builder {
 
   // The most likely Taiwan reading of a character; "" if it has none.
   std::string likeliestReading(const std::string& character) const {
-    if (character == kOne) return "ㄧ";
-    if (character == kNot) return "ㄅㄨˋ";
+    if (std::string_view written = writtenToneReading(character); !written.empty())
+      return std::string(written);
     auto it = characters_.find(character);
     if (it == characters_.end()) return {};
     std::string best;
