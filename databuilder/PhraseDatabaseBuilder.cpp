@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <set>
 #include <unordered_set>
@@ -33,8 +34,14 @@ struct CharacterInfo {
   std::map<std::string, double> distribution;
 };
 
-constexpr std::string_view kOne = "一";
-constexpr std::string_view kNot = "不";
+// 一 and 不 are typed with their written tones, whatever the tone sandhi of
+// the text around them: the one reading they have, or "" for any other
+// character.
+std::string_view writtenToneReading(std::string_view character) {
+  if (character == "一") return "ㄧ";
+  if (character == "不") return "ㄅㄨˋ";
+  return {};
+}
 
 std::string withoutTone(std::string_view composed) {
   BpmfSyllable syllable = BpmfSyllable::fromComposedText(composed);
@@ -93,8 +100,8 @@ class Builder {
   // The written tones of 一 and 不, whatever the tone sandhi of a phrase.
   static void useWrittenTones(const std::vector<std::string>& characters, Reading& reading) {
     for (size_t i = 0; i < characters.size() && i < reading.size(); ++i) {
-      if (characters[i] == kOne) reading[i] = "ㄧ";
-      if (characters[i] == kNot) reading[i] = "ㄅㄨˋ";
+      if (std::string_view written = writtenToneReading(characters[i]); !written.empty())
+        reading[i] = written;
     }
   }
 
@@ -287,15 +294,13 @@ class Builder {
   void computeDistributions() {
     for (auto& [character, info] : characters_) {
       std::set<std::string> readings = taiwanReadings(character);
-      // 一 and 不 are typed with their written tones only.
-      if (character == kOne) readings = {"ㄧ"};
-      if (character == kNot) readings = {"ㄅㄨˋ"};
+      if (std::string_view written = writtenToneReading(character); !written.empty())
+        readings = {std::string(written)};
       if (readings.empty()) continue;
       // Prior from the pinyin dictionary's percentages, carried over to
       // the Taiwan reading of the same syllable when only the tone differs.
       std::map<std::string, double> prior;
       for (const auto& reading : readings) prior[reading] = 0;
-      double unmatched = 0;
       // Readings whose share the dictionary states outright.
       std::set<std::string> stated;
       for (const auto& [reading, percent] : info.pinyinPercents) {
@@ -309,16 +314,12 @@ class Builder {
         for (const auto& candidate : readings) {
           if (withoutTone(candidate) == withoutTone(reading)) sameSyllable.push_back(candidate);
         }
-        if (sameSyllable.empty()) {
-          unmatched += share;
-        } else {
-          for (const auto& candidate : sameSyllable) {
-            prior[candidate] += share / sameSyllable.size();
-            if (percent > 0) stated.insert(candidate);
-          }
+        // A reading Taiwan does not have at all adds to no share.
+        for (const auto& candidate : sameSyllable) {
+          prior[candidate] += share / sameSyllable.size();
+          if (percent > 0) stated.insert(candidate);
         }
       }
-      (void)unmatched;
       double priorTotal = 0;
       for (auto& [reading, value] : prior) {
         // Readings only the Taiwan sources know still get a fair share, the
@@ -363,8 +364,8 @@ class Builder {
 
   // The most likely Taiwan reading of a character; "" if it has none.
   std::string likeliestReading(const std::string& character) const {
-    if (character == kOne) return "ㄧ";
-    if (character == kNot) return "ㄅㄨˋ";
+    if (std::string_view written = writtenToneReading(character); !written.empty())
+      return std::string(written);
     auto it = characters_.find(character);
     if (it == characters_.end()) return {};
     std::string best;
@@ -518,7 +519,65 @@ class Builder {
     for (const auto& line : raw_) lowest = std::min(lowest, line.score);
     double factor = std::min(1.0, options_.lowestScore / lowest);
     for (auto& line : raw_) line.score = std::min(line.score * factor, -0.0001);
+    rankStandardFirst();
     return std::move(raw_);
+  }
+
+  // Values with a character outside Taiwan's standard sets go below every
+  // value of the sets under the same reading, in their own order: moved down
+  // together where the scores above the floor leave room, pressed into the
+  // scores between the lowest standard value and the floor where they do not.
+  // The standard values keep their scores, so the walk over them is as before.
+  void rankStandardFirst() {
+    const StandardCharacterSet& sets = inputs_.standardCharacters;
+    if (sets.empty()) return;
+    std::vector<bool> standard(raw_.size());
+    std::unordered_map<std::string, std::vector<size_t>> byReading;
+    for (size_t i = 0; i < raw_.size(); ++i) {
+      standard[i] = sets.containsAll(raw_[i].value);
+      if (!standard[i] && raw_[i].reading.find('-') == std::string::npos) {
+        ++statistics_.otherCharacterLines;
+        // Four UTF-8 bytes: a character beyond the Basic Multilingual Plane.
+        if (raw_[i].value.size() == 4) ++statistics_.supplementaryCharacterLines;
+      }
+      byReading[raw_[i].reading].push_back(i);
+    }
+    if (!options_.keepOtherCharacters) {
+      size_t index = 0;
+      std::erase_if(raw_, [&](const PhraseFileLine&) { return !standard[index++]; });
+      return;
+    }
+    const double floor = options_.lowestScore - 0.049;
+    constexpr double kBelowStandard = 0.01;
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
+    for (const auto& [reading, lines] : byReading) {
+      double lowestStandard = kInfinity, highestOther = -kInfinity, lowestOther = kInfinity;
+      for (size_t i : lines) {
+        if (standard[i]) {
+          lowestStandard = std::min(lowestStandard, raw_[i].score);
+        } else {
+          highestOther = std::max(highestOther, raw_[i].score);
+          lowestOther = std::min(lowestOther, raw_[i].score);
+        }
+      }
+      if (lowestStandard == kInfinity || highestOther == -kInfinity) continue;
+      const double top = std::max(lowestStandard - kBelowStandard, floor);
+      if (highestOther <= top) continue;
+      const double shift = highestOther - top;
+      const bool room = lowestOther - shift >= floor;
+      for (size_t i : lines) {
+        if (standard[i]) continue;
+        double& score = raw_[i].score;
+        if (room) {
+          score -= shift;
+        } else if (highestOther > lowestOther) {
+          score = floor + (score - lowestOther) * (top - floor) / (highestOther - lowestOther);
+        } else {
+          score = top;
+        }
+        ++statistics_.demotedLines;
+      }
+    }
   }
 
   const BuilderInputs& inputs_;

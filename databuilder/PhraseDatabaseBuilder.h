@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "databuilder/OpenDataSources.h"
+#include "databuilder/StandardCharacters.h"
 #include "models/SortedPhraseFile.h"
 
 namespace Kestova::DataBuilder {
@@ -21,6 +22,10 @@ struct BuilderInputs {
   std::vector<ReadingEntry> phraseTableEntries;
   // Taiwan-standard characters of each syllable, most common first.
   SyllableCharacters taiwanCharacters;
+  // Taiwan's standard character sets: a value with a character outside them
+  // ranks below every value of the sets under the same reading. Empty: every
+  // character counts as standard.
+  StandardCharacterSet standardCharacters;
 };
 
 struct BuilderOptions {
@@ -64,6 +69,9 @@ struct BuilderOptions {
   // Lowest score an ordinary phrase may get; the scale of all scores is
   // chosen so that the rarest entry lands here.
   double lowestScore = -7.95;
+  // Whether values with characters outside the standard sets are written at
+  // all (below the standard ones) or left out.
+  bool keepOtherCharacters = true;
 };
 
 struct BuildStatistics {
@@ -73,12 +81,19 @@ struct BuildStatistics {
   size_t phrasesFromPinyin = 0;
   size_t phrasesComposed = 0;
   size_t rejectedPhraseTableReadings = 0;
+  // Character lines whose character is outside the standard sets, those of
+  // them beyond the Basic Multilingual Plane, and the lines of such values
+  // (characters and phrases) moved below the standard values of their reading.
+  size_t otherCharacterLines = 0;
+  size_t supplementaryCharacterLines = 0;
+  size_t demotedLines = 0;
   // Corpus character forms replaced by the form the phrase table uses.
   std::vector<std::pair<std::string, std::string>> variants;
 };
 
 // Builds the character and phrase lines with log10 probability scores, all
-// above options.lowestScore - 0.05 and below 0.
+// above options.lowestScore - 0.05 and below 0. Under each reading the values
+// of the standard character sets come first.
 std::vector<PhraseFileLine> buildPhraseLines(const BuilderInputs& inputs,
                                              const BuilderOptions& options,
                                              BuildStatistics* statistics = nullptr);

@@ -17,6 +17,7 @@
 #include "databuilder/OpenDataSources.h"
 #include "databuilder/PhraseDatabaseBuilder.h"
 #include "databuilder/SpecialReadings.h"
+#include "databuilder/StandardCharacters.h"
 #include "databuilder/TrainingText.h"
 #include "models/ContextFile.h"
 #include "text/Utf8.h"
@@ -43,7 +44,7 @@ constexpr const char* kUsage =
     "                       context-character-weight,\n"
     "                       unknown-character-score, single-character-factor;\n"
     "                       0 or 1: keep-stated-shares,\n"
-    "                       alone-counts-against-evidence)\n"
+    "                       alone-counts-against-evidence, keep-other-characters)\n"
     "  --quiet              print no statistics\n"
     "  --from-lines FILE    write --output from READING VALUE SCORE lines\n"
     "                       (test fixtures) instead of building the database\n"
@@ -152,6 +153,8 @@ int main(int argc, char** argv) {
       options.keepStatedShares = value != 0;
     else if (name == "alone-counts-against-evidence")
       options.aloneCountsAgainstEvidence = value != 0;
+    else if (name == "keep-other-characters")
+      options.keepOtherCharacters = value != 0;
     else if (name == "reading-rank-exponent")
       options.readingRankExponent = value;
     else if (name == "listed-word-count")
@@ -254,6 +257,12 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  inputs.standardCharacters = StandardCharacterSet::fromConverters();
+  if (inputs.standardCharacters.empty()) {
+    std::fprintf(stderr, "kestova-databuilder: ICU has no Big5 or CNS 11643 converter\n");
+    return 1;
+  }
+
   BuildStatistics statistics;
   std::vector<PhraseFileLine> lines = buildPhraseLines(inputs, options, &statistics);
   TextStatistics textStatistics;
@@ -307,6 +316,12 @@ int main(int argc, char** argv) {
           textStatistics.runs, textStatistics.excludedRuns, textStatistics.tokens,
           textStatistics.contextWords, textStatistics.contextPairs);
     }
+    std::printf(
+        "kestova-databuilder: %zu character lines outside the standard sets (%zu beyond the "
+        "Basic Multilingual Plane); %zu lines ranked below the standard values of their "
+        "reading\n",
+        statistics.otherCharacterLines, statistics.supplementaryCharacterLines,
+        statistics.demotedLines);
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf(

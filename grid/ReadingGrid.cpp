@@ -8,6 +8,17 @@
 
 namespace Palisar::Lattivor2 {
 
+namespace {
+
+// The first column whose nodes can reach position p: a node covers at most
+// MaxNodeLength readings.
+std::size_t firstStartReaching(std::size_t p) {
+  constexpr std::size_t kReach = ReadingGrid::MaxNodeLength - 1;
+  return p > kReach ? p - kReach : 0;
+}
+
+}  // namespace
+
 // ScoreRankedLanguageModel
 
 ReadingGrid::ScoreRankedLanguageModel::ScoreRankedLanguageModel(
@@ -177,7 +188,7 @@ void ReadingGrid::removeColumn(std::size_t p) {
 
 void ReadingGrid::dropCrossingNodes(std::size_t p) {
   if (p == 0 || slots_.empty()) return;
-  const std::size_t first = p > MaxNodeLength - 1 ? p - (MaxNodeLength - 1) : 0;
+  const std::size_t first = firstStartReaching(p);
   for (std::size_t i = first; i < p; ++i) {
     NodeColumn& column = slots_[i].column;
     // A node starting at i crosses p when i + length > p.
@@ -209,7 +220,7 @@ void ReadingGrid::buildNodesAround(std::size_t p, Edit edit) {
   // An insertion at p changes the runs containing p; a deletion at p makes
   // runs containing both new neighbours p - 1 and p.
   const std::size_t end = std::min(n, edit == Edit::Insertion ? p + 1 : p);  // one past last start
-  const std::size_t first = p > MaxNodeLength - 1 ? p - (MaxNodeLength - 1) : 0;
+  const std::size_t first = firstStartReaching(p);
   for (std::size_t i = first; i < end; ++i) {
     NodeColumn& column = slots_[i].column;
     const std::size_t maxLength = std::min(MaxNodeLength, n - i);
@@ -431,7 +442,7 @@ std::vector<ReadingGrid::CrossingNode> ReadingGrid::nodesCrossing(std::size_t po
   for (std::size_t length = 1; length <= own.longest; ++length) {
     if (own.nodes[length - 1]) result.push_back({own.nodes[length - 1], position});
   }
-  const std::size_t first = position > MaxNodeLength - 1 ? position - (MaxNodeLength - 1) : 0;
+  const std::size_t first = firstStartReaching(position);
   for (std::size_t i = first; i < position; ++i) {
     const NodeColumn& column = slots_[i].column;
     for (std::size_t length = position - i + 1; length <= column.longest; ++length) {
@@ -477,7 +488,7 @@ bool ReadingGrid::overrideMatching(std::size_t position, const std::string* read
     if (!node.overrideWith(value, kind)) continue;
     // The nodes released below start at most MaxNodeLength - 1 readings
     // before this one; paths ending there are not touched.
-    keepWalkStatesUpTo(entry.start > MaxNodeLength - 1 ? entry.start - (MaxNodeLength - 1) : 0);
+    keepWalkStatesUpTo(firstStartReaching(entry.start));
     // Whatever else covers the fixed readings must not keep an override of
     // its own, or the walk could not honour this one.
     const std::size_t end = std::min(entry.start + node.length, n);

@@ -72,7 +72,6 @@ class ReadingGrid {
     explicit ScoreRankedLanguageModel(std::shared_ptr<LanguageModel> model);
     std::vector<ScoredPhrase> getScoredPhrases(std::string_view reading) override;
     bool hasScoredPhrases(std::string_view reading) override;
-    const std::shared_ptr<LanguageModel>& wrappedModel() const { return model_; }
 
    private:
     std::shared_ptr<LanguageModel> model_;

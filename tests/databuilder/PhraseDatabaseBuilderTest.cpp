@@ -321,6 +321,71 @@ TEST(PhraseDatabaseBuilder, ARankFarDownASyllableMakesThatReadingRare) {
   EXPECT_GT(gap(BuilderOptions{}), 0.5);
 }
 
+// Characters outside Taiwan's standard sets (here all but 好 郝 北 邶) follow
+// every standard character of their reading, whatever their counts, in their
+// own order: moved down together under ㄅㄟˇ, pressed in above the floor
+// under ㄏㄠˇ, where 䒵 (known only from the dictionary) is the rarest entry.
+// Phrases follow the same rule; the standard values keep their scores.
+TEST(PhraseDatabaseBuilder, StandardCharactersComeFirstUnderEveryReading) {
+  TempDir dir;
+  BuilderInputs inputs;
+  ASSERT_TRUE(readWordFrequencies(
+      dir.write("essay.txt",
+                "好\t5000\n郝\t40\n𡥆\t9000\n㚼\t2000\n北\t3000\n邶\t200\n𧋲\t4000\n"
+                "䋳\t300\n好好\t300\n好𡥆\t900\n"),
+      inputs.wordCounts));
+  ASSERT_TRUE(
+      readPinyinDictionary(dir.write("pinyin.yaml", "---\n...\n䒵\thao3\n"), inputs.pinyinEntries));
+  ASSERT_TRUE(readSyllableCharacters(
+      dir.write("chars.tsv", "ㄏㄠˇ\t好 郝 𡥆 㚼\nㄅㄟˇ\t北 邶 𧋲 䋳\n"), inputs.taiwanCharacters));
+  auto build = [&inputs](const BuilderOptions& options, BuildStatistics* statistics = nullptr) {
+    std::map<std::string, double> scores;
+    for (const auto& line : buildPhraseLines(inputs, options, statistics)) {
+      EXPECT_GT(line.score, options.lowestScore - 0.05) << line.value;
+      scores[line.reading + " " + line.value] = line.score;
+    }
+    return scores;
+  };
+  const auto unranked = build(BuilderOptions{});
+  // Without the sets the counts decide: the other characters lead.
+  EXPECT_GT(unranked.at("ㄏㄠˇ 𡥆"), unranked.at("ㄏㄠˇ 好"));
+  EXPECT_GT(unranked.at("ㄅㄟˇ 𧋲"), unranked.at("ㄅㄟˇ 北"));
+  EXPECT_GT(unranked.at("ㄏㄠˇ-ㄏㄠˇ 好𡥆"), unranked.at("ㄏㄠˇ-ㄏㄠˇ 好好"));
+
+  inputs.standardCharacters = StandardCharacterSet::of("好郝北邶");
+  BuildStatistics statistics;
+  const auto ranked = build(BuilderOptions{}, &statistics);
+  const std::vector<std::pair<std::string, std::vector<std::string>>> orders = {
+      {"ㄏㄠˇ", {"好", "郝", "𡥆", "㚼", "䒵"}},
+      {"ㄅㄟˇ", {"北", "邶", "𧋲", "䋳"}},
+      {"ㄏㄠˇ-ㄏㄠˇ", {"好好", "好𡥆"}},
+  };
+  for (const auto& [reading, values] : orders) {
+    for (size_t i = 0; i + 1 < values.size(); ++i) {
+      EXPECT_GT(ranked.at(reading + " " + values[i]), ranked.at(reading + " " + values[i + 1]))
+          << reading << " " << values[i] << " " << values[i + 1];
+    }
+  }
+  for (const char* key : {"ㄏㄠˇ 好", "ㄏㄠˇ 郝", "ㄅㄟˇ 北", "ㄅㄟˇ 邶", "ㄏㄠˇ-ㄏㄠˇ 好好"}) {
+    EXPECT_DOUBLE_EQ(ranked.at(key), unranked.at(key)) << key;
+  }
+  // Where there is room the other characters keep their distances.
+  EXPECT_NEAR(ranked.at("ㄅㄟˇ 𧋲") - ranked.at("ㄅㄟˇ 䋳"),
+              unranked.at("ㄅㄟˇ 𧋲") - unranked.at("ㄅㄟˇ 䋳"), 1e-9);
+  EXPECT_EQ(statistics.otherCharacterLines, 5u);
+  EXPECT_EQ(statistics.supplementaryCharacterLines, 2u);
+
+  // Left out, they take nothing from the standard values either.
+  BuilderOptions standardOnly;
+  standardOnly.keepOtherCharacters = false;
+  const auto kept = build(standardOnly);
+  for (const char* key :
+       {"ㄏㄠˇ 𡥆", "ㄏㄠˇ 㚼", "ㄏㄠˇ 䒵", "ㄅㄟˇ 𧋲", "ㄅㄟˇ 䋳", "ㄏㄠˇ-ㄏㄠˇ 好𡥆"}) {
+    EXPECT_EQ(kept.count(key), 0u) << key;
+  }
+  EXPECT_DOUBLE_EQ(kept.at("ㄏㄠˇ 好"), unranked.at("ㄏㄠˇ 好"));
+}
+
 TEST(PhraseDatabaseBuilder, CorpusFormsTaiwanDoesNotUseAreReplaced) {
   TempDir dir;
   Built built = buildFixture(dir);

@@ -20,7 +20,8 @@
 // handler's suggestions of earlier picks apply while typing.
 //
 // Exit status: 0 on success; 1 if the accuracy falls below --min-char or
-// --min-sentence; 2 on bad usage or unreadable input.
+// --min-sentence, or the picks exceed --max-corrections or
+// --max-learning-corrections; 2 on bad usage or unreadable input.
 
 #include <algorithm>
 #include <chrono>
@@ -30,6 +31,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "grid/PickHistory.h"
@@ -53,6 +55,7 @@ constexpr const char* kUsage =
     "  --corrections         measure picks per 100 characters (fresh and learning)\n"
     "  --max-corrections F   with --corrections: fail unless fresh picks per 100\n"
     "                        characters are at most F\n"
+    "  --max-learning-corrections F  the same for the picks while learning\n"
     "  --errors N            show the N sentences with the most wrong characters\n"
     "  --min-char PERCENT    fail unless character accuracy is at least PERCENT\n"
     "  --min-sentence PERCENT  fail unless sentence accuracy is at least PERCENT\n";
@@ -213,6 +216,7 @@ int main(int argc, char** argv) {
   double contextWeight = -1;
   double characterWeight = -1;
   double maxCorrections = -1;
+  double maxLearningCorrections = -1;
   ReadingGrid::WalkLimits limits;
   size_t errorsToShow = 0;
   double minChar = -1, minSentence = -1;
@@ -251,6 +255,8 @@ int main(int argc, char** argv) {
       corrections = true;
     } else if (arg == "--max-corrections" && hasValue) {
       maxCorrections = std::strtod(argv[++i], nullptr);
+    } else if (arg == "--max-learning-corrections" && hasValue) {
+      maxLearningCorrections = std::strtod(argv[++i], nullptr);
     } else if (!arg.empty() && arg[0] != '-' && corpusPath.empty()) {
       corpusPath = arg;
     } else {
@@ -337,12 +343,17 @@ int main(int argc, char** argv) {
           "characters no candidate fixes)\n",
           name, cost.picks * per100, cost.choices, cost.picks - cost.choices, cost.unfixable);
     }
-    if (maxCorrections >= 0 && fresh.picks * per100 > maxCorrections) {
-      std::fprintf(stderr, "kestova-eval: %.2f picks per 100 characters is above %.2f\n",
-                   fresh.picks * per100, maxCorrections);
-      return 1;
+    bool pass = true;
+    for (const auto& [name, cost, limit] :
+         {std::tuple{"fresh", fresh, maxCorrections},
+          std::tuple{"learning", learning, maxLearningCorrections}}) {
+      if (limit >= 0 && cost.picks * per100 > limit) {
+        std::fprintf(stderr, "kestova-eval: %.2f picks per 100 characters %s is above %.2f\n",
+                     cost.picks * per100, name, limit);
+        pass = false;
+      }
     }
-    return 0;
+    return pass ? 0 : 1;
   }
 
   std::vector<Outcome> outcomes;
