@@ -161,6 +161,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "gcin (>= 2.9)")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The candidate lists offer characters beyond the Basic Multilingual Plane
+# after Taiwan's standard ones; this font draws them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-hanazono)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS xvfb)
 # gzip packs the 14 MB text database several times faster than xz, for
 # about a quarter more bytes; the package is made where it is installed.
