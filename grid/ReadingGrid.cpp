@@ -17,6 +17,17 @@ std::size_t firstStartReaching(std::size_t p) {
   return p > kReach ? p - kReach : 0;
 }
 
+// What a walk of `vertexCount` positions and `edgeCount` relaxations, begun
+// at `started`, reports of its work.
+void noteWalk(BestPath& path, std::size_t vertexCount, std::size_t edgeCount,
+              std::chrono::steady_clock::time_point started) {
+  path.vertexCount = vertexCount;
+  path.edgeCount = edgeCount;
+  path.elapsedMicros = std::chrono::duration_cast<std::chrono::microseconds>(
+                           std::chrono::steady_clock::now() - started)
+                           .count();
+}
+
 }  // namespace
 
 // ScoreRankedLanguageModel
@@ -298,11 +309,7 @@ BestPath ReadingGrid::plainBestPath() const {
     v = vertex.predecessor;
   }
   std::reverse(path.nodes.begin(), path.nodes.end());
-  path.vertexCount = n;
-  path.edgeCount = relaxations;
-  path.elapsedMicros = std::chrono::duration_cast<std::chrono::microseconds>(
-                           std::chrono::steady_clock::now() - started)
-                           .count();
+  noteWalk(path, n, relaxations, started);
   return path;
 }
 
@@ -427,11 +434,7 @@ BestPath ReadingGrid::contextBestPath() const {
   }
   path.nodes = lastPathNodes_;
   path.readingCount = n;
-  path.vertexCount = n;
-  path.edgeCount = relaxations;
-  path.elapsedMicros = std::chrono::duration_cast<std::chrono::microseconds>(
-                           std::chrono::steady_clock::now() - started)
-                           .count();
+  noteWalk(path, n, relaxations, started);
   return path;
 }
 
