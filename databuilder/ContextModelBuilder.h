@@ -21,7 +21,7 @@ struct ContextOptions {
   double backoffScale = 0;
   // The weight written into the file: how much the pair scores count in the
   // walk against the phrases' own scores.
-  double weight = 0.5;
+  double weight = 0.4;
   // The weight of the scores of meeting characters against word pairs; at 0
   // (measured no better on either corpus) they are not written at all.
   double characterWeight = 0;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -25,6 +26,28 @@ std::uint32_t readWord(const std::string& data, std::size_t at, bool swap) {
 }
 
 }  // namespace
+
+bool catalogueFilesIn(const std::string& folder, std::vector<std::string>& files) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::directory_iterator packages(folder, error);
+  if (error) return false;
+  std::vector<std::string> found;
+  for (const fs::directory_entry& package : packages) {
+    if (!package.is_directory(error) || package.is_symlink(error)) continue;
+    fs::directory_iterator entries(package.path(), error);
+    if (error) return false;
+    for (const fs::directory_entry& entry : entries) {
+      if (entry.path().extension() == ".mo" && entry.is_regular_file(error) &&
+          !entry.is_symlink(error)) {
+        found.push_back(entry.path().string());
+      }
+    }
+  }
+  std::sort(found.begin(), found.end());
+  files.insert(files.end(), found.begin(), found.end());
+  return true;
+}
 
 bool readMessageCatalogue(const std::string& path, std::vector<std::string>& translations) {
   std::ifstream in(path, std::ios::binary);

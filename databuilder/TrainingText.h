@@ -21,6 +21,11 @@ namespace Kestova::DataBuilder {
 // is not a whole catalogue.
 bool readMessageCatalogue(const std::string& path, std::vector<std::string>& translations);
 
+// The catalogues of a folder holding one sub-folder per package
+// (DIR/PACKAGE/NAME.mo), as regular files sorted by path so that every
+// machine reads them in one order. False if the folder cannot be listed.
+bool catalogueFilesIn(const std::string& folder, std::vector<std::string>& files);
+
 // The whole text of a gzip-compressed file (a plain file reads as it is).
 bool readCompressedText(const std::string& path, std::string& text);
 
@@ -69,7 +74,7 @@ TextCounts countSegmentedWords(const std::vector<std::string>& runs,
 
 struct TextOptions {
   // The Taiwan text's share of the mixed word counts (0 to below 1).
-  double taiwanShare = 0.5;
+  double taiwanShare = 0.8;
   // The score of a character the phrases lack when segmenting.
   double unknownCharacterScore = -9;
   // Multiplies the Taiwan counts of single characters.

@@ -45,6 +45,11 @@ constexpr const char* kUsage =
     "                       unknown-character-score, single-character-factor;\n"
     "                       0 or 1: keep-stated-shares,\n"
     "                       alone-counts-against-evidence, keep-other-characters)\n"
+    "  --catalogue FILE     a zh_TW gettext catalogue of Taiwan text (repeatable)\n"
+    "  --catalogue-dir DIR  every DIR/PACKAGE/NAME.mo, in path order\n"
+    "  --document FILE      a (gzip-compressed) Taiwan text (repeatable)\n"
+    "  --exclude FILE       an evaluation corpus whose sentences are never counted\n"
+    "  --context-output FILE  write the context file too\n"
     "  --quiet              print no statistics\n"
     "  --from-lines FILE    write --output from READING VALUE SCORE lines\n"
     "                       (test fixtures) instead of building the database\n"
@@ -205,7 +210,14 @@ int main(int argc, char** argv) {
       ok = value(fromPairs);
     else if (arg == "--catalogue")
       ok = value(catalogues.emplace_back());
-    else if (arg == "--document")
+    else if (arg == "--catalogue-dir") {
+      std::string folder;
+      ok = value(folder);
+      if (ok && !catalogueFilesIn(folder, catalogues)) {
+        std::fprintf(stderr, "kestova-databuilder: cannot list %s\n", folder.c_str());
+        return 1;
+      }
+    } else if (arg == "--document")
       ok = value(documents.emplace_back());
     else if (arg == "--exclude")
       ok = value(excluded.emplace_back());

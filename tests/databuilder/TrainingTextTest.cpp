@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -83,6 +84,27 @@ TEST(TrainingText, CataloguesGiveTheirTranslationsWithoutTheHeader) {
   EXPECT_FALSE(readMessageCatalogue(dir.write("cut.mo", truncated), none));
   EXPECT_FALSE(readMessageCatalogue(dir.write("text.mo", "msgid \"x\"\nmsgstr \"y\"\n"), none));
   EXPECT_FALSE(readMessageCatalogue(dir.file("missing.mo"), none));
+}
+
+// The fetched catalogues: one folder per package; only regular .mo files,
+// in path order, whatever order the folder lists them in.
+TEST(TrainingText, CatalogueFolderGivesEveryPackagesCataloguesInPathOrder) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  for (const char* package : {"zsh", "apt", "bash"}) fs::create_directory(dir.path() / package);
+  dir.write("zsh/zsh.mo", "z");
+  dir.write("apt/libapt.mo", "l");
+  dir.write("apt/apt.mo", "a");
+  dir.write("apt/versions.txt", "not a catalogue");
+  dir.write("loose.mo", "a catalogue outside a package folder");
+  fs::create_symlink(dir.file("apt/apt.mo"), dir.file("bash/link.mo"));
+  fs::create_symlink(dir.path() / "apt", dir.path() / "linked-package");
+
+  std::vector<std::string> files{"--catalogue given first"};
+  ASSERT_TRUE(catalogueFilesIn(dir.path().string(), files));
+  EXPECT_EQ(files, (std::vector<std::string>{"--catalogue given first", dir.file("apt/apt.mo"),
+                                             dir.file("apt/libapt.mo"), dir.file("zsh/zsh.mo")}));
+  EXPECT_FALSE(catalogueFilesIn(dir.file("missing"), files));
 }
 
 TEST(TrainingText, RunsAreTheHanCharactersBetweenEverythingElse) {
