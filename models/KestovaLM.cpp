@@ -25,7 +25,7 @@ constexpr double kUserBoost = 1e-9;
 }  // namespace
 
 void KestovaLM::filter(const std::vector<ScoredPhrase>& input, const StringSet& excluded,
-                       ViewSet& inserted, std::vector<ScoredPhrase>& output) {
+                       ViewSet& inserted, std::vector<ScoredPhrase>& output, bool& expanded) {
   // A syllable can bring hundreds of phrases: grow the list and the set once.
   // The list must not move its elements below: inserted views their values.
   output.reserve(output.size() + input.size());
@@ -39,8 +39,11 @@ void KestovaLM::filter(const std::vector<ScoredPhrase>& input, const StringSet& 
       if (!replacement.empty() && replacement != value) value = std::move(replacement);
     }
     if (macroExpander_) {
-      std::string expanded = macroExpander_(value);
-      if (expanded != value) value = std::move(expanded);
+      std::string expansion = macroExpander_(value);
+      if (expansion != value) {
+        value = std::move(expansion);
+        expanded = true;
+      }
     }
     // A macro name the expander did not know is never shown.
     if (phrase.score == kMacroScore && value.size() > kMacroPrefix.size() &&
@@ -56,7 +59,23 @@ void KestovaLM::filter(const std::vector<ScoredPhrase>& input, const StringSet& 
 
 std::vector<ScoredPhrase> KestovaLM::getScoredPhrases(std::string_view reading) {
   if (reading == kSpaceReading) return {ScoredPhrase(std::string(kSpaceReading), 0)};
+  if (auto cached = cache_.find(reading); cached != cache_.end()) return cached->second;
 
+  bool expanded = false;
+  std::vector<ScoredPhrase> phrases = lookUp(reading, expanded);
+  if (expanded || phrases.size() > kCachedPhraseLimit) return phrases;
+  if (cachedPhrases_ + phrases.size() > kCachedPhraseLimit) forgetLookUps();
+  cachedPhrases_ += phrases.size();
+  cache_.emplace(reading, phrases);
+  return phrases;
+}
+
+void KestovaLM::forgetLookUps() {
+  cache_.clear();
+  cachedPhrases_ = 0;
+}
+
+std::vector<ScoredPhrase> KestovaLM::lookUp(std::string_view reading, bool& expanded) {
   StringSet excluded;
   // The de-duplication set's nodes come from a buffer on the stack, enough
   // for the phrases of the commonest syllables; only longer lists touch the
@@ -72,12 +91,12 @@ std::vector<ScoredPhrase> KestovaLM::getScoredPhrases(std::string_view reading) 
 
   std::vector<ScoredPhrase> userPhrases;
   if (userPhrases_.hasScoredPhrases(reading)) {
-    filter(userPhrases_.getScoredPhrases(reading), excluded, inserted, userPhrases);
+    filter(userPhrases_.getScoredPhrases(reading), excluded, inserted, userPhrases, expanded);
   }
   // The built-in look-up answers an empty list for a reading it lacks, so no
   // separate test (a second binary search) is needed.
   std::vector<ScoredPhrase> builtInPhrases;
-  filter(builtIn_.getScoredPhrases(reading), excluded, inserted, builtInPhrases);
+  filter(builtIn_.getScoredPhrases(reading), excluded, inserted, builtInPhrases, expanded);
 
   // A user's single character should win over the built-in ones of its
   // syllable but not over whole words, so it ranks just above the best
@@ -97,11 +116,23 @@ std::vector<ScoredPhrase> KestovaLM::getScoredPhrases(std::string_view reading) 
 
 bool KestovaLM::hasScoredPhrases(std::string_view reading) {
   if (reading == kSpaceReading) return true;
+  if (auto cached = cache_.find(reading); cached != cache_.end()) return !cached->second.empty();
   if (excludedPhrases_.hasScoredPhrases(reading)) return !getScoredPhrases(reading).empty();
   return userPhrases_.hasScoredPhrases(reading) || builtIn_.hasScoredPhrases(reading);
 }
 
+void KestovaLM::setReplacementEnabled(bool enabled) {
+  if (enabled != replacementEnabled_) forgetLookUps();
+  replacementEnabled_ = enabled;
+}
+
+void KestovaLM::setMacroExpander(MacroExpander expander) {
+  forgetLookUps();
+  macroExpander_ = std::move(expander);
+}
+
 void KestovaLM::openBuiltInTable(const std::string& path) {
+  forgetLookUps();
   builtIn_.close();
   builtIn_.open(path);
 }
@@ -146,6 +177,7 @@ void openUserFile(Model& model, const std::string& path) {
 
 void KestovaLM::openUserFiles(const std::string& userPhrasesPath,
                               const std::string& excludedPhrasesPath) {
+  forgetLookUps();
   userPhrases_.close();
   excludedPhrases_.close();
   openUserFile(userPhrases_, userPhrasesPath);
@@ -153,6 +185,7 @@ void KestovaLM::openUserFiles(const std::string& userPhrasesPath,
 }
 
 void KestovaLM::openReplacementFile(const std::string& path) {
+  forgetLookUps();
   replacements_.close();
   openUserFile(replacements_, path);
 }

@@ -4,19 +4,22 @@
 #include <memory_resource>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "grid/LanguageModel.h"
 #include "models/ParselessLM.h"
 #include "models/UserPhrasesLM.h"
+#include "text/TextHash.h"
 
 namespace Kestova {
 
 // The one language model the reading grid and the key handler see. It merges
 // the user's phrases (first) with the built-in phrases, drops the user's
 // excluded phrases, applies the user's value replacements when enabled,
-// expands input macros, and lists every value only once.
+// expands input macros, and lists every value only once. Recent answers are
+// remembered until a source or a setting changes (see cache_).
 //
 // rawValue of each returned phrase is its value as it stood in its source,
 // except for boosted single-syllable user phrases, whose rawValue is empty.
@@ -39,9 +42,12 @@ class KestovaLM : public Palisar::Lattivor2::LanguageModel {
   void openUserFiles(const std::string& userPhrasesPath, const std::string& excludedPhrasesPath);
   void openReplacementFile(const std::string& path);
 
-  void setReplacementEnabled(bool enabled) { replacementEnabled_ = enabled; }
+  void setReplacementEnabled(bool enabled);
   bool replacementEnabled() const { return replacementEnabled_; }
-  void setMacroExpander(MacroExpander expander) { macroExpander_ = std::move(expander); }
+  void setMacroExpander(MacroExpander expander);
+
+  // At most this many phrases are kept from recent look-ups (see cache_).
+  static constexpr std::size_t kCachedPhraseLimit = 16384;
 
  private:
   using StringSet = std::unordered_set<std::string>;
@@ -55,8 +61,12 @@ class KestovaLM : public Palisar::Lattivor2::LanguageModel {
   // Reserves room in output for all of input first, so the views that
   // inserted gains into output stay valid; inserted must not yet view any
   // value of output, since reserving may move them.
+  // Sets expanded when a macro (or any expansion) changed a value.
   void filter(const std::vector<Palisar::Lattivor2::ScoredPhrase>& input, const StringSet& excluded,
-              ViewSet& inserted, std::vector<Palisar::Lattivor2::ScoredPhrase>& output);
+              ViewSet& inserted, std::vector<Palisar::Lattivor2::ScoredPhrase>& output,
+              bool& expanded);
+  std::vector<Palisar::Lattivor2::ScoredPhrase> lookUp(std::string_view reading, bool& expanded);
+  void forgetLookUps();
 
   ParselessLM builtIn_;
   UserPhrasesLM userPhrases_;
@@ -64,6 +74,17 @@ class KestovaLM : public Palisar::Lattivor2::LanguageModel {
   ReplacementTable replacements_;
   bool replacementEnabled_ = false;
   MacroExpander macroExpander_;
+
+  // The answers of recent look-ups, misses too: typing asks for the same
+  // readings again and again, and a single syllable brings hundreds of
+  // phrases, each parsed, filtered and de-duplicated. Emptied whenever a
+  // source or a setting changes, and when it would hold more than
+  // kCachedPhraseLimit phrases. An answer with an expanded macro is never
+  // kept: a date macro's text changes with the clock.
+  std::unordered_map<std::string, std::vector<Palisar::Lattivor2::ScoredPhrase>, TextHash,
+                     std::equal_to<>>
+      cache_;
+  std::size_t cachedPhrases_ = 0;
 };
 
 }  // namespace Kestova

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "text/TextHash.h"
+
 namespace Kestova {
 
 class InputMacro;
@@ -26,15 +28,10 @@ class InputMacroTable {
   size_t size() const { return macros_.size(); }
 
  private:
-  struct Hash {
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
-  };
-
   // Keeps the first macro registered under a name.
   void add(std::unique_ptr<InputMacro> macro);
 
-  std::unordered_map<std::string, std::unique_ptr<InputMacro>, Hash, std::equal_to<>> macros_;
+  std::unordered_map<std::string, std::unique_ptr<InputMacro>, TextHash, std::equal_to<>> macros_;
   // Every macro name starts with "MACRO@", so expand can pass any other text
   // (nearly every phrase of a look-up) through without hashing it. Cleared if
   // a name without the prefix is ever registered.

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "models/SortedPhraseTable.h"
@@ -137,6 +139,103 @@ TEST_F(KestovaLMTest, FailedReloadEmptiesSourceInsteadOfKeepingIt) {
   EXPECT_FALSE(lm_.builtInTableLoaded());
   EXPECT_TRUE(lm_.getScoredPhrases("ㄅㄚ").empty());
   EXPECT_FALSE(lm_.hasScoredPhrases("ㄅㄚ"));
+}
+
+// Look-ups are remembered: each change of a source or a setting must show in
+// the very next look-up of a reading that was answered before it.
+TEST_F(KestovaLMTest, EveryChangeShowsInTheNextLookUpOfAnAnsweredReading) {
+  loadBuiltIn("ㄅㄚ 八 -3\nㄅㄚ 吧 -4\n");
+  loadUser("", "");
+  struct Step {
+    const char* change;
+    std::function<void()> apply;
+    std::vector<ScoredPhrase> expected;
+  };
+  const std::vector<Step> steps = {
+      {"nothing yet", [] {}, {{"八", -3, "八"}, {"吧", -4, "吧"}}},
+      {"a user phrase",
+       [&] { loadUser("捌 ㄅㄚ\n", ""); },
+       {{"捌", -3 + 1e-9}, {"八", -3, "八"}, {"吧", -4, "吧"}}},
+      {"an exclusion",
+       [&] { loadUser("捌 ㄅㄚ\n", "吧 ㄅㄚ\n"); },
+       {{"捌", -3 + 1e-9}, {"八", -3, "八"}}},
+      {"replacements on",
+       [&] { loadReplacements("八 8\n"); },
+       {{"捌", -3 + 1e-9}, {"8", -3, "八"}}},
+      {"replacements off",
+       [&] { lm_.setReplacementEnabled(false); },
+       {{"捌", -3 + 1e-9}, {"八", -3, "八"}}},
+      {"another replacement file",
+       [&] {
+         lm_.setReplacementEnabled(true);
+         loadReplacements("八 捌\n");
+       },
+       // 八 becomes 捌, which the user's phrase already lists: with no built-in
+       // phrase left, the user's keeps its own score.
+       {{"捌", 0, "捌"}}},
+      {"an expander",
+       [&] {
+         lm_.setMacroExpander([](std::string_view text) {
+           return text == "捌" ? std::string("8") : std::string(text);
+         });
+       },
+       {{"8", 0, "捌"}}},
+      {"another built-in table",
+       [&] {
+         lm_.setMacroExpander(nullptr);
+         lm_.setReplacementEnabled(false);
+         loadUser("", "");
+         lm_.openBuiltInTable(
+             dir_.write("other.txt", std::string(SortedPhraseTable::kHeader) + "ㄅㄚ 巴 -2\n"));
+       },
+       {{"巴", -2, "巴"}}},
+      {"no built-in table", [&] { lm_.openBuiltInTable(""); }, {}},
+  };
+  for (const Step& step : steps) {
+    step.apply();
+    // Twice: the first answer may be computed, the second remembered.
+    for (int round = 0; round < 2; ++round) {
+      EXPECT_EQ(lm_.getScoredPhrases("ㄅㄚ"), step.expected) << "after " << step.change;
+      EXPECT_EQ(lm_.hasScoredPhrases("ㄅㄚ"), !step.expected.empty()) << "after " << step.change;
+    }
+  }
+}
+
+// A macro's text can change between two look-ups (a date at midnight): an
+// answer with an expansion in it is computed every time.
+TEST_F(KestovaLMTest, ExpandedMacrosAreExpandedAtEveryLookUp) {
+  loadBuiltIn("ㄐㄧㄣ-ㄊㄧㄢ MACRO@DATE_TODAY_SHORT -8\nㄐㄧㄣ-ㄊㄧㄢ 今天 -3\n");
+  int day = 1;
+  lm_.setMacroExpander([&day](std::string_view text) {
+    return text == "MACRO@DATE_TODAY_SHORT" ? "2024/1/" + std::to_string(day) : std::string(text);
+  });
+  EXPECT_EQ(lm_.getScoredPhrases("ㄐㄧㄣ-ㄊㄧㄢ").front().value, "2024/1/1");
+  day = 2;
+  EXPECT_EQ(lm_.getScoredPhrases("ㄐㄧㄣ-ㄊㄧㄢ").front().value, "2024/1/2");
+}
+
+// More phrases than the look-ups keep: every answer stays the one a fresh
+// model gives, whatever was forgotten in between.
+TEST_F(KestovaLMTest, AnswersStayRightPastWhatTheLookUpsKeep) {
+  const std::size_t readings = 64;
+  const std::size_t perReading = KestovaLM::kCachedPhraseLimit / 16;
+  std::string body;
+  auto reading = [](std::size_t i) { return "ㄅㄚ" + std::to_string(1000 + i); };
+  for (std::size_t r = 0; r < readings; ++r) {
+    for (std::size_t p = 0; p < perReading; ++p) {
+      body += reading(r) + " v" + std::to_string(p) + " -" + std::to_string(1 + p % 7) + "\n";
+    }
+  }
+  std::string path = dir_.write("big.txt", std::string(SortedPhraseTable::kHeader) + body);
+  KestovaLM fresh;
+  lm_.openBuiltInTable(path);
+  for (std::size_t step = 0; step < 3 * readings; ++step) {
+    const std::string r = reading((step * 37) % readings);
+    fresh.openBuiltInTable(path);  // opening forgets every earlier answer
+    const std::vector<ScoredPhrase> expected = fresh.getScoredPhrases(r);
+    ASSERT_EQ(expected.size(), perReading);
+    ASSERT_EQ(lm_.getScoredPhrases(r), expected) << r << " at step " << step;
+  }
 }
 
 }  // namespace
