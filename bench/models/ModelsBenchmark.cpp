@@ -76,6 +76,19 @@ class Workspace {
 
   const fs::path& root() const { return root_; }
 
+  // Paths for a loader named name: a data root holding the 1 MB file as its
+  // built-in database, and an empty home with a .gcin folder.
+  LanguageModelLoader::Paths loaderPaths(const std::string& name) {
+    fs::path root = root_ / (name + "-root");
+    fs::create_directories(root / "data");
+    fs::copy_file(sortedFile(1), root / "data/kestova-data.txt",
+                  fs::copy_options::overwrite_existing);
+    fs::path home = root_ / (name + "-home");
+    fs::remove_all(home);
+    fs::create_directories(home / ".gcin");
+    return {root.string(), LanguageModelLoader::Paths::userDataDirectoryFor(home.string())};
+  }
+
  private:
   fs::path root_;
   std::map<int, std::string> files_;
@@ -159,18 +172,10 @@ void BM_KestovaLMAllSources(benchmark::State& state) {
 BENCHMARK(BM_KestovaLMAllSources);
 
 void BM_ReloadIfChangedNothingChanged(benchmark::State& state) {
-  Workspace& w = workspace();
-  fs::path root = w.root() / "loader-root";
-  fs::create_directories(root / "data");
-  fs::copy_file(w.sortedFile(1), root / "data/kestova-data.txt",
-                fs::copy_options::overwrite_existing);
-  fs::path home = w.root() / "loader-home";
-  fs::create_directories(home / ".gcin");
+  LanguageModelLoader::Paths paths = workspace().loaderPaths("loader");
   // Keep the start-up lines out of the figures.
   auto previous = Kestova::ModuleLog::setSink([](std::string_view) {});
-  LanguageModelLoader loader(
-      std::make_unique<Kestova::LoaderStrings>(),
-      {root.string(), LanguageModelLoader::Paths::userDataDirectoryFor(home.string())});
+  LanguageModelLoader loader(std::make_unique<Kestova::LoaderStrings>(), paths);
   std::ofstream(loader.userFilesDirectory() + "/phrases-replacement.txt") << "a b\n";
   loader.reloadIfChanged();
   for (auto _ : state) {
@@ -186,18 +191,9 @@ BENCHMARK(BM_ReloadIfChangedNothingChanged);
 // through a synced temporary file and a synced folder), then both reloaded.
 void BM_AddPhraseListedInLongExcludedFile(benchmark::State& state) {
   constexpr int kListed = 20000;
-  Workspace& w = workspace();
-  fs::path root = w.root() / "add-root";
-  fs::create_directories(root / "data");
-  fs::copy_file(w.sortedFile(1), root / "data/kestova-data.txt",
-                fs::copy_options::overwrite_existing);
-  fs::path home = w.root() / "add-home";
-  fs::remove_all(home);
-  fs::create_directories(home / ".gcin");
+  LanguageModelLoader::Paths paths = workspace().loaderPaths("add");
   auto previous = Kestova::ModuleLog::setSink([](std::string_view) {});
-  LanguageModelLoader loader(
-      std::make_unique<Kestova::LoaderStrings>(),
-      {root.string(), LanguageModelLoader::Paths::userDataDirectoryFor(home.string())});
+  LanguageModelLoader loader(std::make_unique<Kestova::LoaderStrings>(), paths);
   {
     std::ofstream out(loader.userFilesDirectory() + "/exclude-phrases.txt");
     for (int i = 0; i < kListed; ++i) out << "詞" << i << " " << readingFor(i) << "\n";
