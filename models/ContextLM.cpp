@@ -1,13 +1,12 @@
 #include "models/ContextLM.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <string>
 
 #include "models/ContextFile.h"
 #include "text/Utf8.h"
-
-#include <algorithm>
-#include <cmath>
-#include <cstring>
 
 namespace Kestova {
 

@@ -58,11 +58,11 @@ bool commitTaken(StateReceiver& receiver) {
   return commit(receiver.takeCommitText());
 }
 
-// Commits whatever is composed and closes the windows.
-void commitComposition(StateReceiver& receiver) {
+// Commits whatever is composed, followed by suffix, and closes the windows.
+void commitComposition(StateReceiver& receiver, std::string_view suffix = {}) {
   if (receiver.isIdle()) return;
   receiver.flush();
-  commitTaken(receiver);
+  commit(receiver.takeCommitText().append(suffix));
   StatusWindow::hide();
 }
 
@@ -188,12 +188,9 @@ KESTOVA_EXPORT int module_feedkey(int keysym, int mask) {
     if (receiver.isIdle()) return 0;
     // A composition still open under the lock (the lock came on elsewhere)
     // is committed with the key's own character.
-    receiver.flush();
-    std::string text = receiver.takeCommitText();
     const bool printable = keysym >= 0x20 && keysym <= 0x7e;
-    if (printable) text += static_cast<char>(keysym);
-    commit(text);
-    StatusWindow::hide();
+    const char character = static_cast<char>(keysym);
+    commitComposition(receiver, printable ? std::string_view(&character, 1) : std::string_view());
     return printable ? 1 : 0;
   }
 
