@@ -4,8 +4,8 @@
 #include <exception>
 #include <utility>
 
+#include "base/ModuleLog.h"
 #include "engine/KeyHandler.h"
-#include "models/ModuleLog.h"
 #include "text/Utf8.h"
 
 namespace Kestova {

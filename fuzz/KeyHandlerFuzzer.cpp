@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ModuleLog.h"
 #include "engine/InputState.h"
 #include "engine/Key.h"
 #include "engine/KeyHandler.h"
@@ -27,7 +28,6 @@
 #include "engine/StateReceiver.h"
 #include "fuzz/FuzzSupport.h"
 #include "models/KestovaLM.h"
-#include "models/ModuleLog.h"
 #include "models/SortedPhraseFile.h"
 #include "phonetics/BpmfKeyboardLayout.h"
 #include "tests/support/FixturePhrases.h"

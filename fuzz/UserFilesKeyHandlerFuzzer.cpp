@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ModuleLog.h"
 #include "engine/InputState.h"
 #include "engine/Key.h"
 #include "engine/KeyHandler.h"
@@ -32,7 +33,6 @@
 #include "engine/StateReceiver.h"
 #include "fuzz/FuzzSupport.h"
 #include "models/LanguageModelLoader.h"
-#include "models/ModuleLog.h"
 #include "models/SortedPhraseFile.h"
 #include "phonetics/BpmfKeyboardLayout.h"
 

@@ -1,14 +1,13 @@
 #include "models/ContextFile.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <unordered_map>
+
+#include "base/FileAccess.h"
 
 namespace Kestova {
 
@@ -85,22 +84,7 @@ std::string contextFileBytes(const ContextFileContents& contents) {
 }
 
 bool writeContextFile(const std::string& path, const ContextFileContents& contents) {
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << contextFileBytes(contents);
-    out.flush();
-    if (!out) {
-      ::unlink(temporary.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+  return FileAccess::replaceFile(path, contextFileBytes(contents));
 }
 
 }  // namespace Kestova

@@ -53,8 +53,9 @@ struct ContextFileContents {
 // of a repeated word or pair the first stays.
 std::string contextFileBytes(const ContextFileContents& contents);
 
-// Writes the file through a temporary file renamed over `path`. False on any
-// error, with nothing left behind.
+// Writes the file as FileAccess::replaceFile does (a temporary file of a
+// unique name, synced, renamed over `path`): readers see the old file or the
+// whole new one. False on any error, with nothing left behind.
 bool writeContextFile(const std::string& path, const ContextFileContents& contents);
 
 }  // namespace Kestova

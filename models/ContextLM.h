@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/MappedFile.h"
 #include "grid/ContextModel.h"
-#include "models/MappedFile.h"
 
 namespace Kestova {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "models/ModuleLog.h"
+#include "base/ModuleLog.h"
 
 namespace Kestova {
 

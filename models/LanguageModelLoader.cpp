@@ -5,8 +5,8 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "models/FileAccess.h"
-#include "models/ModuleLog.h"
+#include "base/FileAccess.h"
+#include "base/ModuleLog.h"
 #include "models/UserFileParser.h"
 #include "text/Utf8.h"
 

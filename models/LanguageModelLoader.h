@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/WatchedFile.h"
 #include "models/ContextLM.h"
 #include "models/KestovaLM.h"
 #include "models/UserPhraseAdder.h"
-#include "models/WatchedFile.h"
 #include "notations/InputMacroTable.h"
 
 namespace Kestova {

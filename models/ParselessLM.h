@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/MappedFile.h"
 #include "grid/LanguageModel.h"
-#include "models/MappedFile.h"
 #include "models/SortedPhraseTable.h"
 
 namespace Kestova {

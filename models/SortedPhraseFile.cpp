@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "models/FileAccess.h"
+#include "base/FileAccess.h"
 #include "models/ParselessLM.h"
 #include "models/SortedPhraseTable.h"
 

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "models/FileAccess.h"
+#include "base/FileAccess.h"
 #include "text/Utf8.h"
 
 namespace Kestova {

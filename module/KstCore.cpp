@@ -3,10 +3,10 @@
 #include <exception>
 #include <utility>
 
+#include "base/ModuleLog.h"
 #include "engine/KeyHandler.h"
 #include "engine/KeyHandlerStrings.h"
 #include "models/LanguageModelLoader.h"
-#include "models/ModuleLog.h"
 #include "phonetics/BpmfKeyboardLayout.h"
 
 namespace Kestova {

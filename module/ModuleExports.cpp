@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "models/ModuleLog.h"
+#include "base/ModuleLog.h"
 #include "module/HostFunctions.h"
 #include "module/KeyTranslation.h"
 #include "module/KstCore.h"

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "models/FileAccess.h"
+#include "base/FileAccess.h"
 
 namespace Kestova {
 namespace {

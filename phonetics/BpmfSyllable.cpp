@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "text/Utf8.h"
+
 namespace Kestova {
 
 namespace {
@@ -64,13 +66,9 @@ BpmfSyllable BpmfSyllable::fromComposedText(std::string_view text) {
   BpmfSyllable syllable;
   size_t pos = 0;
   while (pos < text.size()) {
-    auto lead = static_cast<unsigned char>(text[pos]);
-    // Every symbol of the table is two or three bytes long; ASCII and
-    // four-byte characters end the syllable.
-    if (lead < 0x80) break;
-    if ((lead & 0x30) == 0x30) break;
-    size_t length = (lead & 0x20) ? 3 : 2;
-    if (length > text.size() - pos) break;
+    // Symbol by symbol; the first character that is not one (ASCII, an
+    // ill-formed byte, anything else) ends the syllable.
+    const std::size_t length = Utf8::characterLength(text, pos);
     auto it = map.find(text.substr(pos, length));
     if (it == map.end()) break;
     syllable.overlay(BpmfSyllable(it->second));

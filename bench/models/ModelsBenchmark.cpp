@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
+#include "base/ModuleLog.h"
 #include "models/KestovaLM.h"
 #include "models/LanguageModelLoader.h"
-#include "models/ModuleLog.h"
 #include "models/ParselessLM.h"
 #include "models/SortedPhraseTable.h"
 #include "notations/InputMacroTable.h"

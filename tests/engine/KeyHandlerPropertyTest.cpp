@@ -9,10 +9,11 @@
 #include <string>
 #include <typeinfo>
 
+#include "base/ModuleLog.h"
 #include "engine/KeyHandler.h"
 #include "engine/KeyNotation.h"
-#include "models/ModuleLog.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/support/LogCapture.h"
 #include "text/Utf8.h"
 
 namespace Kestova {

@@ -16,10 +16,11 @@
 #include <utility>
 #include <vector>
 
+#include "base/ModuleLog.h"
 #include "models/LanguageModelLoader.h"
-#include "models/ModuleLog.h"
 #include "models/SortedPhraseTable.h"
 #include "tests/faults/FaultSupport.h"
+#include "tests/support/LogCapture.h"
 
 namespace Kestova::Testing {
 namespace {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -69,6 +70,27 @@ TEST(ContextLM, ReadsWhatWasWritten) {
 
 // Words that are not listed as a pair meet at their characters: the last
 // character of the earlier word and the first of the later one.
+// Writing never goes through a fixed temporary name: a link planted at
+// "context.bin.tmp" is neither followed nor replaced, and the file appears
+// whole.
+TEST(ContextLM, WritingIgnoresALinkPlantedAtTheTemporaryName) {
+  TempDir dir;
+  const std::string path = dir.file("context.bin");
+  const std::string victim = dir.file("victim.txt");
+  {
+    std::FILE* file = std::fopen(victim.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("keep me", file);
+    std::fclose(file);
+  }
+  fs::create_symlink(victim, path + ".tmp");
+  ASSERT_TRUE(writeContextFile(path, sampleContents()));
+  EXPECT_EQ(fs::file_size(victim), 7u);
+  EXPECT_TRUE(fs::is_symlink(path + ".tmp"));
+  ContextLM model;
+  EXPECT_TRUE(model.open(path));
+}
+
 TEST(ContextLM, UnlistedPairsFallBackToTheCharactersWhereTheyMeet) {
   TempDir dir;
   ContextFileContents contents = sampleContents();

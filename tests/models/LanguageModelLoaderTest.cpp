@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "models/ModuleLog.h"
+#include "base/ModuleLog.h"
 #include "models/SortedPhraseTable.h"
+#include "tests/support/LogCapture.h"
 #include "tests/support/TempDir.h"
 
 namespace Kestova {

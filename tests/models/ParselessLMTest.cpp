@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "models/MappedFile.h"
+#include "base/MappedFile.h"
 #include "models/SortedPhraseTable.h"
 #include "tests/support/TempDir.h"
 

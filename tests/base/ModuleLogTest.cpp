@@ -1,4 +1,5 @@
-#include "models/ModuleLog.h"
+#include "base/ModuleLog.h"
+#include "tests/support/LogCapture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "models/FileAccess.h"
+#include "base/FileAccess.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

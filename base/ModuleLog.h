@@ -4,7 +4,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace Kestova {
 
@@ -54,22 +53,4 @@ using Sink = std::function<void(std::string_view line)>;
 Sink setSink(Sink sink);
 
 }  // namespace ModuleLog
-
-// Collects the log lines written while it exists; restores the previous
-// destination when it goes away. Used by tests.
-class ScopedLogCapture {
- public:
-  ScopedLogCapture();
-  ~ScopedLogCapture();
-  ScopedLogCapture(const ScopedLogCapture&) = delete;
-  ScopedLogCapture& operator=(const ScopedLogCapture&) = delete;
-
-  const std::vector<std::string>& lines() const { return lines_; }
-  void clear() { lines_.clear(); }
-
- private:
-  std::vector<std::string> lines_;
-  ModuleLog::Sink previous_;
-};
-
 }  // namespace Kestova

@@ -1,4 +1,4 @@
-#include "models/FileAccess.h"
+#include "base/FileAccess.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

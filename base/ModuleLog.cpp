@@ -1,4 +1,4 @@
-#include "models/ModuleLog.h"
+#include "base/ModuleLog.h"
 
 #include <cstdio>
 #include <sstream>
@@ -111,12 +111,4 @@ Sink setSink(Sink sink) {
 }
 
 }  // namespace ModuleLog
-
-ScopedLogCapture::ScopedLogCapture()
-    : previous_(ModuleLog::setSink([this](std::string_view line) { lines_.emplace_back(line); })) {}
-
-ScopedLogCapture::~ScopedLogCapture() {
-  ModuleLog::setSink(std::move(previous_));
-}
-
 }  // namespace Kestova

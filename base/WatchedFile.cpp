@@ -1,4 +1,4 @@
-#include "models/WatchedFile.h"
+#include "base/WatchedFile.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "models/MappedFile.h"
+#include "base/MappedFile.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
