@@ -3,20 +3,20 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 
 namespace Kestova {
 
-// Keys that carry no character. The numbers are part of the interface with
-// the module, which maps host key types onto them one to one.
+// Keys that carry no character.
 enum class NamedKey : std::uint32_t {
-  None = 0,
-  Left = 1,
-  Right = 2,
-  Up = 3,
-  Down = 4,
-  Home = 5,
-  End = 6,
-  Other = 7,  // every other non-character key, Page Up and Page Down included
+  None,
+  Left,
+  Right,
+  Up,
+  Down,
+  Home,
+  End,
+  Other,  // every other non-character key, Page Up and Page Down included
 };
 
 // One key press as the key handler sees it. A character key has a non-zero
@@ -48,48 +48,98 @@ struct Key {
 
 // How a presenter classifies a key press. The key handler needs only the
 // Key, but the candidate window pages with Page Up and Page Down, which the
-// Key calls Other. Left to End have the numbers of their NamedKey.
+// Key calls Other.
 enum class KeyType : int {
-  Character = 0,
-  Left = 1,
-  Right = 2,
-  Up = 3,
-  Down = 4,
-  Home = 5,
-  End = 6,
-  PageUp = 7,
-  PageDown = 8,
-  Other = 9,
+  Character,
+  Left,
+  Right,
+  Up,
+  Down,
+  Home,
+  End,
+  PageUp,
+  PageDown,
+  Other,
 };
+
+// The key handler's named key for a presenter's key type: Left to End keep
+// their names, Page Up, Page Down and Other are Other, and a character is
+// no named key.
+constexpr NamedKey namedKeyOf(KeyType type) {
+  switch (type) {
+    case KeyType::Character:
+      return NamedKey::None;
+    case KeyType::Left:
+      return NamedKey::Left;
+    case KeyType::Right:
+      return NamedKey::Right;
+    case KeyType::Up:
+      return NamedKey::Up;
+    case KeyType::Down:
+      return NamedKey::Down;
+    case KeyType::Home:
+      return NamedKey::Home;
+    case KeyType::End:
+      return NamedKey::End;
+    case KeyType::PageUp:
+    case KeyType::PageDown:
+    case KeyType::Other:
+      return NamedKey::Other;
+  }
+  return NamedKey::Other;
+}
+
+// The key type a named key stands for when nothing tells more: no named key
+// is a character, Other is Other.
+constexpr KeyType keyTypeOf(NamedKey key) {
+  switch (key) {
+    case NamedKey::None:
+      return KeyType::Character;
+    case NamedKey::Left:
+      return KeyType::Left;
+    case NamedKey::Right:
+      return KeyType::Right;
+    case NamedKey::Up:
+      return KeyType::Up;
+    case NamedKey::Down:
+      return KeyType::Down;
+    case NamedKey::Home:
+      return KeyType::Home;
+    case NamedKey::End:
+      return KeyType::End;
+    case NamedKey::Other:
+      return KeyType::Other;
+  }
+  return KeyType::Other;
+}
+
+// Every named key comes back from its key type.
+static_assert([] {
+  for (NamedKey key : {NamedKey::None, NamedKey::Left, NamedKey::Right, NamedKey::Up,
+                       NamedKey::Down, NamedKey::Home, NamedKey::End, NamedKey::Other}) {
+    if (namedKeyOf(keyTypeOf(key)) != key) return false;
+  }
+  return true;
+}());
 
 // A key press with its presenter type.
 struct KeyStroke {
   KeyType type = KeyType::Other;
   Key key;
 
-  // The key handler's Key for a presenter's key: Left to End keep their
-  // names, Page Up, Page Down and Other become NamedKey::Other, and only a
+  // The key handler's Key for a presenter's key (namedKeyOf); only a
   // character key can come from the numeric keypad.
   static constexpr KeyStroke of(KeyType type, char character, bool shift, bool ctrl, bool numpad) {
     Key key;
     key.character = character;
-    if (type >= KeyType::Left && type <= KeyType::End) {
-      key.namedKey = static_cast<NamedKey>(type);
-    } else if (type != KeyType::Character) {
-      key.namedKey = NamedKey::Other;
-    }
+    key.namedKey = namedKeyOf(type);
     key.shift = shift;
     key.ctrl = ctrl;
     key.numpad = type == KeyType::Character && numpad;
     return KeyStroke{type, key};
   }
-  // The type a Key stands for when nothing tells more; NamedKey::Other
-  // gives KeyType::Other.
-  static constexpr KeyStroke of(const Key& key) {
-    if (key.namedKey == NamedKey::None) return KeyStroke{KeyType::Character, key};
-    if (key.namedKey == NamedKey::Other) return KeyStroke{KeyType::Other, key};
-    return KeyStroke{static_cast<KeyType>(key.namedKey), key};
-  }
+  // The type a Key stands for when nothing tells more (keyTypeOf).
+  static constexpr KeyStroke of(const Key& key) { return KeyStroke{keyTypeOf(key.namedKey), key}; }
 
   bool operator==(const KeyStroke&) const = default;
 };
