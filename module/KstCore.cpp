@@ -57,14 +57,17 @@ void KstCore::setSelectionKeys(std::string_view keys) {
 }
 
 void KstCore::applyOptions(const Options& options) {
-  options_ = options;
   receiver_.keyHandler().setOptions(options);
   useContextModel();
 }
 
+const Options& KstCore::options() const {
+  return receiver_.keyHandler().options();
+}
+
 void KstCore::useContextModel() {
   std::shared_ptr<const Palisar::Lattivor2::ContextModel> model;
-  if (options_.context_model) model = loader_->contextModel();
+  if (options().context_model) model = loader_->contextModel();
   KeyHandler& handler = receiver_.keyHandler();
   if (handler.grid().contextModel() != model) handler.setContextModel(std::move(model));
 }

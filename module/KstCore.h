@@ -32,8 +32,9 @@ class KstCore {
   void setKeyboardLayout(std::string_view name);
   // Empty restores "123456789".
   void setSelectionKeys(std::string_view keys);
+  // The options, held by the key handler (the only copy).
   void applyOptions(const Options& options);
-  const Options& options() const { return options_; }
+  const Options& options() const;
   // Reloads the user files that changed on disk.
   void reloadUserFiles();
 
@@ -48,7 +49,6 @@ class KstCore {
 
   std::shared_ptr<LanguageModelLoader> loader_;
   StateReceiver receiver_;
-  Options options_;
 };
 
 }  // namespace Kestova

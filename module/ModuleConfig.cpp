@@ -8,27 +8,17 @@ namespace Kestova {
 
 ModuleConfig toModuleConfig(const Options& options) {
   ModuleConfig config{};
-  config.choose_candidate_using_space = options.choose_candidate_using_space;
-  config.select_phrase_after_cursor = options.select_phrase_after_cursor;
-  config.move_cursor_after_selection = options.move_cursor_after_selection;
-  config.esc_clears_buffer = options.esc_clears_buffer;
-  config.keep_invalid_syllable = options.keep_invalid_syllable;
-  config.put_lowercase_to_buffer = options.put_lowercase_to_buffer;
-  config.half_width_punctuation = options.half_width_punctuation;
-  config.repeated_punctuation_selects = options.repeated_punctuation_selects;
+  for (const BoolOption& option : kBoolOptions) {
+    if (option.record) config.*option.record = options.*option.field;
+  }
   config.ctrl_enter = static_cast<int32_t>(options.ctrl_enter);
   return config;
 }
 
 Options withModuleConfig(Options options, const ModuleConfig& config) {
-  options.choose_candidate_using_space = config.choose_candidate_using_space != 0;
-  options.select_phrase_after_cursor = config.select_phrase_after_cursor != 0;
-  options.move_cursor_after_selection = config.move_cursor_after_selection != 0;
-  options.esc_clears_buffer = config.esc_clears_buffer != 0;
-  options.keep_invalid_syllable = config.keep_invalid_syllable != 0;
-  options.put_lowercase_to_buffer = config.put_lowercase_to_buffer != 0;
-  options.half_width_punctuation = config.half_width_punctuation != 0;
-  options.repeated_punctuation_selects = config.repeated_punctuation_selects != 0;
+  for (const BoolOption& option : kBoolOptions) {
+    if (option.record) options.*option.field = config.*option.record != 0;
+  }
   options.ctrl_enter = ctrlEnterMode(config.ctrl_enter);
   return options;
 }
