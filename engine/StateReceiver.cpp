@@ -216,44 +216,50 @@ StateCallback StateReceiver::callback() {
 void StateReceiver::enterState(std::unique_ptr<InputState> newState) {
   if (!newState) return;
   if (observer_) observer_(*newState);
-  if (auto* sequence = dynamic_cast<StateSequence*>(newState.get())) {
-    auto states = std::move(sequence->states);
-    for (auto& each : states) enterState(std::move(each));
-    return;
-  }
-  const InputState* incoming = newState.get();
-  if (dynamic_cast<const AssociatedPhrases*>(incoming) ||
-      dynamic_cast<const SelectingDictionary*>(incoming) ||
-      dynamic_cast<const SelectingFeature*>(incoming)) {
-    // No presentation for these: back to plain composing.
-    auto inputting = keyHandler_->buildInputtingState();
-    if (inputting && !inputting->buffer.empty()) {
-      state_ = std::move(inputting);
-    } else {
-      keyHandler_->reset();
-      state_ = std::make_unique<Empty>();
+  switch (newState->kind()) {
+    case StateKind::StateSequence: {
+      auto states = std::move(static_cast<StateSequence&>(*newState).states);
+      for (auto& each : states) enterState(std::move(each));
+      return;
     }
-    return;
+    case StateKind::AssociatedPhrases:
+    case StateKind::SelectingDictionary:
+    case StateKind::SelectingFeature:
+      // No presentation for these: back to plain composing.
+      showCompositionOrEmpty();
+      return;
+    case StateKind::EmptyIgnoringPrevious:
+      state_ = std::make_unique<Empty>();
+      return;
+    case StateKind::Empty:
+      if (const auto* old = stateAs<NotEmpty>()) pendingCommit_ += old->buffer;
+      state_ = std::move(newState);
+      return;
+    case StateKind::Committing:
+      pendingCommit_ += static_cast<const Committing&>(*newState).text;
+      state_ = std::make_unique<Empty>();
+      return;
+    case StateKind::ChoosingCandidate:
+    case StateKind::ChoosingPunctuationList:
+      page_ = 0;
+      highlight_ = 0;
+      state_ = std::move(newState);
+      return;
+    case StateKind::Inputting:
+    case StateKind::Marking:
+      state_ = std::move(newState);
+      return;
   }
-  if (dynamic_cast<const EmptyIgnoringPrevious*>(incoming)) {
+}
+
+void StateReceiver::showCompositionOrEmpty() {
+  auto inputting = keyHandler_->buildInputtingState();
+  if (inputting && !inputting->buffer.empty()) {
+    state_ = std::move(inputting);
+  } else {
+    keyHandler_->reset();
     state_ = std::make_unique<Empty>();
-    return;
   }
-  if (dynamic_cast<const Empty*>(incoming)) {
-    if (const auto* old = stateAs<NotEmpty>()) pendingCommit_ += old->buffer;
-    state_ = std::move(newState);
-    return;
-  }
-  if (const auto* committing = dynamic_cast<const Committing*>(incoming)) {
-    pendingCommit_ += committing->text;
-    state_ = std::make_unique<Empty>();
-    return;
-  }
-  if (dynamic_cast<const ChoosingCandidate*>(incoming)) {
-    page_ = 0;
-    highlight_ = 0;
-  }
-  state_ = std::move(newState);
 }
 
 void StateReceiver::flush() {

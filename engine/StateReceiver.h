@@ -111,6 +111,8 @@ class StateReceiver {
   template <typename Operation>
   bool guarded(Operation&& operation);
   void discardComposition();
+  // Plain composing when anything is composed, otherwise Empty.
+  void showCompositionOrEmpty();
 
   std::shared_ptr<KeyHandler> keyHandler_;
   std::unique_ptr<InputState> state_;

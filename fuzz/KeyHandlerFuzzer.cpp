@@ -68,19 +68,19 @@ std::shared_ptr<KestovaLM> fixtureModel() {
 
 // What a presenter would show from a state must be well formed.
 void check(const InputState& state, const KeyHandler& handler) {
-  if (const auto* committing = dynamic_cast<const Committing*>(&state)) {
+  if (const auto* committing = stateAs<Committing>(&state)) {
     KESTOVA_FUZZ_CHECK(Utf8::isValid(committing->text));
   }
-  const auto* composing = dynamic_cast<const NotEmpty*>(&state);
+  const auto* composing = stateAs<NotEmpty>(&state);
   if (!composing) return;
   KESTOVA_FUZZ_CHECK(Utf8::isValid(composing->buffer));
   KESTOVA_FUZZ_CHECK(Utf8::isCharacterBoundary(composing->buffer, composing->cursor));
   KESTOVA_FUZZ_CHECK(Utf8::isValid(composing->hint));
-  if (const auto* marking = dynamic_cast<const Marking*>(&state)) {
+  if (const auto* marking = stateAs<Marking>(&state)) {
     KESTOVA_FUZZ_CHECK(marking->before + marking->selection + marking->after == marking->buffer);
     KESTOVA_FUZZ_CHECK(marking->anchor <= handler.readingCount());
   }
-  if (const auto* choosing = dynamic_cast<const ChoosingCandidate*>(&state)) {
+  if (const auto* choosing = stateAs<ChoosingCandidate>(&state)) {
     KESTOVA_FUZZ_CHECK(!choosing->candidates.empty());
     KESTOVA_FUZZ_CHECK(choosing->hint.empty());
     KESTOVA_FUZZ_CHECK(choosing->returnCursor <= handler.readingCount());

@@ -167,15 +167,15 @@ const Workspace& workspace() {
 
 // What a presenter would show from a state must be presentable.
 void check(const InputState& state) {
-  if (const auto* committing = dynamic_cast<const Committing*>(&state)) {
+  if (const auto* committing = stateAs<Committing>(&state)) {
     checkText(committing->text);
   }
-  const auto* composing = dynamic_cast<const NotEmpty*>(&state);
+  const auto* composing = stateAs<NotEmpty>(&state);
   if (!composing) return;
   checkText(composing->buffer);
   checkText(composing->hint);
   KESTOVA_FUZZ_CHECK(Utf8::isCharacterBoundary(composing->buffer, composing->cursor));
-  if (const auto* choosing = dynamic_cast<const ChoosingCandidate*>(&state)) {
+  if (const auto* choosing = stateAs<ChoosingCandidate>(&state)) {
     KESTOVA_FUZZ_CHECK(!choosing->candidates.empty());
     for (const auto& candidate : choosing->candidates) checkText(candidate.value);
   }

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "bench/comparison/Measure.h"
-#include "engine/InputState.h"
 #include "engine/Key.h"
 #include "engine/KeyHandler.h"
+#include "engine/StateReceiver.h"
 #include "models/LanguageModelLoader.h"
 #include "phonetics/BpmfKeyboardLayout.h"
 #include "text/Utf8.h"
@@ -56,55 +56,37 @@ void Workspace::populate(const fs::path& builtInData) {
 
 // ---------------------------------------------------------------------------
 
-struct KestovaSession::Callbacks {
-  StateCallback onState;
-  ErrorCallback onError;
-};
-
-KestovaSession::KestovaSession(const Workspace& workspace)
-    : state_(std::make_unique<InputStates::Empty>()), callbacks_(std::make_unique<Callbacks>()) {
+KestovaSession::KestovaSession(const Workspace& workspace) {
   LanguageModelLoader::Paths paths;
   paths.dataRoot = workspace.dataRoot().string();
   paths.userDataDirectory = workspace.userDataDirectory().string();
   const Clock::time_point start = Clock::now();
   loader_ = std::make_shared<LanguageModelLoader>(std::make_unique<LoaderStrings>(), paths);
   const Clock::time_point loaded = Clock::now();
-  handler_ = std::make_shared<KeyHandler>(loader_->languageModel(), loader_, nullptr);
-  handler_->setLayout(BpmfKeyboardLayout::StandardLayout());
-  handler_->setContextModel(loader_->contextModel());
+  auto handler = std::make_shared<KeyHandler>(loader_->languageModel(), loader_, nullptr);
+  handler->setLayout(BpmfKeyboardLayout::StandardLayout());
+  handler->setContextModel(loader_->contextModel());
+  receiver_ = std::make_unique<StateReceiver>(std::move(handler));
   loaderMicroseconds_ = microsecondsBetween(start, loaded);
   handlerMicroseconds_ = microsecondsBetween(loaded, Clock::now());
-  // Committed text is not needed: the benchmark never commits.
-  callbacks_->onState = [this](std::unique_ptr<InputState> next) {
-    if (dynamic_cast<InputStates::Committing*>(next.get()) ||
-        dynamic_cast<InputStates::EmptyIgnoringPrevious*>(next.get())) {
-      state_ = std::make_unique<InputStates::Empty>();
-    } else {
-      state_ = std::move(next);
-    }
-  };
-  callbacks_->onError = [] {};
 }
 
 KestovaSession::~KestovaSession() = default;
 
 void KestovaSession::clear() {
-  handler_->reset();
-  state_ = std::make_unique<InputStates::Empty>();
+  receiver_->reset();
 }
 
 bool KestovaSession::press(char key) {
-  return handler_->handle(Key::fromCharacter(key), state_.get(), callbacks_->onState,
-                          callbacks_->onError);
+  return receiver_->handleKey(KeyStroke::of(Key::fromCharacter(key)));
 }
 
 std::string KestovaSession::composed() const {
-  const auto* notEmpty = dynamic_cast<const InputStates::NotEmpty*>(state_.get());
-  return notEmpty ? notEmpty->buffer : std::string();
+  return std::string(receiver_->preeditText());
 }
 
 std::size_t KestovaSession::readingCount() const {
-  return handler_->readingCount();
+  return receiver_->keyHandler().readingCount();
 }
 
 // ---------------------------------------------------------------------------

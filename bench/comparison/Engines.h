@@ -11,7 +11,7 @@
 struct ChewingContext;
 
 namespace Kestova {
-class InputState;
+class StateReceiver;
 class KeyHandler;
 class LanguageModelLoader;
 }  // namespace Kestova
@@ -74,10 +74,8 @@ class KestovaSession {
   double loaderMicroseconds_ = 0;
   double handlerMicroseconds_ = 0;
   std::shared_ptr<LanguageModelLoader> loader_;
-  std::shared_ptr<KeyHandler> handler_;
-  std::unique_ptr<InputState> state_;
-  struct Callbacks;
-  std::unique_ptr<Callbacks> callbacks_;
+  // The product's receiver over the key handler, as the module drives it.
+  std::unique_ptr<StateReceiver> receiver_;
 };
 
 // A context of the other engine on its default keyboard (the Standard layout).

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/InputState.h"
 #include "engine/KeyHandler.h"
 #include "engine/KeyHandlerStrings.h"
+#include "engine/StateReceiver.h"
 #include "models/KestovaLM.h"
 #include "models/SortedPhraseFile.h"
 #include "phonetics/BpmfKeyboardLayout.h"
@@ -28,9 +28,9 @@ namespace {
 
 using Kestova::BpmfKeyboardLayout;
 using Kestova::BpmfSyllable;
-using Kestova::InputState;
 using Kestova::Key;
 using Kestova::KeyHandler;
+using Kestova::StateReceiver;
 
 // A UTF-8 CJK ideograph from U+4E00 on.
 std::string ideograph(std::mt19937& rng) {
@@ -130,29 +130,20 @@ std::vector<Key> keysFor(const std::vector<BpmfSyllable>& syllables) {
   return keys;
 }
 
-// The key handler with a minimal receiver that keeps the current state.
+// The key handler behind the product's receiver, as the module drives it.
 struct Typist {
   std::shared_ptr<Kestova::KestovaLM> model = std::make_shared<Kestova::KestovaLM>();
-  std::unique_ptr<KeyHandler> handler;
-  std::unique_ptr<InputState> state = std::make_unique<Kestova::InputStates::Empty>();
-  Kestova::StateCallback onState = [this](std::unique_ptr<InputState> s) {
-    if (dynamic_cast<Kestova::InputStates::Committing*>(s.get()) ||
-        dynamic_cast<Kestova::InputStates::EmptyIgnoringPrevious*>(s.get())) {
-      state = std::make_unique<Kestova::InputStates::Empty>();
-    } else {
-      state = std::move(s);
-    }
-  };
-  Kestova::ErrorCallback onError = [] {};
+  std::unique_ptr<StateReceiver> receiver;
 
   Typist() {
     model->openBuiltInTable(database().file.string());
     if (!model->builtInTableLoaded()) std::abort();
-    handler = std::make_unique<KeyHandler>(model, nullptr,
-                                           std::make_unique<Kestova::KeyHandlerStrings>());
+    receiver = std::make_unique<StateReceiver>(std::make_shared<KeyHandler>(
+        model, nullptr, std::make_unique<Kestova::KeyHandlerStrings>()));
   }
 
-  void press(Key key) { handler->handle(key, state.get(), onState, onError); }
+  void press(Key key) { receiver->handleKey(Kestova::KeyStroke::of(key)); }
+  KeyHandler& handler() { return receiver->keyHandler(); }
 };
 
 // Typing a 20-syllable sentence from nothing and committing it.
@@ -164,7 +155,7 @@ void BM_TypeSentence(benchmark::State& state) {
     for (const auto& key : keys) typist.press(key);
     typist.press(enter);
   }
-  const auto* composing = typist.state.get();
+  const auto composing = typist.receiver->preeditText();
   benchmark::DoNotOptimize(composing);
   state.counters["keys"] = static_cast<double>(keys.size() + 1);
   state.counters["per_key"] = benchmark::Counter(
@@ -180,7 +171,7 @@ void BM_KeysAtEndOfLongComposition(benchmark::State& state) {
   Typist typist;
   const auto length = static_cast<std::size_t>(state.range(0));
   for (const auto& key : keysFor(database().sentence(length, 2))) typist.press(key);
-  if (typist.handler->readingCount() != length) {
+  if (typist.handler().readingCount() != length) {
     state.SkipWithError("the composition did not take every syllable");
     return;
   }
@@ -201,13 +192,11 @@ void BM_CandidateWindowAt200(benchmark::State& state) {
   for (const auto& key : keysFor(database().sentence(200, 2))) typist.press(key);
   for (auto _ : state) {
     typist.press(Key::fromCharacter(Key::kSpace));
-    const auto* choosing =
-        dynamic_cast<const Kestova::InputStates::ChoosingCandidate*>(typist.state.get());
-    if (!choosing) {
+    if (typist.receiver->candidateCount() == 0) {
       state.SkipWithError("no candidate window");
       return;
     }
-    typist.handler->candidateCancelled(choosing->returnCursor, typist.onState);
+    typist.press(Key::fromCharacter(Key::kEscape));
   }
 }
 BENCHMARK(BM_CandidateWindowAt200)->Unit(benchmark::kMicrosecond);

@@ -10,12 +10,13 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/ModuleLog.h"
 #include "models/KestovaLM.h"
 #include "models/LanguageModelLoader.h"
 #include "models/ParselessLM.h"
-#include "models/SortedPhraseTable.h"
+#include "models/SortedPhraseFile.h"
 #include "notations/InputMacroTable.h"
 
 namespace {
@@ -51,24 +52,19 @@ class Workspace {
     auto found = files_.find(megabytes);
     if (found != files_.end()) return found->second;
     std::string path = (root_ / ("sorted-" + std::to_string(megabytes) + ".txt")).string();
-    std::ofstream out(path, std::ios::binary);
-    out << Kestova::SortedPhraseTable::kHeader;
+    // Lines of about 30 bytes until the file has the size asked for.
     const long target = static_cast<long>(megabytes) * 1024 * 1024;
-    std::string block;
+    std::vector<Kestova::PhraseFileLine> lines;
     long written = 0;
     for (long i = 0; written < target; ++i) {
-      std::string reading = readingFor(i);
+      const std::string reading = readingFor(i);
       for (int j = 0; j < kPhrasesPerReading; ++j) {
-        block += reading + " 詞" + std::to_string(j) + " -" + std::to_string(3 + j) + ".25\n";
-      }
-      if (block.size() > (1 << 20)) {
-        written += static_cast<long>(block.size());
-        out << block;
-        block.clear();
+        lines.push_back({reading, "詞" + std::to_string(j), -3.25 - j});
+        written += static_cast<long>(reading.size() + lines.back().value.size() + 8);
       }
       readings_[megabytes] = i;
     }
-    out << block;
+    if (!Kestova::writeSortedPhraseFile(path, std::move(lines))) std::abort();
     return files_[megabytes] = path;
   }
   // How many readings the file of that size holds.

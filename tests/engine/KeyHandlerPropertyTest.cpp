@@ -7,7 +7,6 @@
 #include <map>
 #include <random>
 #include <string>
-#include <typeinfo>
 
 #include "base/ModuleLog.h"
 #include "engine/KeyHandler.h"
@@ -50,21 +49,21 @@ Key randomKey(std::mt19937& rng) {
 }
 
 void checkState(const InputState& state, const KeyHandler& handler, const std::string& trail) {
-  if (const auto* s = dynamic_cast<const NotEmpty*>(&state)) {
+  if (const auto* s = stateAs<NotEmpty>(&state)) {
     ASSERT_TRUE(Utf8::isValid(s->buffer)) << trail;
     ASSERT_TRUE(Utf8::isCharacterBoundary(s->buffer, s->cursor))
         << trail << " cursor " << s->cursor << " in \"" << s->buffer << "\"";
   }
-  if (const auto* m = dynamic_cast<const Marking*>(&state)) {
+  if (const auto* m = stateAs<Marking>(&state)) {
     ASSERT_EQ(m->before + m->selection + m->after, m->buffer) << trail;
     ASSERT_LE(m->anchor, handler.readingCount()) << trail;
     ASSERT_NE(m->anchor, handler.gridCursor()) << trail;
   }
-  if (const auto* c = dynamic_cast<const ChoosingCandidate*>(&state)) {
+  if (const auto* c = stateAs<ChoosingCandidate>(&state)) {
     ASSERT_EQ(c->hint, "") << trail;
     ASSERT_LE(c->returnCursor, handler.readingCount()) << trail;
   }
-  if (const auto* c = dynamic_cast<const Committing*>(&state)) {
+  if (const auto* c = stateAs<Committing>(&state)) {
     ASSERT_TRUE(Utf8::isValid(c->text)) << trail;
   }
   ASSERT_LE(handler.gridCursor(), handler.readingCount()) << trail;
@@ -80,7 +79,7 @@ TEST(KeyHandlerPropertyTest, RandomKeysKeepStatesWellFormed) {
   constexpr unsigned kRuns = 2 * (kAllOptionBits + 1);  // every option set, twice
   constexpr int kKeysPerRun = 60;
   // How often each kind of state came up, to show the keys reach them all.
-  std::map<std::string, int> seen;
+  std::map<StateKind, int> seen;
   for (unsigned run = 0; run < kRuns; ++run) {
     std::mt19937 rng(0x5eed0000u + run);
     const unsigned options = run % (kAllOptionBits + 1);
@@ -92,7 +91,7 @@ TEST(KeyHandlerPropertyTest, RandomKeysKeepStatesWellFormed) {
 
     std::vector<Key> keys;
     session.receiver().setObserver([&](const InputState& state) {
-      seen[typeid(state).name()]++;
+      seen[state.kind()]++;
       checkState(state, session.handler(),
                  "run " + std::to_string(run) + " options " + std::to_string(options) + " keys " +
                      formatKeys(keys));
@@ -114,12 +113,11 @@ TEST(KeyHandlerPropertyTest, RandomKeysKeepStatesWellFormed) {
     ASSERT_TRUE(Utf8::isValid(session.committed));
     EXPECT_EQ(session.handler().readingCount(), 0u);
   }
-  for (const auto* name :
-       {typeid(Inputting).name(), typeid(Marking).name(), typeid(ChoosingCandidate).name(),
-        typeid(ChoosingPunctuationList).name(), typeid(Committing).name(),
-        typeid(EmptyIgnoringPrevious).name(), typeid(Empty).name(),
-        typeid(AssociatedPhrases).name(), typeid(SelectingDictionary).name()}) {
-    EXPECT_GT(seen[name], 0) << name;
+  for (StateKind kind :
+       {StateKind::Inputting, StateKind::Marking, StateKind::ChoosingCandidate,
+        StateKind::ChoosingPunctuationList, StateKind::Committing, StateKind::EmptyIgnoringPrevious,
+        StateKind::Empty, StateKind::AssociatedPhrases, StateKind::SelectingDictionary}) {
+    EXPECT_GT(seen[kind], 0) << static_cast<int>(kind);
   }
 }
 

@@ -14,31 +14,33 @@ namespace {
 using namespace InputStates;
 using namespace Testing;
 
-// What the receiver holds after the keys.
-enum class Kind { Empty, Inputting, Marking, Choosing, PunctuationList };
-
-const char* kindName(Kind k) {
+// What the receiver holds after the keys: its state's kind, by name.
+const char* kindName(StateKind k) {
   switch (k) {
-    case Kind::Empty:
+    case StateKind::Empty:
       return "Empty";
-    case Kind::Inputting:
+    case StateKind::EmptyIgnoringPrevious:
+      return "EmptyIgnoringPrevious";
+    case StateKind::Committing:
+      return "Committing";
+    case StateKind::Inputting:
       return "Inputting";
-    case Kind::Marking:
+    case StateKind::Marking:
       return "Marking";
-    case Kind::Choosing:
+    case StateKind::ChoosingCandidate:
       return "ChoosingCandidate";
-    case Kind::PunctuationList:
+    case StateKind::ChoosingPunctuationList:
       return "ChoosingPunctuationList";
+    case StateKind::AssociatedPhrases:
+      return "AssociatedPhrases";
+    case StateKind::SelectingDictionary:
+      return "SelectingDictionary";
+    case StateKind::SelectingFeature:
+      return "SelectingFeature";
+    case StateKind::StateSequence:
+      return "StateSequence";
   }
   return "?";
-}
-
-Kind kindOf(const InputState* s) {
-  if (dynamic_cast<const ChoosingPunctuationList*>(s)) return Kind::PunctuationList;
-  if (dynamic_cast<const ChoosingCandidate*>(s)) return Kind::Choosing;
-  if (dynamic_cast<const Marking*>(s)) return Kind::Marking;
-  if (dynamic_cast<const Inputting*>(s)) return Kind::Inputting;
-  return Kind::Empty;
 }
 
 constexpr int kAny = -1;
@@ -47,7 +49,7 @@ struct Scenario {
   const char* layout;
   unsigned options;
   const char* keys;
-  Kind kind;
+  StateKind kind;
   const char* buffer;
   int cursor;  // in characters
   const char* committed;
@@ -69,7 +71,7 @@ TEST_P(KeyHandlerScenarioTest, StatesAfterKeys) {
   applyOptions(session.handler(), s.options);
   session.type(s.keys);
 
-  EXPECT_STREQ(kindName(kindOf(session.state())), kindName(s.kind));
+  EXPECT_STREQ(kindName(session.state()->kind()), kindName(s.kind));
   EXPECT_EQ(session.buffer(), s.buffer);
   EXPECT_EQ(session.cursorChars(), static_cast<std::size_t>(s.cursor));
   EXPECT_EQ(session.committed, s.committed);
@@ -85,7 +87,7 @@ TEST_P(KeyHandlerScenarioTest, StatesAfterKeys) {
 }
 
 constexpr const char* S = "Standard";
-using K = Kind;
+using K = StateKind;
 
 // Typing syllables on every layout, tones, the first tone with Space, and
 // what happens to syllables the model does not know.
@@ -179,8 +181,8 @@ INSTANTIATE_TEST_SUITE_P(Cursor, KeyHandlerScenarioTest, ::testing::ValuesIn(kCu
 // Candidates with every combination of select_phrase_after_cursor and
 // move_cursor_after_selection, Tab and Shift+Tab.
 const Scenario kCandidates[] = {
-    {S, 0, "su3<Space>", K::Choosing, "你", 1, "", 0},
-    {S, 0, "su3<Down>", K::Choosing, "你", 1, "", 0},
+    {S, 0, "su3<Space>", K::ChoosingCandidate, "你", 1, "", 0},
+    {S, 0, "su3<Down>", K::ChoosingCandidate, "你", 1, "", 0},
     {S, 0, "su3<Space>2", K::Inputting, "妳", 1, "", 0},
     {S, 0, "su3cl3<Space>3", K::Inputting, "你郝", 2, "", 0},
     {S, 0, "su3cl3<Space><Esc>", K::Inputting, "你好", 2, "", 0},
@@ -198,7 +200,7 @@ const Scenario kCandidates[] = {
     {S, kSelectAfter | kMoveAfter, "su3cl3<Left><Space>3", K::Inputting, "你郝", 2, "", 0},
     // At the end with both options on, the window moves the cursor onto the
     // last reading; a cancel puts it back.
-    {S, kSelectAfter | kMoveAfter, "su3cl3<Space>", K::Choosing, "你好", 1, "", 0},
+    {S, kSelectAfter | kMoveAfter, "su3cl3<Space>", K::ChoosingCandidate, "你好", 1, "", 0},
     {S, kSelectAfter | kMoveAfter, "su3cl3<Space><Esc>", K::Inputting, "你好", 2, "", 0},
     {S, kSelectAfter | kMoveAfter, "su3cl3<Space>3", K::Inputting, "你郝", 2, "", 0},
     // Shift+Left in the window moves the cursor and lists anew.
@@ -280,13 +282,13 @@ const Scenario kPunctuation[] = {
     {S, kLowercase, "su3B", K::Inputting, "你b", 2, "", 0},
     {S, kLowercase, "C", K::Empty, "", 0, "", 0, 1},
     // The punctuation list.
-    {S, 0, "`", K::PunctuationList, "，", 1, "", 0},
+    {S, 0, "`", K::ChoosingPunctuationList, "，", 1, "", 0},
     {S, 0, "`2", K::Inputting, "。", 1, "", 0},
     {S, 0, "`<Esc>", K::Empty, "", 0, "", 0},
     {S, 0, "su3`<BS>", K::Inputting, "你", 1, "", 0},
     {S, 0, "su3`q", K::Inputting, "你「", 2, "", 0},
-    {S, 0, "su3`x", K::PunctuationList, "你，", 2, "", 0},
-    {S, kSelectAfter, "su3`", K::PunctuationList, "你，", 1, "", 0},
+    {S, 0, "su3`x", K::ChoosingPunctuationList, "你，", 2, "", 0},
+    {S, kSelectAfter, "su3`", K::ChoosingPunctuationList, "你，", 1, "", 0},
     {S, kSelectAfter, "su3<Home>`2", K::Inputting, "。你", 1, "", 0},
     {S, kSelectAfter, "su3<Home>`w", K::Inputting, "」你", 1, "", 0},
     {S, kSelectAfter, "su3<Home>`<Esc>", K::Inputting, "你", 0, "", 0},
@@ -490,11 +492,11 @@ TEST(KeyHandlerTest, FeatureMenuResetsThroughAStateSequence) {
       Key::fromCharacter('\\', false, true), session.state(),
       [&](std::unique_ptr<InputState> s) { got.push_back(std::move(s)); }, [] {}));
   ASSERT_EQ(got.size(), 1u);
-  auto* seq = dynamic_cast<StateSequence*>(got[0].get());
+  const auto* seq = stateAs<StateSequence>(got[0].get());
   ASSERT_NE(seq, nullptr);
   ASSERT_EQ(seq->states.size(), 2u);
-  EXPECT_NE(dynamic_cast<Empty*>(seq->states[0].get()), nullptr);
-  EXPECT_NE(dynamic_cast<SelectingFeature*>(seq->states[1].get()), nullptr);
+  EXPECT_EQ(seq->states[0]->kind(), StateKind::Empty);
+  EXPECT_EQ(seq->states[1]->kind(), StateKind::SelectingFeature);
   EXPECT_EQ(h.readingCount(), 0u);
 }
 

@@ -2,7 +2,6 @@
 // plain map from reading to phrases built from the same small fixture.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -11,7 +10,7 @@
 
 #include "models/KestovaLM.h"
 #include "models/ParselessLM.h"
-#include "models/SortedPhraseTable.h"
+#include "models/SortedPhraseFile.h"
 #include "models/UserPhrasesLM.h"
 #include "tests/support/TempDir.h"
 
@@ -56,14 +55,10 @@ void PrintTo(const ModelKind& kind, std::ostream* os) {
 }
 
 std::string sortedFile() {
-  std::vector<std::string> lines;
-  for (const Entry& e : kFixture) lines.push_back(e.reading + " " + e.value + " " + e.score);
-  std::stable_sort(lines.begin(), lines.end(), [](const std::string& a, const std::string& b) {
-    return a.substr(0, a.find(' ') + 1) < b.substr(0, b.find(' ') + 1);
-  });
-  std::string text(SortedPhraseTable::kHeader);
-  for (const std::string& line : lines) text += line + "\n";
-  return text;
+  std::vector<PhraseFileLine> lines;
+  for (const Entry& e : kFixture) lines.push_back({e.reading, e.value, std::stod(e.score)});
+  sortPhraseFileLines(lines);
+  return sortedPhraseFileText(lines);
 }
 
 std::string userFile() {
