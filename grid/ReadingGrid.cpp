@@ -1,9 +1,6 @@
 #include "grid/ReadingGrid.h"
 
 #include <algorithm>
-#include <chrono>
-#include <cmath>
-#include <limits>
 #include <utility>
 
 namespace Palisar::Lattivor2 {
@@ -15,17 +12,6 @@ namespace {
 std::size_t firstStartReaching(std::size_t p) {
   constexpr std::size_t kReach = ReadingGrid::MaxNodeLength - 1;
   return p > kReach ? p - kReach : 0;
-}
-
-// What a walk of `vertexCount` positions and `edgeCount` relaxations, begun
-// at `started`, reports of its work.
-void noteWalk(BestPath& path, std::size_t vertexCount, std::size_t edgeCount,
-              std::chrono::steady_clock::time_point started) {
-  path.vertexCount = vertexCount;
-  path.edgeCount = edgeCount;
-  path.elapsedMicros = std::chrono::duration_cast<std::chrono::microseconds>(
-                           std::chrono::steady_clock::now() - started)
-                           .count();
 }
 
 }  // namespace
@@ -109,7 +95,12 @@ void ReadingGrid::Node::release() {
 
 // ReadingGrid: readings and editing
 
-ReadingGrid::ReadingGrid(std::shared_ptr<LanguageModel> model) : model_(std::move(model)) {}
+ReadingGrid::ReadingGrid(std::shared_ptr<LanguageModel> model)
+    : model_(std::move(model)), walk_(std::make_unique<PlainWalk>()) {}
+
+ReadingGrid::~ReadingGrid() = default;
+ReadingGrid::ReadingGrid(ReadingGrid&&) noexcept = default;
+ReadingGrid& ReadingGrid::operator=(ReadingGrid&&) noexcept = default;
 
 std::vector<std::string> ReadingGrid::readings() const {
   std::vector<std::string> result;
@@ -132,12 +123,24 @@ void ReadingGrid::moveCursor(std::size_t position) {
 void ReadingGrid::reset() {
   cursor_ = 0;
   slots_.clear();
-  invalidateWalk();
+  changed({GridChange::Kind::Cleared});
+}
+
+void ReadingGrid::changed(const GridChange& change) {
+  walk_->gridChanged(change);
+}
+
+void ReadingGrid::invalidateWalk() {
+  changed({GridChange::Kind::Cleared});
 }
 
 void ReadingGrid::setContextModel(std::shared_ptr<const ContextModel> model) {
   contextModel_ = std::move(model);
-  invalidateWalk();
+  if (contextModel_) {
+    walk_ = std::make_unique<ContextWalk>(contextModel_, walkLimits_);
+  } else {
+    walk_ = std::make_unique<PlainWalk>();
+  }
   for (std::size_t i = 0; i < slots_.size(); ++i) {
     for (const NodePtr& node : slots_[i].column.nodes) {
       if (!node) continue;
@@ -149,7 +152,11 @@ void ReadingGrid::setContextModel(std::shared_ptr<const ContextModel> model) {
 
 void ReadingGrid::setWalkLimits(const WalkLimits& limits) {
   walkLimits_ = limits;
-  invalidateWalk();
+  if (contextModel_) walk_ = std::make_unique<ContextWalk>(contextModel_, walkLimits_);
+}
+
+BestPath ReadingGrid::bestPath() {
+  return walk_->walk(*this);
 }
 
 bool ReadingGrid::addReading(std::string_view reading) {
@@ -182,8 +189,7 @@ bool ReadingGrid::removeReadingAfter() {
 }
 
 void ReadingGrid::insertColumn(std::size_t p, std::string reading) {
-  // Paths ending at p or before use no node that the insertion changes.
-  keepWalkStatesUpTo(p);
+  changed({GridChange::Kind::Inserted, p});
   const bool inside = p != 0 && p != slots_.size();
   slots_.insert(p, Slot{std::move(reading), NodeColumn{}});
   // No node crosses either end of the grid.
@@ -192,7 +198,7 @@ void ReadingGrid::insertColumn(std::size_t p, std::string reading) {
 
 void ReadingGrid::removeColumn(std::size_t p) {
   if (p >= slots_.size()) return;
-  keepWalkStatesUpTo(p);
+  changed({GridChange::Kind::Removed, p});
   slots_.erase(p);
   dropCrossingNodes(p);
 }
@@ -260,183 +266,7 @@ void ReadingGrid::buildNodesAround(std::size_t p, Edit edit) {
   }
 }
 
-// ReadingGrid: walk, candidates and overrides
-
-BestPath ReadingGrid::bestPath() const {
-  return contextModel_ ? contextBestPath() : plainBestPath();
-}
-
-BestPath ReadingGrid::plainBestPath() const {
-  BestPath path;
-  const std::size_t n = slots_.size();
-  if (n == 0) return path;
-  const auto started = std::chrono::steady_clock::now();
-
-  struct Vertex {
-    double score = -std::numeric_limits<double>::infinity();
-    const NodePtr* node = nullptr;
-    std::size_t predecessor = 0;
-  };
-  std::vector<Vertex> vertices(n + 1);
-  vertices[0].score = 0;
-
-  std::size_t relaxations = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const NodeColumn& column = slots_[i].column;
-    const double base = vertices[i].score;
-    for (std::size_t length = 1; length <= column.longest; ++length) {
-      const NodePtr& node = column.nodes[length - 1];
-      if (!node) continue;
-      ++relaxations;
-      const double s = base + node->score();
-      Vertex& target = vertices[i + length];
-      // Strictly greater: among equal totals the first relaxed (the longest
-      // last node) stays. The first relaxation always counts, so that every
-      // position is reached whatever the scores (infinities, not-a-number).
-      if (!target.node || s > target.score) {
-        target.score = s;
-        target.node = &node;
-        target.predecessor = i;
-      }
-    }
-  }
-
-  for (std::size_t v = n; v > 0;) {
-    const Vertex& vertex = vertices[v];
-    if (!vertex.node) break;  // unreachable: every reading has a length-1 node
-    path.nodes.push_back(*vertex.node);
-    path.readingCount += (*vertex.node)->length;
-    v = vertex.predecessor;
-  }
-  std::reverse(path.nodes.begin(), path.nodes.end());
-  noteWalk(path, n, relaxations, started);
-  return path;
-}
-
-namespace {
-
-// Readings that break the context: punctuation and the other special
-// readings, and the space.
-bool breaksContext(const std::string& reading) {
-  return reading.empty() || reading.front() == '_' || reading == " ";
-}
-
-}  // namespace
-
-BestPath ReadingGrid::contextBestPath() const {
-  BestPath path;
-  const std::size_t n = slots_.size();
-  if (n == 0) return path;
-  const auto started = std::chrono::steady_clock::now();
-  const ContextModel& context = *contextModel_;
-  const double weight = context.weight();
-  const ContextModel::Word start = context.sentenceStart();
-
-  // States below this position are those the last walk left, unchanged.
-  const std::size_t stable = walkStates_.size();
-  if (walkStates_.empty()) {
-    WalkState origin;
-    origin.word = start;
-    walkStates_.push_back({origin});
-  }
-  std::size_t relaxations = 0;
-  std::vector<WalkState> candidates;
-  for (std::size_t j = walkStates_.size(); j <= n; ++j) {
-    candidates.clear();
-    for (std::size_t length = 1; length <= MaxNodeLength && length <= j; ++length) {
-      const std::size_t i = j - length;
-      const NodePtr& node = slots_[i].column.node(length);
-      if (!node || node->phrases.empty()) continue;
-      const std::vector<WalkState>& before = walkStates_[i];
-      if (before.empty()) continue;
-      const bool boundary = breaksContext(node->reading);
-      // The phrases this node may take: its fixed one, or its best few.
-      std::size_t first = 0, last = 0;
-      if (node->isOverridden()) {
-        first = std::min(node->selected, node->phrases.size() - 1);
-        last = first + 1;
-      } else {
-        const double floor = node->phrases.front().score - walkLimits_.scoreMargin;
-        last = 1;
-        while (last < node->phrases.size() && last < walkLimits_.phrasesPerNode &&
-               node->phrases[last].score >= floor)
-          ++last;
-      }
-      if (node->contextWords.size() < last) {
-        for (std::size_t k = node->contextWords.size(); k < last; ++k) {
-          node->contextWords.push_back(boundary ? start : context.lookUp(node->phrases[k].value));
-        }
-      }
-      for (std::size_t k = first; k < last; ++k) {
-        const double own = node->isOverridden() ? node->score() : node->phrases[k].score;
-        const ContextModel::Word& word = node->contextWords[k];
-        WalkState best;
-        for (std::size_t s = 0; s < before.size(); ++s) {
-          ++relaxations;
-          const double pair = boundary ? 0.0 : weight * context.pairScore(before[s].word, word);
-          double total = before[s].score + own + pair;
-          // Scores that are not numbers rank last, so that the states stay
-          // ordered and every position keeps a state.
-          if (std::isnan(total)) total = -std::numeric_limits<double>::infinity();
-          if (s == 0 || total > best.score) {
-            best.score = total;
-            best.previous = static_cast<std::uint32_t>(s);
-          }
-        }
-        best.word = word;
-        best.length = static_cast<std::uint32_t>(length);
-        best.phrase = static_cast<std::uint32_t>(k);
-        best.fixed = node->isOverridden();
-        candidates.push_back(best);
-      }
-    }
-    // Best first; among equal totals the longer last node, as in the plain walk.
-    std::sort(candidates.begin(), candidates.end(), [](const WalkState& a, const WalkState& b) {
-      if (a.score != b.score) return a.score > b.score;
-      return a.length > b.length;
-    });
-    if (candidates.size() > walkLimits_.statesPerPosition)
-      candidates.resize(std::max<std::size_t>(walkLimits_.statesPerPosition, 1));
-    walkStates_.push_back(candidates);
-  }
-
-  // Back from the best state at the end, until the path meets the last
-  // path where the states are unchanged: from there on back it is the same.
-  std::size_t position = n;
-  std::size_t index = 0;
-  std::size_t kept = 0;  // nodes of the last path taken over
-  std::vector<const NodePtr*> suffix;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> suffixEnds;
-  while (position > 0 && index < walkStates_[position].size()) {
-    if (position < stable) {
-      const auto same = std::lower_bound(
-          lastPathEnds_.begin(), lastPathEnds_.end(),
-          std::pair<std::uint32_t, std::uint32_t>(static_cast<std::uint32_t>(position), 0));
-      if (same != lastPathEnds_.end() && same->first == position && same->second == index) {
-        kept = static_cast<std::size_t>(same - lastPathEnds_.begin()) + 1;
-        break;
-      }
-    }
-    const WalkState& state = walkStates_[position][index];
-    const NodePtr& node = slots_[position - state.length].column.node(state.length);
-    if (!state.fixed) node->selected = state.phrase;
-    suffix.push_back(&node);
-    suffixEnds.emplace_back(static_cast<std::uint32_t>(position),
-                            static_cast<std::uint32_t>(index));
-    position -= state.length;
-    index = state.previous;
-  }
-  lastPathNodes_.resize(kept);
-  lastPathEnds_.resize(kept);
-  for (std::size_t i = suffix.size(); i > 0; --i) {
-    lastPathNodes_.push_back(*suffix[i - 1]);
-    lastPathEnds_.push_back(suffixEnds[i - 1]);
-  }
-  path.nodes = lastPathNodes_;
-  path.readingCount = n;
-  noteWalk(path, n, relaxations, started);
-  return path;
-}
+// ReadingGrid: candidates and overrides
 
 std::vector<ReadingGrid::CrossingNode> ReadingGrid::nodesCrossing(std::size_t position) const {
   std::vector<CrossingNode> result;
@@ -490,8 +320,9 @@ bool ReadingGrid::overrideMatching(std::size_t position, const std::string* read
     if (reading && node.reading != *reading) continue;
     if (!node.overrideWith(value, kind)) continue;
     // The nodes released below start at most MaxNodeLength - 1 readings
-    // before this one; paths ending there are not touched.
-    keepWalkStatesUpTo(firstStartReaching(entry.start));
+    // before this one and end at most that far after it.
+    changed({GridChange::Kind::Reselected, firstStartReaching(entry.start),
+             entry.start + node.length + MaxNodeLength});
     // Whatever else covers the fixed readings must not keep an override of
     // its own, or the walk could not honour this one.
     const std::size_t end = std::min(entry.start + node.length, n);

@@ -8,21 +8,16 @@
 // look-ups for an insertion, 28 for a deletion).
 //
 // The walk (bestPath) picks the sequence of nodes with the highest total score;
-// its node values are the composed text. Nodes are shared: the grid's columns
-// and every BestPath hold the same node objects, so selecting a phrase of a
-// node (overrideAt) is seen by every holder.
+// its node values are the composed text. The grid owns its walk (Walk.h): the
+// plain walk, or the context walk once it has a context model
+// (setContextModel), and tells it of every edit from one place, so a walk may
+// keep its work between calls. Nodes are shared: the grid's columns and
+// every BestPath hold the same node objects, so selecting a phrase of a node
+// (overrideAt, or the context walk's choice) is seen by every holder.
 //
-// With a context model (setContextModel) the walk also weighs each pair of
-// neighbouring phrases: it is a Viterbi search whose state is the last node
-// and the phrase chosen for it, over the best few phrases of every node that
-// is not overridden (WalkLimits). It selects the chosen phrase of every such
-// node on the path. Its states are kept between walks, and an edit discards
-// only those right of the edited position, so a walk after typing at the end
-// of a long composition costs little more than after typing in a short one.
-// Without a context model the walk is the plain best-total search.
-//
-// Nothing here throws apart from memory exhaustion; requests outside the grid
-// give empty results or false and change nothing.
+// The key handler owns the grid and is the only one to edit it; tools and
+// tests build their own. Nothing here throws apart from memory exhaustion;
+// requests outside the grid give empty results or false and change nothing.
 
 #include <cstddef>
 #include <cstdint>
@@ -35,6 +30,7 @@
 #include "grid/ContextModel.h"
 #include "grid/GapBuffer.h"
 #include "grid/LanguageModel.h"
+#include "grid/Walk.h"
 
 namespace Palisar::Lattivor2 {
 
@@ -106,15 +102,6 @@ class ReadingGrid {
     std::vector<ContextModel::Word> contextWords;
   };
 
-  // How far the context walk looks: the phrases it weighs per node (those
-  // within scoreMargin of the node's best phrase, at most phrasesPerNode),
-  // and the best states it keeps per reading position.
-  struct WalkLimits {
-    std::size_t phrasesPerNode = 6;
-    double scoreMargin = 2.5;
-    std::size_t statesPerPosition = 12;
-  };
-
   using NodePtr = std::shared_ptr<Node>;
 
   // The nodes that start at one reading position, indexed by length - 1.
@@ -133,12 +120,13 @@ class ReadingGrid {
   };
 
   explicit ReadingGrid(std::shared_ptr<LanguageModel> model);
+  ~ReadingGrid();
   // A copy would share its nodes, and with them its overrides, with the
   // original; grids are moved, never copied.
   ReadingGrid(const ReadingGrid&) = delete;
   ReadingGrid& operator=(const ReadingGrid&) = delete;
-  ReadingGrid(ReadingGrid&&) = default;
-  ReadingGrid& operator=(ReadingGrid&&) = default;
+  ReadingGrid(ReadingGrid&&) noexcept;
+  ReadingGrid& operator=(ReadingGrid&&) noexcept;
 
   std::size_t readingCount() const { return slots_.size(); }
   // A copy of the readings in order.
@@ -170,23 +158,20 @@ class ReadingGrid {
   // The highest-scoring sequence of nodes covering every reading. Ties go to
   // the alternative whose last node starts earliest (the longer last node).
   // With a context model, the sequence of nodes and phrases with the highest
-  // total of phrase scores and weighted pair scores.
-  BestPath bestPath() const;
+  // total of phrase scores and weighted pair scores; it selects the chosen
+  // phrase of each node on the path that is not overridden.
+  BestPath bestPath();
 
   // Switches the context walk on (a model) or off (null). Either way every
   // node that is not overridden goes back to its first phrase, so the plain
   // walk after the context walk is the plain walk as ever.
   void setContextModel(std::shared_ptr<const ContextModel> model);
   const std::shared_ptr<const ContextModel>& contextModel() const { return contextModel_; }
+  // How far the context walk looks (for measurements).
   void setWalkLimits(const WalkLimits& limits);
-  const WalkLimits& walkLimits() const { return walkLimits_; }
-  // Forgets the context walk's kept states; needed only after changing a
-  // node's selection other than through overrideAt.
-  void invalidateWalk() {
-    walkStates_.clear();
-    lastPathEnds_.clear();
-    lastPathNodes_.clear();
-  }
+  // Makes the next walk start from nothing: needed only when the context
+  // model's own answers changed (its weight, say).
+  void invalidateWalk();
 
   // The nodes covering `position`: those starting there by increasing length,
   // then those starting earlier, by start and then by increasing length. Empty
@@ -222,23 +207,9 @@ class ReadingGrid {
   bool overrideMatching(std::size_t position, const std::string* reading, std::string_view value,
                         OverrideKind kind);
 
-  BestPath plainBestPath() const;
-  BestPath contextBestPath() const;
-  // Drops the context walk's states right of position p.
-  void keepWalkStatesUpTo(std::size_t p) const {
-    if (walkStates_.size() > p + 1) walkStates_.resize(p + 1);
-  }
-
-  // One state of the context walk: a path ending at a reading position with
-  // a given node and phrase.
-  struct WalkState {
-    double score = 0;
-    ContextModel::Word word;
-    std::uint32_t length = 0;    // of the last node; 0 for the start
-    std::uint32_t phrase = 0;    // index into the last node's phrases
-    std::uint32_t previous = 0;  // index of the state before, at position - length
-    bool fixed = false;          // the last node is overridden
-  };
+  // The one place every change of readings, nodes or selections passes,
+  // so that the walk can keep what a change leaves as it was.
+  void changed(const GridChange& change);
 
   std::size_t cursor_ = 0;
   std::string separator_ = "-";
@@ -248,13 +219,7 @@ class ReadingGrid {
   ScoreRankedLanguageModel model_;
   std::shared_ptr<const ContextModel> contextModel_;
   WalkLimits walkLimits_;
-  // The context walk's states by reading position, best first; positions
-  // beyond the vector's size must be walked again.
-  mutable std::vector<std::vector<WalkState>> walkStates_;
-  // The last context walk's path, and per node its end position and state:
-  // the part of it left of the states walked again is taken over as it is.
-  mutable std::vector<NodePtr> lastPathNodes_;
-  mutable std::vector<std::pair<std::uint32_t, std::uint32_t>> lastPathEnds_;
+  std::unique_ptr<Walk> walk_;
 };
 
 // The result of a walk: a snapshot of the chosen nodes, sharing them with the

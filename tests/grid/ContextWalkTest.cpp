@@ -239,6 +239,83 @@ TEST(ContextWalk, KeptStatesGiveTheWalkFromScratch) {
   }
 }
 
+// Edits in the middle of long compositions: the walk redoes the positions
+// from the edit on until its states agree with the kept ones, takes the rest
+// over, and must still give the walk from scratch, node for node and phrase
+// for phrase. Scores are multiples of 1/64, so that every total is exact
+// whichever way it was reached and a tie is a tie both ways.
+TEST(ContextWalk, EditsInTheMiddleOfLongCompositionsGiveTheWalkFromScratch) {
+  std::mt19937 random(20261211);
+  const std::vector<std::string> syllables = {"ㄅㄚ", "ㄆㄚ", "ㄇㄚ", "ㄈㄚ",
+                                              "ㄉㄚ", "ㄊㄚ", "ㄋㄚ"};
+  auto model = std::make_shared<FixtureModel>();
+  auto context = std::make_shared<PairModel>();
+  auto score = [&] { return -1.0 - static_cast<double>(random() % 320) / 64.0; };
+  std::vector<std::string> values;
+  for (const auto& a : syllables) {
+    for (int k = 0; k < 3; ++k) {
+      values.push_back(a + std::to_string(k));
+      model->add(a, values.back(), score());
+    }
+    for (const auto& b : syllables) {
+      if (random() % 3 == 0) model->add(a + "-" + b, a + b, score());
+    }
+  }
+  for (int p = 0; p < 200; ++p) {
+    context->pair(values[random() % values.size()], values[random() % values.size()],
+                  static_cast<double>(random() % 192) / 64.0 - 1.5);
+  }
+  // Two grids get the same edits: one walks with what it kept from its
+  // earlier walks, the other from nothing every time.
+  std::size_t editsWalked = 0, edgesKept = 0, edgesFresh = 0;
+  auto nodesOf = [](const BestPath& path) {
+    std::vector<std::string> shown;
+    for (const auto& node : path.nodes) shown.push_back(node->reading + node->currentValue());
+    return shown;
+  };
+  for (int round = 0; round < 6; ++round) {
+    ReadingGrid keeping(model), fresh(model);
+    for (ReadingGrid* grid : {&keeping, &fresh}) grid->setContextModel(context);
+    for (int i = 0; i < 120; ++i) {
+      const std::string& syllable = syllables[random() % syllables.size()];
+      keeping.addReading(syllable);
+      fresh.addReading(syllable);
+    }
+    keeping.bestPath();
+    for (int step = 0; step < 40; ++step) {
+      const std::size_t middle = 30 + random() % (keeping.readingCount() - 60);
+      const unsigned action = random() % 3;
+      const std::string& syllable = syllables[random() % syllables.size()];
+      const auto candidates = keeping.candidateList(middle);
+      const auto& candidate = candidates[random() % candidates.size()];
+      const OverrideKind kind = random() % 2 ? OverrideKind::HighScore : OverrideKind::TopScore;
+      for (ReadingGrid* grid : {&keeping, &fresh}) {
+        grid->moveCursor(middle);
+        if (action == 0) {
+          grid->addReading(syllable);
+        } else if (action == 1) {
+          grid->removeReadingBefore();
+        } else {
+          grid->overrideAt(middle, candidate, kind);
+        }
+      }
+      const BestPath kept = keeping.bestPath();
+      const auto keptShown = nodesOf(kept);
+      fresh.invalidateWalk();
+      const BestPath walked = fresh.bestPath();
+      ASSERT_EQ(keptShown, nodesOf(walked)) << "round " << round << " step " << step;
+      ASSERT_EQ(kept.readingCount, keeping.readingCount());
+      ++editsWalked;
+      edgesKept += kept.edgeCount;
+      edgesFresh += walked.edgeCount;
+    }
+  }
+  // The kept states spared most of the work: an edit in the middle redid a
+  // few positions, not half the composition.
+  EXPECT_GT(editsWalked, 0u);
+  EXPECT_LT(edgesKept * 4, edgesFresh) << edgesKept << " against " << edgesFresh;
+}
+
 // Whatever the scores (infinities, not-a-number, the extremes of double),
 // both walks cover every reading with nodes that follow each other.
 TEST(ContextWalk, EveryReadingIsCoveredWhateverTheScores) {

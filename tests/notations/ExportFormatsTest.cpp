@@ -48,7 +48,7 @@ class ExportFormatsTest : public testing::Test {
   void type(std::initializer_list<const char*> readings) {
     for (const char* reading : readings) ASSERT_TRUE(grid_.addReading(reading)) << reading;
   }
-  Palisar::Lattivor2::BestPath walk() const { return grid_.bestPath(); }
+  Palisar::Lattivor2::BestPath walk() { return grid_.bestPath(); }
 
   ReadingGrid grid_{std::make_shared<TinyModel>()};
 };

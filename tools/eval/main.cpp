@@ -100,7 +100,7 @@ constexpr double kLearningThreshold = -8.0;
 
 CorrectionCost Correct(const std::shared_ptr<Kestova::KestovaLM>& model,
                        const std::shared_ptr<const Palisar::Lattivor2::ContextModel>& context,
-                       const ReadingGrid::WalkLimits& limits, const Sentence& sentence,
+                       const Palisar::Lattivor2::WalkLimits& limits, const Sentence& sentence,
                        Kestova::PickHistory& history, double& clock) {
   using OverrideKind = ReadingGrid::OverrideKind;
   CorrectionCost cost;
@@ -217,7 +217,7 @@ int main(int argc, char** argv) {
   double characterWeight = -1;
   double maxCorrections = -1;
   double maxLearningCorrections = -1;
-  ReadingGrid::WalkLimits limits;
+  Palisar::Lattivor2::WalkLimits limits;
   size_t errorsToShow = 0;
   double minChar = -1, minSentence = -1;
   for (int i = 1; i < argc; ++i) {
