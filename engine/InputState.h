@@ -95,11 +95,16 @@ class Empty : public InputState {
   Empty() = default;
 };
 
-// Nothing is composed; whatever was shown is thrown away.
+// Nothing is composed; whatever was shown is thrown away. A notice (a
+// mistyped syllable, say) is shown while nothing is composed, until the next
+// key.
 class EmptyIgnoringPrevious : public InputState {
  public:
   KESTOVA_STATE_KIND(EmptyIgnoringPrevious)
   EmptyIgnoringPrevious() = default;
+  explicit EmptyIgnoringPrevious(std::string notice) : notice(std::move(notice)) {}
+
+  std::string notice;
 };
 
 // Commit `text`; afterwards nothing is composed.
@@ -184,13 +189,17 @@ class ChoosingCandidate : public NotEmpty {
   };
 
   ChoosingCandidate(std::string buffer, std::size_t cursor, std::string hint,
-                    std::vector<Candidate> candidates, std::size_t returnCursor)
+                    std::vector<Candidate> candidates, std::size_t returnCursor,
+                    std::size_t shown = 0)
       : NotEmpty(std::move(buffer), cursor, std::move(hint)),
         candidates(std::move(candidates)),
-        returnCursor(returnCursor) {}
+        returnCursor(returnCursor),
+        shown(shown) {}
 
   std::vector<Candidate> candidates;
   std::size_t returnCursor = 0;  // grid cursor to go back to when the choice ends
+  // The candidate the composition shows now, where the highlight starts.
+  std::size_t shown = 0;
 };
 
 // The candidate window shows the punctuation list.
@@ -200,7 +209,7 @@ class ChoosingPunctuationList : public ChoosingCandidate {
   static constexpr bool holds(StateKind k) { return k == StateKind::ChoosingPunctuationList; }
   explicit ChoosingPunctuationList(ChoosingCandidate&& from)
       : ChoosingCandidate(std::move(from.buffer), from.cursor, std::string(),
-                          std::move(from.candidates), from.returnCursor) {}
+                          std::move(from.candidates), from.returnCursor, from.shown) {}
 };
 
 // Phrases associated with the text before the cursor (not presented here).

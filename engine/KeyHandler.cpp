@@ -83,6 +83,128 @@ void KeyHandler::walk() {
   composed_.rebuild(walk_);
 }
 
+void KeyHandler::walkAfterEdit(const BestPath& before) {
+  walk();
+  followSuggestions(before);
+}
+
+void KeyHandler::followSuggestions(const BestPath& before) {
+  const double now = currentTimestamp();
+  // Each round fixes one more node; a composition holds few suggestions.
+  for (int round = 0; round < 16; ++round) {
+    if (!keepSuggestionsOnWalk() && !applyNewSuggestion(before, now)) return;
+    walk();
+  }
+}
+
+namespace {
+
+// The nodes of `after` that differ from `before` (another node, or another
+// value shown), widened by the two nodes after them, whose context keys
+// name them: [first, last).
+std::pair<std::size_t, std::size_t> changedNodes(const BestPath& before, const BestPath& after) {
+  const std::size_t n = after.nodes.size();
+  const std::size_t m = before.nodes.size();
+  std::size_t first = 0;
+  while (first < n && first < m && after.nodes[first] == before.nodes[first] &&
+         after.valueAt(first) == before.valueAt(first)) {
+    ++first;
+  }
+  std::size_t kept = 0;
+  while (kept < n - first && kept < m - first &&
+         after.nodes[n - 1 - kept] == before.nodes[m - 1 - kept] &&
+         after.valueAt(n - 1 - kept) == before.valueAt(m - 1 - kept)) {
+    ++kept;
+  }
+  return {first, std::min(n, n - kept + 2)};
+}
+
+}  // namespace
+
+bool KeyHandler::applyNewSuggestion(const BestPath& before, double now) {
+  const auto [first, last] = changedNodes(before, walk_);
+  std::size_t start = 0;
+  for (std::size_t k = 0; k < last; ++k) {
+    const ReadingGrid::NodePtr& node = walk_.nodes[k];
+    const std::size_t nodeStart = start;
+    start += node->length;
+    if (k < first || node->isOverridden()) continue;
+    const PickSuggestion suggestion = pickHistory_.suggestPick(walk_, nodeStart, now);
+    if (suggestion.empty() || suggestion.value == walk_.valueAt(k)) continue;
+    // The node that takes the suggestion, as overrideAt finds it; it must
+    // not undo a pick of the user's by releasing it.
+    for (const ReadingGrid::CrossingNode& entry : grid_.nodesCrossing(nodeStart)) {
+      const auto& phrases = entry.node->phrases;
+      if (std::none_of(phrases.begin(), phrases.end(),
+                       [&](const auto& phrase) { return phrase.value == suggestion.value; })) {
+        continue;
+      }
+      bool undoesPick = false;
+      for (std::size_t q = entry.start; q < entry.start + entry.node->length && !undoesPick; ++q) {
+        for (const ReadingGrid::CrossingNode& other : grid_.nodesCrossing(q)) {
+          undoesPick = undoesPick || (other.node != entry.node &&
+                                      other.node->overrideKind == OverrideKind::HighScore);
+        }
+      }
+      if (undoesPick) break;
+      const OverrideKind kind =
+          suggestion.forceHighScore ? OverrideKind::HighScore : OverrideKind::TopScore;
+      if (!grid_.overrideAt(nodeStart, GridCandidate{entry.node->reading, suggestion.value, {}},
+                            kind)) {
+        break;
+      }
+      suggested_.push_back({entry.node, entry.start, suggestion.value});
+      return true;
+    }
+  }
+  return false;
+}
+
+// A suggestion made in this composition stays: when the walk of a later
+// syllable leaves its node (a longer word formed around it), the node is
+// fixed for good, as the user's pick was.
+bool KeyHandler::keepSuggestionsOnWalk() {
+  bool changed = false;
+  std::erase_if(suggested_, [&](const Suggested& entry) {
+    const ReadingGrid::NodePtr node = entry.node.lock();
+    // Gone, rebuilt, moved, or released by another pick: nothing to keep.
+    if (!node || !node->isOverridden() || node->currentValue() != entry.value ||
+        entry.start >= grid_.readingCount() ||
+        grid_.column(entry.start).node(node->length) != node) {
+      return true;
+    }
+    if (std::find(walk_.nodes.begin(), walk_.nodes.end(), node) != walk_.nodes.end()) return false;
+    if (node->overrideKind == OverrideKind::HighScore) return false;
+    changed = grid_.overrideAt(entry.start, GridCandidate{node->reading, entry.value, {}},
+                               OverrideKind::HighScore) ||
+              changed;
+    return false;
+  });
+  return changed;
+}
+
+void KeyHandler::learnPicks() {
+  if (!options_.learn_words || !wordLearner_ || picked_.empty()) return;
+  std::vector<std::pair<std::string, std::string>> words;
+  for (std::size_t k = 0; k < walk_.nodes.size(); ++k) {
+    const ReadingGrid::NodePtr& node = walk_.nodes[k];
+    if (node->overrideKind != OverrideKind::HighScore || node->reading.starts_with('_')) continue;
+    const bool picked = std::any_of(picked_.begin(), picked_.end(),
+                                    [&](const auto& weak) { return weak.lock() == node; });
+    // Very unlikely phrases (macros among them) are not learnt, as picks
+    // are not remembered.
+    if (!picked || !(node->currentPhrase().score > kLearningThreshold)) continue;
+    words.emplace_back(node->reading, walk_.valueAt(k));
+  }
+  if (!words.empty()) wordLearner_->learnWords(words);
+}
+
+void KeyHandler::commit(std::string text, const StateCallback& onState) {
+  learnPicks();
+  onState(std::make_unique<Committing>(std::move(text)));
+  reset();
+}
+
 std::size_t KeyHandler::candidateCursor() const {
   const std::size_t cursor = grid_.cursor();
   const std::size_t count = grid_.readingCount();
@@ -175,14 +297,14 @@ void KeyHandler::reset() {
   grid_.reset();
   walk_ = BestPath();
   composed_.rebuild(walk_);
+  picked_.clear();
+  suggested_.clear();
 }
 
 void KeyHandler::commitAll(const StateCallback& onState) {
   // Whatever is half-typed is dropped.
   readingBuffer_.clear();
-  auto inputting = buildInputtingState();
-  onState(std::make_unique<Committing>(std::move(inputting->buffer)));
-  reset();
+  commit(std::move(buildInputtingState()->buffer), onState);
 }
 
 std::string KeyHandler::layoutName() const {
@@ -205,9 +327,6 @@ bool KeyHandler::handle(Key key, const InputState* state, const StateCallback& o
       unmodified && static_cast<unsigned char>(key.character) < 0x80 ? key.character : 0;
   if (typeIntoReadingBuffer(plain, onState, onError)) return true;
 
-  if (stateAs<NotEmpty>(state) && readingBuffer_.isEmpty() && grid_.readingCount() == 0) {
-    return dismissNotice(key, plain, onState, onError);
-  }
   if (const auto* marking = stateAs<Marking>(state)) {
     return handleMarkingKey(key, plain, *marking, onState, onError);
   }
@@ -267,21 +386,9 @@ bool KeyHandler::handleMarkingKey(Key key, char plain, const Marking& marking,
   return handleComposingKey(key, plain, &marking, onState, onError);
 }
 
-// Nothing is composed, but a notice is shown (a mistyped syllable): any
-// key takes it away. The keys that edit a composition stop there; any other
-// is then handled as if nothing had been composed.
-bool KeyHandler::dismissNotice(Key key, char plain, const StateCallback& onState,
-                               const ErrorCallback& onError) {
-  onState(std::make_unique<EmptyIgnoringPrevious>());
-  if (key.character == Key::kBackspace || key.character == Key::kDelete ||
-      key.character == Key::kEscape) {
-    return true;
-  }
-  return handleIdleKey(key, plain, nullptr, onState, onError);
-}
-
 bool KeyHandler::openFeatureMenu(const StateCallback& onState) {
   // The Empty commits what was composed.
+  learnPicks();
   reset();
   std::vector<std::unique_ptr<InputState>> states;
   states.push_back(std::make_unique<Empty>());
@@ -344,26 +451,24 @@ void KeyHandler::composeReading(const StateCallback& onState, const ErrorCallbac
       showInputting(onState);
       return;
     }
-    // The syllable goes, but not silently: the hint says what was typed,
-    // even when nothing else is composed.
+    // The syllable goes, but not silently: the hint says what was typed.
+    // With nothing else composed nothing is composed: the notice shows until
+    // the next key, which is handled as with nothing composed.
     const std::string typed = readingBuffer_.composer.displayText();
     readingBuffer_.clear();
+    if (grid_.readingCount() == 0) {
+      reset();
+      onState(std::make_unique<EmptyIgnoringPrevious>(localizedStrings_->notASyllable(typed)));
+      return;
+    }
     auto inputting = buildInputtingState();
     inputting->hint = localizedStrings_->notASyllable(typed);
     onState(std::move(inputting));
     return;
   }
   readingBuffer_.clear();
-  walk();
-
   // The same choice in the same context is suggested again.
-  const std::size_t position = candidateCursor();
-  PickSuggestion suggestion = pickHistory_.suggestPick(walk_, position, currentTimestamp());
-  if (!suggestion.empty()) {
-    grid_.overrideAt(position, suggestion.value,
-                     suggestion.forceHighScore ? OverrideKind::HighScore : OverrideKind::TopScore);
-    walk();
-  }
+  walkAfterEdit(std::exchange(walk_, BestPath()));
   showInputting(onState);
 }
 
@@ -379,8 +484,7 @@ bool KeyHandler::insertSpace(const StateCallback& onState, const ErrorCallback& 
   if (grid_.cursor() < grid_.readingCount()) {
     onState(std::move(inputting));
   } else {
-    onState(std::make_unique<Committing>(std::move(inputting->buffer)));
-    reset();
+    commit(std::move(inputting->buffer), onState);
   }
   return true;
 }
@@ -467,7 +571,7 @@ bool KeyHandler::handleDeletion(Key key, const StateCallback& onState,
       showInputting(onState);
       return true;
     }
-    walk();
+    walkAfterEdit(std::exchange(walk_, BestPath()));
   }
   showCompositionOrEmpty(onState);
   return true;
@@ -491,16 +595,13 @@ bool KeyHandler::handleEnter(Key key, const InputState* state, const StateCallba
   if (key.ctrl) {
     std::optional<std::string> text = exportComposition(options_.ctrl_enter);
     if (!text) return false;
-    onState(std::make_unique<Committing>(std::move(*text)));
-    reset();
+    commit(std::move(*text), onState);
     return true;
   }
   if (const auto* marking = stateAs<Marking>(state)) {
     return addMarkedPhrase(marking->anchor, onState, onError);
   }
-  auto inputting = buildInputtingState();
-  onState(std::make_unique<Committing>(std::move(inputting->buffer)));
-  reset();
+  commit(std::move(buildInputtingState()->buffer), onState);
   return true;
 }
 
@@ -541,8 +642,19 @@ bool KeyHandler::openCandidateWindow(const StateCallback& onState) {
 
 std::unique_ptr<ChoosingCandidate> KeyHandler::buildChoosingCandidateState(
     const Inputting& inputting, std::size_t returnCursor) {
+  const std::size_t position = candidateCursor();
+  std::vector<Candidate> candidates = candidatesAt(position);
+  // The highlight starts on the phrase the composition shows there.
+  std::size_t shown = 0;
+  if (const auto covering = walk_.nodeCovering(position)) {
+    const ReadingGrid::Node& node = *covering->node;
+    const auto found = std::find_if(candidates.begin(), candidates.end(), [&](const Candidate& c) {
+      return c.reading == node.reading && c.value == node.currentValue();
+    });
+    if (found != candidates.end()) shown = static_cast<std::size_t>(found - candidates.begin());
+  }
   return std::make_unique<ChoosingCandidate>(inputting.buffer, inputting.cursor, std::string(),
-                                             candidatesAt(candidateCursor()), returnCursor);
+                                             std::move(candidates), returnCursor, shown);
 }
 
 void KeyHandler::candidateSelected(const Candidate& candidate, std::size_t returnCursor,
@@ -571,8 +683,11 @@ void KeyHandler::fixCandidate(std::size_t fallbackCursor, const Candidate& candi
   if (covering->node->currentPhrase().score > kLearningThreshold) {
     pickHistory_.recordPick(before, walk_, position, currentTimestamp());
   }
-  setGridCursor(moveCursorAfter && options_.move_cursor_after_selection ? covering->end
-                                                                        : fallbackCursor);
+  // Learnt when the composition is committed, if the node still shows it.
+  if (covering->node->overrideKind == OverrideKind::HighScore) picked_.push_back(covering->node);
+  const std::size_t end = covering->end;
+  followSuggestions(before);
+  setGridCursor(moveCursorAfter && options_.move_cursor_after_selection ? end : fallbackCursor);
 }
 
 bool KeyHandler::rotateCandidate(bool backwards, const InputState* state,
@@ -745,7 +860,7 @@ bool KeyHandler::insertSpecialReading(const std::string& reading, SpecialReading
     return true;
   }
   if (!grid_.addReading(reading)) return false;
-  walk();
+  walkAfterEdit(std::exchange(walk_, BestPath()));
   showInputting(onState);
   return true;
 }
@@ -758,7 +873,7 @@ bool KeyHandler::handleCharacterKey(Key key, bool composing, const InputState* s
   if (key.numpad) {
     if (!composing) return false;
     if (grid_.addReading("_numpad_" + std::string(1, c))) {
-      walk();
+      walkAfterEdit(std::exchange(walk_, BestPath()));
     } else {
       onError();
     }
@@ -814,8 +929,7 @@ bool KeyHandler::commitWithCapitalLetter(char letter, const StateCallback& onSta
     text = std::move(inputting->buffer);
     text.insert(inputting->cursor - readingBuffer_.composer.displayText().size(), character);
   }
-  onState(std::make_unique<Committing>(std::move(text)));
-  reset();
+  commit(std::move(text), onState);
   return true;
 }
 

@@ -15,6 +15,7 @@
 #include "grid/LanguageModel.h"
 #include "grid/PickHistory.h"
 #include "grid/ReadingGrid.h"
+#include "models/LearntWords.h"
 #include "models/UserPhraseAdder.h"
 #include "phonetics/BpmfComposer.h"
 #include "phonetics/BpmfKeyboardLayout.h"
@@ -109,12 +110,14 @@ class KeyHandler {
   void setContextModel(std::shared_ptr<const Palisar::Lattivor2::ContextModel> model) {
     grid_.setContextModel(std::move(model));
   }
-  const Palisar::Lattivor2::BestPath& lastWalk() const { return walk_; }
   const BpmfComposer& readingBuffer() const { return readingBuffer_.composer; }
 
   // Every option the handler acts on, as one value.
   void setOptions(const Options& options) { options_ = options; }
   const Options& options() const { return options_; }
+  // Where the phrases picked in a committed composition are taught (with
+  // learn_words); null learns nothing.
+  void setWordLearner(std::shared_ptr<WordLearner> learner) { wordLearner_ = std::move(learner); }
 
  private:
   // The text of the last walk, and where each of its nodes ends, in
@@ -155,14 +158,25 @@ class KeyHandler {
                           const StateCallback& onState, const ErrorCallback& onError);
   bool handleMarkingKey(Key key, char plain, const InputStates::Marking& marking,
                         const StateCallback& onState, const ErrorCallback& onError);
-  bool dismissNotice(Key key, char plain, const StateCallback& onState,
-                     const ErrorCallback& onError);
 
   ComposedParts composedPartsAt(std::size_t position);
   bool hasPhrases(std::string_view reading) const;
   std::size_t candidateCursor() const;
   std::vector<Candidate> candidatesAt(std::size_t position) const;
   void walk();
+  // Walks after an edit, then follows the pick history across the
+  // composition: every node the edit changed is asked about, what it
+  // suggests is applied, and nodes fixed by earlier suggestions are kept on
+  // the walk. `before` is the walk before the edit.
+  void walkAfterEdit(const Palisar::Lattivor2::BestPath& before);
+  void followSuggestions(const Palisar::Lattivor2::BestPath& before);
+  bool applyNewSuggestion(const Palisar::Lattivor2::BestPath& before, double now);
+  bool keepSuggestionsOnWalk();
+  // The phrases the user picked that the walk still shows are taught to the
+  // word learner; called when the composition is committed.
+  void learnPicks();
+  // Commits `text` and resets, learning the picks first.
+  void commit(std::string text, const StateCallback& onState);
   void showInputting(const StateCallback& onState);
   // Inputting while anything is composed; otherwise everything is reset and
   // the receiver told to drop what it showed.
@@ -216,6 +230,17 @@ class KeyHandler {
   Palisar::Lattivor2::BestPath walk_;
   ComposedText composed_;
   Options options_;
+  std::shared_ptr<WordLearner> wordLearner_;
+  // The nodes the user picked a phrase for in this composition.
+  std::vector<std::weak_ptr<Palisar::Lattivor2::ReadingGrid::Node>> picked_;
+  // The nodes a suggestion of the pick history fixed in this composition,
+  // where they start, and the value suggested.
+  struct Suggested {
+    std::weak_ptr<Palisar::Lattivor2::ReadingGrid::Node> node;
+    std::size_t start = 0;
+    std::string value;
+  };
+  std::vector<Suggested> suggested_;
 };
 
 }  // namespace Kestova

@@ -42,6 +42,13 @@ struct Options {
   // English, where every key goes to the application untouched. The module
   // acts on it.
   bool shift_toggles_english = false;
+  // The phrases picked in a composition that is committed are learnt: they
+  // rank first for their reading from then on, in any context, until other
+  // picks wear them away.
+  bool learn_words = true;
+  // The learnt words are kept on disk (learnt.txt) and come back after a
+  // restart. The module acts on it.
+  bool remember_learnt_words = false;
 
   bool operator==(const Options&) const = default;
 };

@@ -39,7 +39,7 @@ std::string_view StateReceiver::preeditText(std::size_t* caretCharacters) const 
 
 std::string_view StateReceiver::hintText() const {
   const auto* composing = stateAs<NotEmpty>();
-  return composing ? std::string_view(composing->hint) : std::string_view();
+  return composing ? std::string_view(composing->hint) : std::string_view(notice_);
 }
 
 // ---------------------------------------------------------------------------
@@ -120,6 +120,7 @@ void StateReceiver::pick(std::size_t index) {
 // Keys.
 
 bool StateReceiver::handleKey(const KeyStroke& press) {
+  notice_.clear();
   bool used = true;
   guarded([&] {
     if (stateAs<ChoosingCandidate>()) {
@@ -166,7 +167,12 @@ void StateReceiver::candidateKey(const KeyStroke& press) {
     return;
   }
   if (key.character == Key::kEnter) {
-    pick(highlight_);
+    // Enter on the candidate the composition already shows changes nothing.
+    if (!punctuationList && highlight_ == choosing.shown) {
+      keyHandler_->candidateCancelled(returnCursor, callback());
+    } else {
+      pick(highlight_);
+    }
     return;
   }
   if (punctuationList && keyHandler_->punctuationListKey(key.character, returnCursor, callback())) {
@@ -229,6 +235,7 @@ void StateReceiver::enterState(std::unique_ptr<InputState> newState) {
       showCompositionOrEmpty();
       return;
     case StateKind::EmptyIgnoringPrevious:
+      notice_ = static_cast<const EmptyIgnoringPrevious&>(*newState).notice;
       state_ = std::make_unique<Empty>();
       return;
     case StateKind::Empty:
@@ -240,11 +247,14 @@ void StateReceiver::enterState(std::unique_ptr<InputState> newState) {
       state_ = std::make_unique<Empty>();
       return;
     case StateKind::ChoosingCandidate:
-    case StateKind::ChoosingPunctuationList:
-      page_ = 0;
-      highlight_ = 0;
+    case StateKind::ChoosingPunctuationList: {
+      // The highlight starts on what the composition shows.
+      const auto& choosing = static_cast<const ChoosingCandidate&>(*newState);
+      highlight_ = choosing.shown < choosing.candidates.size() ? choosing.shown : 0;
+      page_ = highlight_ / pageSize();
       state_ = std::move(newState);
       return;
+    }
     case StateKind::Inputting:
     case StateKind::Marking:
       state_ = std::move(newState);
@@ -263,6 +273,7 @@ void StateReceiver::showCompositionOrEmpty() {
 }
 
 void StateReceiver::flush() {
+  notice_.clear();
   guarded([&] {
     if (stateAs<NotEmpty>()) keyHandler_->commitAll(callback());
     keyHandler_->reset();
@@ -271,6 +282,7 @@ void StateReceiver::flush() {
 }
 
 void StateReceiver::reset() {
+  notice_.clear();
   keyHandler_->reset();
   state_ = std::make_unique<Empty>();
 }

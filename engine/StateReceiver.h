@@ -68,6 +68,8 @@ class StateReceiver {
   std::string takeCommitText();
   // The composition and its caret in characters; empty and 0 when idle.
   std::string_view preeditText(std::size_t* caretCharacters = nullptr) const;
+  // The composition's hint, or while nothing is composed the notice of the
+  // last key (a mistyped syllable), until the next key.
   std::string_view hintText() const;
 
   // The candidate page.
@@ -117,6 +119,7 @@ class StateReceiver {
   std::shared_ptr<KeyHandler> keyHandler_;
   std::unique_ptr<InputState> state_;
   std::string pendingCommit_;
+  std::string notice_;
   std::string selectionKeys_{kDefaultSelectionKeys};
   std::size_t page_ = 0;
   std::size_t highlight_ = 0;

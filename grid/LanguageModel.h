@@ -1,5 +1,10 @@
 #pragma once
 
+// The interface every language model implements (the built-in phrase
+// database, the user's phrase files, the composite model) and the value they
+// answer with. The reading grid asks its model through it; nothing else
+// about a model is visible to the grid.
+
 #include <string>
 #include <string_view>
 #include <utility>
@@ -14,10 +19,13 @@ struct ScoredPhrase {
   // The value as it stood in its source, before replacement or macro
   // expansion; empty unless the composite model fills it.
   std::string rawValue;
+  // The user's own choice: a phrase of their phrase file or a word learnt
+  // from their picks. The context walk never lets a pair score overrule it.
+  bool fromUser = false;
 
   ScoredPhrase() = default;
-  ScoredPhrase(std::string v, double s, std::string raw = {})
-      : value(std::move(v)), score(s), rawValue(std::move(raw)) {}
+  ScoredPhrase(std::string v, double s, std::string raw = {}, bool user = false)
+      : value(std::move(v)), score(s), rawValue(std::move(raw)), fromUser(user) {}
 
   bool operator==(const ScoredPhrase&) const = default;
 };

@@ -36,11 +36,11 @@ std::string PickHistory::contextKey(const BestPath& path, std::size_t nodeIndex)
   // The context does not reach back across a special reading such as
   // punctuation.
   if (nodeIndex > 0 && !isSpecialReading(path.nodes[nodeIndex - 1]->reading)) {
-    const ReadingGrid::Node& previous = *path.nodes[nodeIndex - 1];
-    middle = term(previous.reading, previous.currentValue());
+    // The neighbours as the walk showed them: a later walk may have chosen
+    // other phrases for the same nodes since.
+    middle = term(path.nodes[nodeIndex - 1]->reading, path.valueAt(nodeIndex - 1));
     if (nodeIndex > 1 && !isSpecialReading(path.nodes[nodeIndex - 2]->reading)) {
-      const ReadingGrid::Node& earlier = *path.nodes[nodeIndex - 2];
-      first = term(earlier.reading, earlier.currentValue());
+      first = term(path.nodes[nodeIndex - 2]->reading, path.valueAt(nodeIndex - 2));
     }
   }
   return first + "-" + middle + "-" + own;

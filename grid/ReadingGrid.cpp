@@ -350,6 +350,20 @@ std::optional<BestPath::Covering> BestPath::nodeCovering(std::size_t position) c
   return std::nullopt;
 }
 
+const std::string& BestPath::valueAt(std::size_t index) const {
+  const ReadingGrid::Node& node = *nodes[index];
+  if (index < selections.size() && selections[index] < node.phrases.size()) {
+    return node.phrases[selections[index]].value;
+  }
+  return node.currentValue();
+}
+
+void BestPath::noteSelections() {
+  selections.clear();
+  selections.reserve(nodes.size());
+  for (const ReadingGrid::NodePtr& node : nodes) selections.push_back(node->selected);
+}
+
 std::string BestPath::composedText() const {
   std::string text;
   for (const ReadingGrid::NodePtr& node : nodes) text += node->currentValue();

@@ -223,13 +223,17 @@ class ReadingGrid {
 };
 
 // The result of a walk: a snapshot of the chosen nodes, sharing them with the
-// grid (a later override changes what an older BestPath shows for a node).
+// grid (a later override changes what an older BestPath's nodes show), and of
+// the phrase each node showed when the walk was made (valueAt).
 struct BestPath {
   std::vector<ReadingGrid::NodePtr> nodes;  // in text order
-  std::size_t readingCount = 0;             // the sum of the nodes' lengths
-  std::size_t vertexCount = 0;              // reading positions walked
-  std::size_t edgeCount = 0;                // node relaxations performed
-  std::int64_t elapsedMicros = 0;           // duration of the walk (diagnostic)
+  // The index of the phrase each node showed; empty when the path was not
+  // made by a walk.
+  std::vector<std::size_t> selections;
+  std::size_t readingCount = 0;    // the sum of the nodes' lengths
+  std::size_t vertexCount = 0;     // reading positions walked
+  std::size_t edgeCount = 0;       // node relaxations performed
+  std::int64_t elapsedMicros = 0;  // duration of the walk (diagnostic)
 
   struct Covering {
     ReadingGrid::NodePtr node;
@@ -241,8 +245,14 @@ struct BestPath {
   // beyond readingCount or on an empty path.
   std::optional<Covering> nodeCovering(std::size_t position) const;
 
+  // The value node `index` showed when the walk was made (its current value
+  // when the path records no selections). REQUIRES: index < nodes.size().
+  const std::string& valueAt(std::size_t index) const;
+
   // The current values of the nodes, concatenated.
   std::string composedText() const;
+  // Records what each node shows now as what the walk chose.
+  void noteSelections();
 };
 
 }  // namespace Palisar::Lattivor2

@@ -18,6 +18,7 @@ using Clock = std::chrono::steady_clock;
 // at `started`, reports of its work.
 void noteWalk(BestPath& path, std::size_t vertexCount, std::size_t edgeCount,
               Clock::time_point started) {
+  path.noteSelections();
   path.vertexCount = vertexCount;
   path.edgeCount = edgeCount;
   path.elapsedMicros =
@@ -228,11 +229,15 @@ ContextWalk::States ContextWalk::statesAt(const ReadingGrid& grid, std::size_t j
     const States& before = states_[i];
     if (before.empty()) continue;
     const bool boundary = breaksContext(node->reading);
-    // The phrases this node may take: its fixed one, or its best few.
+    // The phrases this node may take: its fixed one, the user's own phrase
+    // when it leads the node (a pair score never overrules it), or its best
+    // few.
     std::size_t first = 0, last = 0;
     if (node->isOverridden()) {
       first = std::min(node->selected, node->phrases.size() - 1);
       last = first + 1;
+    } else if (node->phrases.front().fromUser) {
+      last = 1;
     } else {
       const double floor = node->phrases.front().score - limits_.scoreMargin;
       last = 1;
@@ -240,8 +245,13 @@ ContextWalk::States ContextWalk::statesAt(const ReadingGrid& grid, std::size_t j
              node->phrases[last].score >= floor)
         ++last;
     }
+    // A replaced value pairs as the value it replaces: replacement only
+    // relabels.
     for (std::size_t k = node->contextWords.size(); k < last; ++k) {
-      node->contextWords.push_back(boundary ? start : context.lookUp(node->phrases[k].value));
+      const ScoredPhrase& phrase = node->phrases[k];
+      node->contextWords.push_back(
+          boundary ? start
+                   : context.lookUp(phrase.rawValue.empty() ? phrase.value : phrase.rawValue));
     }
     for (std::size_t k = first; k < last; ++k) {
       const double own = node->isOverridden() ? node->score() : node->phrases[k].score;

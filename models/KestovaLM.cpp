@@ -25,7 +25,8 @@ constexpr double kUserBoost = 1e-9;
 }  // namespace
 
 void KestovaLM::filter(const std::vector<ScoredPhrase>& input, const StringSet& excluded,
-                       ViewSet& inserted, std::vector<ScoredPhrase>& output, bool& expanded) {
+                       ViewSet& inserted, std::vector<ScoredPhrase>& output, bool& expanded,
+                       bool fromUser) {
   // A syllable can bring hundreds of phrases: grow the list and the set once.
   // The list must not move its elements below: inserted views their values.
   output.reserve(output.size() + input.size());
@@ -52,13 +53,14 @@ void KestovaLM::filter(const std::vector<ScoredPhrase>& input, const StringSet& 
     }
     // The set keeps a view of the listed value, so list it first and take
     // it back if it turns out to be a repeat.
-    output.emplace_back(std::move(value), phrase.score, phrase.value);
+    output.emplace_back(std::move(value), phrase.score, phrase.value, fromUser);
     if (!inserted.insert(output.back().value).second) output.pop_back();
   }
 }
 
 std::vector<ScoredPhrase> KestovaLM::getScoredPhrases(std::string_view reading) {
   if (reading == kSpaceReading) return {ScoredPhrase(std::string(kSpaceReading), 0)};
+  followLearntWords();
   if (auto cached = cache_.find(reading); cached != cache_.end()) return cached->second;
 
   bool expanded = false;
@@ -73,6 +75,44 @@ std::vector<ScoredPhrase> KestovaLM::getScoredPhrases(std::string_view reading) 
 void KestovaLM::forgetLookUps() {
   cache_.clear();
   cachedPhrases_ = 0;
+}
+
+void KestovaLM::followLearntWords() {
+  const std::uint64_t version = learntWords_ ? learntWords_->version() : 0;
+  if (version == learntVersion_) return;
+  learntVersion_ = version;
+  forgetLookUps();
+}
+
+void KestovaLM::setLearntWords(std::shared_ptr<const LearntWords> words) {
+  learntWords_ = std::move(words);
+  learntVersion_ = learntWords_ ? learntWords_->version() : 0;
+  forgetLookUps();
+}
+
+void KestovaLM::rankLearntWords(std::string_view reading,
+                                std::vector<ScoredPhrase>& phrases) const {
+  if (!learntWords_ || learntWords_->empty() || phrases.empty()) return;
+  const std::vector<LearntWords::Word> learnt = learntWords_->wordsOf(reading);
+  if (learnt.empty()) return;
+  double top = std::numeric_limits<double>::lowest();
+  for (const ScoredPhrase& phrase : phrases) top = std::max(top, phrase.score);
+  const bool singleSyllable = reading.find('-') == std::string_view::npos;
+  // Strongest first, each ahead of the ones after it.
+  std::size_t front = 0;
+  for (std::size_t rank = 0; rank < learnt.size(); ++rank) {
+    const LearntWords::Word& word = learnt[rank];
+    const auto found =
+        std::find_if(phrases.begin() + static_cast<std::ptrdiff_t>(front), phrases.end(),
+                     [&](const ScoredPhrase& p) { return p.value == word.value; });
+    if (found == phrases.end()) continue;
+    const double above = static_cast<double>(learnt.size() - rank);
+    found->score = singleSyllable ? top + kUserBoost * (1 + above)
+                                  : top + kLearntBoost * word.weight + kUserBoost * above;
+    found->fromUser = true;
+    std::rotate(phrases.begin() + static_cast<std::ptrdiff_t>(front), found, found + 1);
+    ++front;
+  }
 }
 
 std::vector<ScoredPhrase> KestovaLM::lookUp(std::string_view reading, bool& expanded) {
@@ -91,12 +131,12 @@ std::vector<ScoredPhrase> KestovaLM::lookUp(std::string_view reading, bool& expa
 
   std::vector<ScoredPhrase> userPhrases;
   if (userPhrases_.hasScoredPhrases(reading)) {
-    filter(userPhrases_.getScoredPhrases(reading), excluded, inserted, userPhrases, expanded);
+    filter(userPhrases_.getScoredPhrases(reading), excluded, inserted, userPhrases, expanded, true);
   }
   // The built-in look-up answers an empty list for a reading it lacks, so no
   // separate test (a second binary search) is needed.
   std::vector<ScoredPhrase> builtInPhrases;
-  filter(builtIn_.getScoredPhrases(reading), excluded, inserted, builtInPhrases, expanded);
+  filter(builtIn_.getScoredPhrases(reading), excluded, inserted, builtInPhrases, expanded, false);
 
   // A user's single character should win over the built-in ones of its
   // syllable but not over whole words, so it ranks just above the best
@@ -106,16 +146,20 @@ std::vector<ScoredPhrase> KestovaLM::lookUp(std::string_view reading, bool& expa
     double top = std::numeric_limits<double>::lowest();
     for (const ScoredPhrase& phrase : builtInPhrases) top = std::max(top, phrase.score);
     top += kUserBoost;
-    for (ScoredPhrase& phrase : userPhrases) phrase = ScoredPhrase(std::move(phrase.value), top);
+    for (ScoredPhrase& phrase : userPhrases) {
+      phrase = ScoredPhrase(std::move(phrase.value), top, {}, true);
+    }
   }
 
   userPhrases.insert(userPhrases.end(), std::make_move_iterator(builtInPhrases.begin()),
                      std::make_move_iterator(builtInPhrases.end()));
+  rankLearntWords(reading, userPhrases);
   return userPhrases;
 }
 
 bool KestovaLM::hasScoredPhrases(std::string_view reading) {
   if (reading == kSpaceReading) return true;
+  followLearntWords();
   if (auto cached = cache_.find(reading); cached != cache_.end()) return !cached->second.empty();
   if (excludedPhrases_.hasScoredPhrases(reading)) return !getScoredPhrases(reading).empty();
   return userPhrases_.hasScoredPhrases(reading) || builtIn_.hasScoredPhrases(reading);

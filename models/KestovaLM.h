@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <memory_resource>
 #include <string>
 #include <string_view>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "grid/LanguageModel.h"
+#include "models/LearntWords.h"
 #include "models/ParselessLM.h"
 #include "models/UserPhrasesLM.h"
 #include "text/TextHash.h"
@@ -18,11 +21,13 @@ namespace Kestova {
 // The one language model the reading grid and the key handler see. It merges
 // the user's phrases (first) with the built-in phrases, drops the user's
 // excluded phrases, applies the user's value replacements when enabled,
-// expands input macros, and lists every value only once. Recent answers are
-// remembered until a source or a setting changes (see cache_).
+// expands input macros, lists every value only once, and puts the words
+// learnt from the user's corrections first (setLearntWords). Recent answers
+// are remembered until a source or a setting changes (see cache_).
 //
 // rawValue of each returned phrase is its value as it stood in its source,
 // except for boosted single-syllable user phrases, whose rawValue is empty.
+// The user's phrases are marked fromUser.
 class KestovaLM : public Palisar::Lattivor2::LanguageModel {
  public:
   using MacroExpander = std::function<std::string(std::string_view)>;
@@ -41,6 +46,14 @@ class KestovaLM : public Palisar::Lattivor2::LanguageModel {
   bool builtInTableLoaded() const { return builtIn_.isLoaded(); }
   void openUserFiles(const std::string& userPhrasesPath, const std::string& excludedPhrasesPath);
   void openReplacementFile(const std::string& path);
+
+  // Learnt words rank first among the phrases of their reading: a learnt
+  // single syllable just above the best other phrase (like a user's single
+  // character), a learnt word kLearntBoost times its weight above it, so
+  // that it wins over the built-in phrases and the pair scores in any
+  // context. Null learns nothing.
+  void setLearntWords(std::shared_ptr<const LearntWords> words);
+  static constexpr double kLearntBoost = 3.0;
 
   void setReplacementEnabled(bool enabled);
   bool replacementEnabled() const { return replacementEnabled_; }
@@ -61,12 +74,17 @@ class KestovaLM : public Palisar::Lattivor2::LanguageModel {
   // Reserves room in output for all of input first, so the views that
   // inserted gains into output stay valid; inserted must not yet view any
   // value of output, since reserving may move them.
-  // Sets expanded when a macro (or any expansion) changed a value.
+  // Sets expanded when a macro (or any expansion) changed a value; marks the
+  // output as the user's own when fromUser is set.
   void filter(const std::vector<Palisar::Lattivor2::ScoredPhrase>& input, const StringSet& excluded,
               ViewSet& inserted, std::vector<Palisar::Lattivor2::ScoredPhrase>& output,
-              bool& expanded);
+              bool& expanded, bool fromUser);
   std::vector<Palisar::Lattivor2::ScoredPhrase> lookUp(std::string_view reading, bool& expanded);
+  void rankLearntWords(std::string_view reading,
+                       std::vector<Palisar::Lattivor2::ScoredPhrase>& phrases) const;
   void forgetLookUps();
+  // Forgets the remembered answers when the learnt words changed since.
+  void followLearntWords();
 
   ParselessLM builtIn_;
   UserPhrasesLM userPhrases_;
@@ -74,6 +92,8 @@ class KestovaLM : public Palisar::Lattivor2::LanguageModel {
   ReplacementTable replacements_;
   bool replacementEnabled_ = false;
   MacroExpander macroExpander_;
+  std::shared_ptr<const LearntWords> learntWords_;
+  std::uint64_t learntVersion_ = 0;
 
   // The answers of recent look-ups, misses too: typing asks for the same
   // readings again and again, and a single syllable brings hundreds of

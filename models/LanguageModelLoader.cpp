@@ -142,6 +142,7 @@ std::string LanguageModelLoader::dataFilePath(std::string_view relative) const {
 
 void LanguageModelLoader::startUp() {
   languageModel_ = std::make_shared<KestovaLM>();
+  languageModel_->setLearntWords(learntWords_.words());
   macroTable_ = std::make_shared<InputMacroTable>();
 
   reloadBuiltInModel();
@@ -165,6 +166,7 @@ void LanguageModelLoader::startUp() {
   userPhrasesFile_ = WatchedFile(base / kUserPhrasesFileName);
   excludedPhrasesFile_ = WatchedFile(base / kExcludedPhrasesFileName);
   replacementFile_ = WatchedFile(base / kReplacementFileName);
+  learntWords_.setFolder(base, base / kLockFileName);
 
   if (localizedStrings_) {
     createUserFileIfMissing(userPhrasesFile_, localizedStrings_->userPhrasesTemplate());
@@ -269,7 +271,13 @@ bool LanguageModelLoader::reloadIfChanged() {
                                   excludedPhrasesFile_.path().string());
   }
   if (reloadReplacement) languageModel_->openReplacementFile(replacementFile_.path().string());
-  return reloadBuiltIn || reloadContext || reloadUser || reloadReplacement;
+  const bool reloadLearnt = learntWords_.reloadIfChanged();
+  return reloadBuiltIn || reloadContext || reloadUser || reloadReplacement || reloadLearnt;
+}
+
+void LanguageModelLoader::setLearning(bool learn, bool remember) {
+  learntWords_.configure(learn, remember);
+  languageModel_->setLearntWords(learntWords_.words());
 }
 
 void LanguageModelLoader::addPhrase(std::string_view reading, std::string_view value) {

@@ -8,6 +8,7 @@
 #include "base/WatchedFile.h"
 #include "models/ContextLM.h"
 #include "models/KestovaLM.h"
+#include "models/LearntWordStore.h"
 #include "models/UserPhraseAdder.h"
 #include "notations/InputMacroTable.h"
 
@@ -91,6 +92,15 @@ class LanguageModelLoader : public UserPhraseAdder {
   // Not used by the input method.
   void excludePhrase(std::string_view reading, std::string_view value) override;
 
+  // Learning from the user's corrections on or off, and whether the learnt
+  // words are kept in learnt.txt (LearntWordStore).
+  void setLearning(bool learn, bool remember);
+  // Where the key handler sends the words to learn; lives as long as the
+  // loader.
+  WordLearner& wordLearner() { return learntWords_; }
+  // Forgets every learnt word, in memory and on disk.
+  void forgetLearntWords() { learntWords_.forgetAll(); }
+
   const WatchedFile& userPhrasesFile() const { return userPhrasesFile_; }
   const WatchedFile& excludedPhrasesFile() const { return excludedPhrasesFile_; }
   const WatchedFile& replacementFile() const { return replacementFile_; }
@@ -127,6 +137,7 @@ class LanguageModelLoader : public UserPhraseAdder {
   WatchedFile excludedPhrasesFile_;
   WatchedFile replacementFile_;
   std::shared_ptr<InputMacroTable> macroTable_;
+  LearntWordStore learntWords_;
 };
 
 // The Chinese texts of new user files.

@@ -22,6 +22,7 @@ std::unique_ptr<KstCore> KstCore::create(const std::string& dataRoot,
     auto keyHandler = std::make_shared<KeyHandler>(loader->languageModel(), loader,
                                                    std::make_unique<KeyHandlerStrings>());
     keyHandler->setLayout(BpmfKeyboardLayout::StandardLayout());
+    keyHandler->setWordLearner(std::shared_ptr<WordLearner>(loader, &loader->wordLearner()));
     keyHandler->setContextModel(Options().context_model ? loader->contextModel() : nullptr);
     return std::unique_ptr<KstCore>(new KstCore(std::move(loader), std::move(keyHandler)));
   } catch (const std::exception& e) {
@@ -58,6 +59,7 @@ void KstCore::setSelectionKeys(std::string_view keys) {
 
 void KstCore::applyOptions(const Options& options) {
   receiver_.keyHandler().setOptions(options);
+  loader_->setLearning(options.learn_words, options.remember_learnt_words);
   useContextModel();
 }
 

@@ -26,7 +26,7 @@ struct BoolOption {
   std::int32_t ModuleConfig::*record = nullptr;
 };
 
-inline constexpr std::array<BoolOption, 10> kBoolOptions = {{
+inline constexpr std::array<BoolOption, 12> kBoolOptions = {{
     {"choose_candidate_using_space", "空白鍵叫出候選字", &Options::choose_candidate_using_space,
      &ModuleConfig::choose_candidate_using_space},
     {"select_phrase_after_cursor", "候選字取游標後的詞", &Options::select_phrase_after_cursor,
@@ -45,6 +45,8 @@ inline constexpr std::array<BoolOption, 10> kBoolOptions = {{
      &Options::repeated_punctuation_selects, &ModuleConfig::repeated_punctuation_selects},
     {"context_model", "依前後文選詞", &Options::context_model},
     {"shift_toggles_english", "單按 Shift 切換中英文", &Options::shift_toggles_english},
+    {"learn_words", "學習選過的詞", &Options::learn_words},
+    {"remember_learnt_words", "重新啟動後仍記得學過的詞", &Options::remember_learnt_words},
 }};
 
 // The file holds the first eight of them, then ctrl_enter, then the rest:

@@ -106,19 +106,22 @@ const Scenario kComposing[] = {
     {"HanyuPinyin", 0, "ni3ha", K::Inputting, "你ha", 3, "", 0},
     {"HanyuPinyin", 0, "ma<Space>", K::Inputting, "媽", 1, "", 0},
     // Unknown syllable ㄅㄧㄤˇ: dropped, but the hint says what was typed,
-    // even with nothing else composed. The next key takes the notice away:
-    // an editing key stops there, any other key goes on as usual.
-    {S, 0, "1u;3", K::Inputting, "", 0, "", 1, 1, "「ㄅㄧㄤˇ」不是注音音節"},
+    // even with nothing else composed. Then nothing is composed: the next key
+    // takes the notice away and is handled as with nothing composed, so an
+    // editing key reaches the application.
+    {S, 0, "1u;3", K::Empty, "", 0, "", 1, 1, "「ㄅㄧㄤˇ」不是注音音節"},
     {S, 0, "su31u;3", K::Inputting, "你", 1, "", 1, 1, "「ㄅㄧㄤˇ」不是注音音節"},
-    {S, 0, "1u;3<BS>", K::Empty, "", 0, "", 1, 1},
-    {S, 0, "1u;3<Enter>", K::Empty, "", 0, "", 1, 0},
-    {S, 0, "1u;3su3", K::Inputting, "你", 1, "", 1, 1},
+    {S, 0, "1u;3<BS>", K::Empty, "", 0, "", 1, 0, ""},
+    {S, 0, "1u;3<Del>", K::Empty, "", 0, "", 1, 0, ""},
+    {S, 0, "1u;3<Esc>", K::Empty, "", 0, "", 1, 0, ""},
+    {S, 0, "1u;3<Enter>", K::Empty, "", 0, "", 1, 0, ""},
+    {S, 0, "1u;3su3", K::Inputting, "你", 1, "", 1, 1, ""},
     // keep_invalid_syllable keeps it; a vowel key then replaces the tone.
     {S, kKeepInvalid, "1u;3", K::Inputting, "ㄅㄧㄤˇ", 4, "", 1},
     {S, kKeepInvalid, "1u;3l3", K::Inputting, "表", 1, "", 1},
     // A stray tone typed first is replaced by the next component.
     {S, kKeepInvalid, "3su3", K::Inputting, "你", 1, "", 0},
-    {S, 0, "3su3", K::Inputting, "", 0, "", 2, 1, "「ㄧˇ」不是注音音節"},
+    {S, 0, "3su3", K::Empty, "", 0, "", 2, 1, "「ㄧˇ」不是注音音節"},
     // The composition has no length limit.
     {S, 0, "su3cl3su3cl3su3cl3su3cl3su3cl3", K::Inputting, "你好你好你好你好你好", 10, "", 0},
 };
@@ -343,13 +346,13 @@ TEST(KeyHandlerTest, PickIsSuggestedAgainInTheSameContext) {
   session.type("<Enter>");
   EXPECT_EQ(session.committed, "妳");
 
-  // The same syllable at the start of a new composition gets the pick.
+  // The same syllable at the start of a new composition gets the pick, and
+  // keeps it when a later syllable would make a word across it: the user's
+  // correction is not undone by the walk of the next syllable.
   session.type("su3");
   EXPECT_EQ(session.buffer(), "妳");
-  // The suggestion keeps the node's own weight, so a following word that
-  // scores better still wins.
   session.type("cl3");
-  EXPECT_EQ(session.buffer(), "你好");
+  EXPECT_EQ(session.buffer(), "妳好");
   session.type("<Enter>");
 
   // A fresh handler has no history.

@@ -41,10 +41,33 @@ TEST(StateReceiverTest, EnterPicksTheHighlightAndKeysPickOnThePageShown) {
   session.type("<Enter>");
   EXPECT_EQ(session.buffer(), "擬");
 
-  session.type("<Space><PgDn>1");
+  // The window opens on the page of the value shown, highlighted.
+  session.type("<Space>");
+  EXPECT_EQ(receiver.highlight(), 2u);
+  EXPECT_EQ(receiver.page(), 1u);
+  session.type("1");
   EXPECT_EQ(session.buffer(), "擬");  // page 1, row 0
-  session.type("<Space><PgDn><PgUp>2");
-  EXPECT_EQ(session.buffer(), "妳");
+  session.type("<Space><PgUp>2");
+  EXPECT_EQ(session.buffer(), "妳");  // page 0, row 1
+}
+
+// Opening the window and closing it with Enter changes nothing: the
+// highlight starts on the value shown, and Enter there is no pick.
+TEST(StateReceiverTest, EnterOnTheValueShownChangesNothing) {
+  EngineSession session;
+  session.type("su3<Space>2");  // 妳, fixed by a pick
+  session.type("cl3<Space>");
+  StateReceiver& receiver = session.receiver();
+  const auto* choosing = session.stateAs<ChoosingCandidate>();
+  ASSERT_NE(choosing, nullptr);
+  ASSERT_LT(receiver.highlight(), choosing->candidates.size());
+  EXPECT_EQ(choosing->candidates[receiver.highlight()].value, "好");
+  session.type("<Enter>");
+  EXPECT_EQ(session.stateAs<ChoosingCandidate>(), nullptr);
+  EXPECT_EQ(session.buffer(), "妳好");
+  // A pick moved away and back is no pick either.
+  session.type("<Space><Right><Left><Enter><Enter>");
+  EXPECT_EQ(session.committed, "妳好");
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ TEST_F(KestovaLMTest, ExclusionAppliesToBothSourcesOfThatReadingOnly) {
       "ㄐㄧㄚ-ㄘˊ 家慈 -6\n");
   loadUser("佳 ㄐㄧㄚ\n家祠 ㄐㄧㄚ-ㄘˊ\n甲 ㄐㄧㄚ\n", "家祠 ㄐㄧㄚ-ㄘˊ\n佳 ㄐㄧㄚ\n加 ㄐㄧㄚ\n");
   EXPECT_EQ(lm_.getScoredPhrases("ㄐㄧㄚ"),
-            (std::vector<ScoredPhrase>{{"甲", -2 + 1e-9}, {"家", -2, "家"}}));
+            (std::vector<ScoredPhrase>{{"甲", -2 + 1e-9, "", true}, {"家", -2, "家"}}));
   EXPECT_EQ(lm_.getScoredPhrases("ㄐㄧㄚ-ㄘˊ"), (std::vector<ScoredPhrase>{{"家慈", -6, "家慈"}}));
 }
 
@@ -52,7 +52,7 @@ TEST_F(KestovaLMTest, UserValueListedOnceInUserPosition) {
       "ㄋㄧˇ-ㄏㄠˇ 妳好 -4\n");
   loadUser("妳好 ㄋㄧˇ-ㄏㄠˇ\n妳好 ㄋㄧˇ-ㄏㄠˇ\n");
   EXPECT_EQ(lm_.getScoredPhrases("ㄋㄧˇ-ㄏㄠˇ"),
-            (std::vector<ScoredPhrase>{{"妳好", 0, "妳好"}, {"你好", -2, "你好"}}));
+            (std::vector<ScoredPhrase>{{"妳好", 0, "妳好", true}, {"你好", -2, "你好"}}));
 }
 
 TEST_F(KestovaLMTest, SingleSyllableUserPhraseRanksJustAboveBestBuiltIn) {
@@ -61,16 +61,17 @@ TEST_F(KestovaLMTest, SingleSyllableUserPhraseRanksJustAboveBestBuiltIn) {
       "ㄅㄚ 八 -3.2\n");
   loadUser("捌 ㄅㄚ\n叭 ㄅㄚ\n");
   auto phrases = lm_.getScoredPhrases("ㄅㄚ");
-  EXPECT_EQ(phrases,
-            (std::vector<ScoredPhrase>{
-                {"捌", -3.2 + 1e-9}, {"叭", -3.2 + 1e-9}, {"吧", -5, "吧"}, {"八", -3.2, "八"}}));
+  EXPECT_EQ(phrases, (std::vector<ScoredPhrase>{{"捌", -3.2 + 1e-9, "", true},
+                                                {"叭", -3.2 + 1e-9, "", true},
+                                                {"吧", -5, "吧"},
+                                                {"八", -3.2, "八"}}));
   EXPECT_GT(phrases[0].score, phrases[3].score);
 }
 
 TEST_F(KestovaLMTest, SingleSyllableWithoutBuiltInKeepsUserScore) {
   loadBuiltIn("ㄅㄚ 八 -3\n");
   loadUser("ㄅ ㄅ\n媽 ㄇㄚ\n");
-  EXPECT_EQ(lm_.getScoredPhrases("ㄇㄚ"), (std::vector<ScoredPhrase>{{"媽", 0, "媽"}}));
+  EXPECT_EQ(lm_.getScoredPhrases("ㄇㄚ"), (std::vector<ScoredPhrase>{{"媽", 0, "媽", true}}));
 }
 
 TEST_F(KestovaLMTest, ReplacementKeepsRawValueAndDeduplicates) {
@@ -155,16 +156,16 @@ TEST_F(KestovaLMTest, EveryChangeShowsInTheNextLookUpOfAnAnsweredReading) {
       {"nothing yet", [] {}, {{"八", -3, "八"}, {"吧", -4, "吧"}}},
       {"a user phrase",
        [&] { loadUser("捌 ㄅㄚ\n", ""); },
-       {{"捌", -3 + 1e-9}, {"八", -3, "八"}, {"吧", -4, "吧"}}},
+       {{"捌", -3 + 1e-9, "", true}, {"八", -3, "八"}, {"吧", -4, "吧"}}},
       {"an exclusion",
        [&] { loadUser("捌 ㄅㄚ\n", "吧 ㄅㄚ\n"); },
-       {{"捌", -3 + 1e-9}, {"八", -3, "八"}}},
+       {{"捌", -3 + 1e-9, "", true}, {"八", -3, "八"}}},
       {"replacements on",
        [&] { loadReplacements("八 8\n"); },
-       {{"捌", -3 + 1e-9}, {"8", -3, "八"}}},
+       {{"捌", -3 + 1e-9, "", true}, {"8", -3, "八"}}},
       {"replacements off",
        [&] { lm_.setReplacementEnabled(false); },
-       {{"捌", -3 + 1e-9}, {"八", -3, "八"}}},
+       {{"捌", -3 + 1e-9, "", true}, {"八", -3, "八"}}},
       {"another replacement file",
        [&] {
          lm_.setReplacementEnabled(true);
@@ -172,14 +173,14 @@ TEST_F(KestovaLMTest, EveryChangeShowsInTheNextLookUpOfAnAnsweredReading) {
        },
        // 八 becomes 捌, which the user's phrase already lists: with no built-in
        // phrase left, the user's keeps its own score.
-       {{"捌", 0, "捌"}}},
+       {{"捌", 0, "捌", true}}},
       {"an expander",
        [&] {
          lm_.setMacroExpander([](std::string_view text) {
            return text == "捌" ? std::string("8") : std::string(text);
          });
        },
-       {{"8", 0, "捌"}}},
+       {{"8", 0, "捌", true}}},
       {"another built-in table",
        [&] {
          lm_.setMacroExpander(nullptr);

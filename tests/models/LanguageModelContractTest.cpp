@@ -48,6 +48,7 @@ struct ModelKind {
   std::function<std::shared_ptr<LanguageModel>(const TempDir& dir)> make;
   bool keepsScores;     // user files carry no scores: every phrase scores 0
   bool fillsRawValues;  // the composite model reports the source value
+  bool marksUser;       // the composite model marks the user's phrases
 };
 
 void PrintTo(const ModelKind& kind, std::ostream* os) {
@@ -74,14 +75,14 @@ const ModelKind kKinds[] = {
        EXPECT_TRUE(lm->open(dir.write("data.txt", sortedFile())));
        return std::shared_ptr<LanguageModel>(lm);
      },
-     true, false},
+     true, false, false},
     {"User",
      [](const TempDir& dir) {
        auto lm = std::make_shared<UserPhrasesLM>();
        EXPECT_TRUE(lm->open(dir.write("user.txt", userFile())));
        return std::shared_ptr<LanguageModel>(lm);
      },
-     false, false},
+     false, false, false},
     {"CompositeOverBuiltIn",
      [](const TempDir& dir) {
        auto lm = std::make_shared<KestovaLM>();
@@ -89,14 +90,14 @@ const ModelKind kKinds[] = {
        EXPECT_TRUE(lm->builtInTableLoaded());
        return std::shared_ptr<LanguageModel>(lm);
      },
-     true, true},
+     true, true, false},
     {"CompositeOverUser",
      [](const TempDir& dir) {
        auto lm = std::make_shared<KestovaLM>();
        lm->openUserFiles(dir.write("user.txt", userFile()), dir.file("missing-exclude.txt"));
        return std::shared_ptr<LanguageModel>(lm);
      },
-     false, true},
+     false, true, true},
 };
 
 class LanguageModelContractTest : public ::testing::TestWithParam<ModelKind> {
@@ -106,7 +107,7 @@ class LanguageModelContractTest : public ::testing::TestWithParam<ModelKind> {
     for (const Entry& e : kFixture) {
       double score = GetParam().keepsScores ? std::stod(e.score) : 0.0;
       std::string raw = GetParam().fillsRawValues ? e.value : std::string();
-      reference_[e.reading].emplace_back(e.value, score, raw);
+      reference_[e.reading].emplace_back(e.value, score, raw, GetParam().marksUser);
     }
   }
 

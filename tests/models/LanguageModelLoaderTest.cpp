@@ -265,7 +265,7 @@ TEST_F(LoaderTest, AddingAnExcludedPhraseMovesItToUserPhrases) {
                           }));
   // 八 is back, from the user file; 吧 stays excluded, so no built-in
   // phrase is left to rank against and the user score stays 0.
-  EXPECT_EQ(lm->getScoredPhrases("ㄅㄚ"), (std::vector<ScoredPhrase>{{"八", 0, "八"}}));
+  EXPECT_EQ(lm->getScoredPhrases("ㄅㄚ"), (std::vector<ScoredPhrase>{{"八", 0, "八", true}}));
 }
 
 TEST_F(LoaderTest, AddingTwiceKeepsOneLine) {

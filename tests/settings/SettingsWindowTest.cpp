@@ -53,7 +53,9 @@ const std::array<std::string, kOptionCount> kOptionLabels = {"空白鍵叫出候
                                                              "半形標點",
                                                              "重複按標點鍵選下一個候選字",
                                                              "依前後文選詞",
-                                                             "單按 Shift 切換中英文"};
+                                                             "單按 Shift 切換中英文",
+                                                             "學習選過的詞",
+                                                             "重新啟動後仍記得學過的詞"};
 const std::array<std::string, 6> kComboEntries = {"不使用",   "注音",           "HTML Ruby",
                                                   "漢語拼音", "點字 (Unicode)", "點字 (ASCII)"};
 const std::array<std::string, 6> kCtrlEnterNames = {
@@ -350,8 +352,8 @@ TEST_F(SettingsWindowTest, ShowsDefaultsWithoutSettingsFile) {
   }
   EXPECT_EQ(entries, std::vector<std::string>(kComboEntries.begin(), kComboEntries.end()));
 
-  EXPECT_EQ(view->checkedStates(),
-            (Checks{true, false, false, false, false, false, false, false, true, false}));
+  EXPECT_EQ(view->checkedStates(), (Checks{true, false, false, false, false, false, false, false,
+                                           true, false, true, false}));
   EXPECT_EQ(view->comboIndex(), 0);
   gchar* active = gtk_combo_box_text_get_active_text(GTK_COMBO_BOX_TEXT(view->combo));
   EXPECT_STREQ(active, "不使用");
@@ -391,8 +393,8 @@ TEST_F(SettingsWindowTest, ShowsTheValuesOfTheSettingsFile) {
   std::optional<SettingsView> view = open();
   ASSERT_TRUE(view);
   // A number where a boolean belongs is ignored, leaving the default.
-  EXPECT_EQ(view->checkedStates(),
-            (Checks{false, true, false, false, false, false, true, false, true, false}));
+  EXPECT_EQ(view->checkedStates(), (Checks{false, true, false, false, false, false, true, false,
+                                           true, false, true, false}));
   EXPECT_EQ(view->comboIndex(), 4);
 }
 
@@ -428,22 +430,22 @@ TEST_F(SettingsWindowTest, OkSavesTheChoicesInFileOrder) {
       {"untouched",
        {},
        -1,
-       {true, false, false, false, false, false, false, false, true, false},
+       {true, false, false, false, false, false, false, false, true, false, true, false},
        0},
       {"several boxes and Hanyu Pinyin",
-       {0, 3, 7},
+       {0, 3, 7, 11},
        3,
-       {false, false, false, true, false, false, false, true, true, false},
+       {false, false, false, true, false, false, false, true, true, false, true, true},
        3},
       {"every box cleared",
-       {0, 8},
+       {0, 8, 10},
        5,
-       {false, false, false, false, false, false, false, false, false, false},
+       {false, false, false, false, false, false, false, false, false, false, false, false},
        5},
       {"every box checked",
-       {1, 2, 3, 4, 5, 6, 7, 9},
+       {1, 2, 3, 4, 5, 6, 7, 9, 11},
        2,
-       {true, true, true, true, true, true, true, true, true, true},
+       {true, true, true, true, true, true, true, true, true, true, true, true},
        2},
   };
   for (const SaveCase& c : cases) {
@@ -488,8 +490,8 @@ TEST_F(SettingsWindowTest, CancelAndCloseDiscardTheChanges) {
     SCOPED_TRACE(name);
     std::optional<SettingsView> view = open();
     ASSERT_TRUE(view);
-    EXPECT_EQ(view->checkedStates(),
-              (Checks{true, false, false, false, false, false, true, false, true, false}));
+    EXPECT_EQ(view->checkedStates(), (Checks{true, false, false, false, false, false, true, false,
+                                             true, false, true, false}));
     toggle(*view, 0);
     toggle(*view, 6);
     chooseCtrlEnter(*view, 1);
@@ -509,8 +511,8 @@ TEST_F(SettingsWindowTest, CancelAndCloseDiscardTheChanges) {
     // A new window starts again from the file, not from the discarded choices.
     std::optional<SettingsView> again = open();
     ASSERT_TRUE(again);
-    EXPECT_EQ(again->checkedStates(),
-              (Checks{true, false, false, false, false, false, true, false, true, false}));
+    EXPECT_EQ(again->checkedStates(), (Checks{true, false, false, false, false, false, true, false,
+                                              true, false, true, false}));
     EXPECT_EQ(again->comboIndex(), 2);
     ASSERT_TRUE(clickWidget(again->cancel));
     ASSERT_TRUE(pumpUntil(windowGone));
@@ -591,8 +593,8 @@ TEST_F(SettingsWindowTest, FailedSaveShowsErrorAndKeepsTheWindow) {
   std::vector<GtkWidget*> windows = visibleWindowsTitled(kTitle);
   ASSERT_EQ(windows.size(), 1u);
   EXPECT_EQ(windows[0], view->window);
-  EXPECT_EQ(view->checkedStates(),
-            (Checks{true, true, false, false, false, false, false, false, true, false}));
+  EXPECT_EQ(view->checkedStates(), (Checks{true, true, false, false, false, false, false, false,
+                                           true, false, true, false}));
   EXPECT_EQ(view->comboIndex(), 2);
 
   fs::remove(settingsPath());
@@ -600,7 +602,8 @@ TEST_F(SettingsWindowTest, FailedSaveShowsErrorAndKeepsTheWindow) {
   ASSERT_TRUE(pumpUntil(windowGone));
   EXPECT_EQ(
       readEntries(settingsPath()),
-      expectedEntries({true, true, false, false, false, false, false, false, true, false}, 2));
+      expectedEntries(
+          {true, true, false, false, false, false, false, false, true, false, true, false}, 2));
 }
 
 TEST_F(SettingsWindowTest, ButtonOrderFollowsTheDesktopSetting) {

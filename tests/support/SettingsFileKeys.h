@@ -10,7 +10,7 @@
 namespace Kestova::Testing {
 
 inline constexpr std::size_t kOriginalOptionCount = 8;
-inline constexpr std::array<std::string_view, 10> kOptionKeys = {"choose_candidate_using_space",
+inline constexpr std::array<std::string_view, 12> kOptionKeys = {"choose_candidate_using_space",
                                                                  "select_phrase_after_cursor",
                                                                  "move_cursor_after_selection",
                                                                  "esc_clears_buffer",
@@ -19,6 +19,8 @@ inline constexpr std::array<std::string_view, 10> kOptionKeys = {"choose_candida
                                                                  "half_width_punctuation",
                                                                  "repeated_punctuation_selects",
                                                                  "context_model",
-                                                                 "shift_toggles_english"};
+                                                                 "shift_toggles_english",
+                                                                 "learn_words",
+                                                                 "remember_learnt_words"};
 
 }  // namespace Kestova::Testing
