@@ -4,9 +4,11 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "models/ContextFile.h"
 #include "models/SortedPhraseTable.h"
@@ -14,6 +16,8 @@
 
 namespace Kestova {
 namespace {
+
+namespace fs = std::filesystem;
 
 struct Result {
   int status = -1;
@@ -118,6 +122,146 @@ TEST_F(PlaygroundTest, TheContextFileBesideThePhrasesDecidesHomophones) {
   result = play(dataRoot() + " --keys 'w8 2k7<Enter>'");
   EXPECT_EQ(result.status, 0) << result.output;
   EXPECT_EQ(lastLine(result.output), "它的") << result.output;
+}
+
+// What a user who corrects a word meets when they type it again. Each case
+// types with its own phrases, context pairs, user files and settings, and
+// every key sequence commits twice; learn_words is off where the case is
+// about the pick history alone.
+struct RetypeCase {
+  const char* name;
+  std::vector<std::string> phrases;
+  std::vector<ContextFilePair> pairs;
+  std::string learnWords;    // the settings file's learn_words
+  std::string userFile;      // data.txt
+  std::string replacements;  // phrases-replacement.txt ("" for none)
+  std::string keys;
+  std::string committed;
+};
+
+class RetypeTest : public PlaygroundTest, public ::testing::WithParamInterface<RetypeCase> {};
+
+TEST_P(RetypeTest, ACorrectionComesBack) {
+  const RetypeCase& c = GetParam();
+  environment_.writePhraseFile(c.phrases);
+  if (!c.pairs.empty()) {
+    ContextFileContents contents;
+    contents.weight = 1.0;
+    contents.pairs = c.pairs;
+    ASSERT_TRUE(writeContextFile(
+        (environment_.dataFile().parent_path() / "kestova-context.bin").string(), contents));
+  }
+  environment_.writeSettingsFile("{\"learn_words\": " + c.learnWords + "}");
+  fs::create_directories(environment_.userDirectory());
+  std::ofstream(environment_.userDirectory() / "data.txt") << c.userFile;
+  if (!c.replacements.empty()) {
+    std::ofstream(environment_.userDirectory() / "phrases-replacement.txt") << c.replacements;
+  }
+  Result result = play(dataRoot() + " --keys '" + c.keys + "'");
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(lastLine(result.output), c.committed) << result.output;
+}
+
+const std::vector<std::string> kAlsoIsAt = {
+    "ㄧㄝˇ 也 -2",   "ㄨㄟˋ 未 -2.2", "ㄨㄟˋ 為 -2.3", "ㄨㄟˋ 位 -2.5",
+    "ㄨㄟˋ 胃 -3.5", "ㄗㄞˋ 在 -1.8", "ㄗㄞˋ 再 -2.4", "ㄨㄟˋ-ㄗㄞˋ 位在 -5.5"};
+const std::vector<std::string> kNotLikeYou = {
+    "ㄅㄧㄥˋ 並 -2.5", "ㄅㄨˋ 不 -1.5",   "ㄅㄧㄥˋ-ㄅㄨˋ 並不 -3",  "ㄒㄧㄤˋ 向 -2.4",
+    "ㄒㄧㄤˋ 像 -2.6", "ㄋㄧㄣˊ 您 -2.5", "ㄒㄧㄤˋ-ㄋㄧㄣˊ 向您 -4"};
+
+INSTANTIATE_TEST_SUITE_P(Faults, RetypeTest,
+                         ::testing::Values(
+                             // The pick of 位在 is remembered with the neighbours the user saw,
+                             // though the context walk chose another phrase for them meanwhile.
+                             RetypeCase{"PickWithTheNeighboursSeen",
+                                        kAlsoIsAt,
+                                        {{"未", "在", 1.0}},
+                                        "false",
+                                        "",
+                                        "",
+                                        "u,3jo4y94<Space>1<Enter>u,3jo4y94<Enter>",
+                                        "也位在也位在"},
+                             // A suggestion is asked for across the composition, and a later
+                             // syllable does not undo it.
+                             RetypeCase{
+                                 "PickKeptWhenALaterSyllableFormsAWord",
+                                 kNotLikeYou,
+                                 {},
+                                 "false",
+                                 "",
+                                 "",
+                                 "1u/41j4vu;4sup6<Left><Space>3<Enter>1u/41j4vu;4sup6<Enter>",
+                                 "並不像您並不像您"},
+                             // A word picked in a composition that was committed is
+                             // learnt: it comes back in another context, where the pick
+                             // history has nothing.
+                             RetypeCase{"PickLearntAsAWord",
+                                        kAlsoIsAt,
+                                        {{"未", "在", 1.0}},
+                                        "true",
+                                        "",
+                                        "",
+                                        "u,3jo4y94<Space>1<Enter>jo4y94<Enter>",
+                                        "也位在位在"},
+                             RetypeCase{"NothingLearntWithLearningOff",
+                                        kAlsoIsAt,
+                                        {{"未", "在", 1.0}},
+                                        "false",
+                                        "",
+                                        "",
+                                        "u,3jo4y94<Space>1<Enter>jo4y94<Enter>",
+                                        "也位在未在"},
+                             // A pick undone before the commit teaches nothing.
+                             RetypeCase{"APickThenEscapeTeachesNothing",
+                                        kAlsoIsAt,
+                                        {{"未", "在", 1.0}},
+                                        "true",
+                                        "",
+                                        "",
+                                        "u,3jo4y94<Space>1<BS><BS><BS><Esc>jo4y94<Enter>",
+                                        "未在"},
+                             // A user's single character wins over a pair, as it does
+                             // without the context file.
+                             RetypeCase{"UserCharacterWinsOverAPair",
+                                        kAlsoIsAt,
+                                        {{"未", "在", 1.0}},
+                                        "true",
+                                        "胃 ㄨㄟˋ\n",
+                                        "",
+                                        "u,3jo4y94<Enter>",
+                                        "也胃在"},
+                             // Replacement relabels a value and changes nothing else: its pairs
+                             // are the pairs of the value it replaces.
+                             RetypeCase{"ReplacementOnlyRelabels",
+                                        {"ㄒㄧㄤˋ 向 -2.0", "ㄒㄧㄤˋ 項 -2.3", "ㄖㄣˋ 任 -3",
+                                         "ㄏㄜˊ 何 -3", "ㄖㄣˋ-ㄏㄜˊ 任何 -3"},
+                                        {{"向", "任何", -0.5}, {"項", "任何", -1.5}},
+                                        "true",
+                                        "",
+                                        "項 项\n",
+                                        "vu;4bp4ck6<Enter>",
+                                        "向任何"},
+                             // The candidate window opens on the value shown, and Enter there
+                             // changes nothing.
+                             RetypeCase{"EnterOnTheValueShownChangesNothing",
+                                        {"ㄒㄧㄤˋ 項 -2.0", "ㄒㄧㄤˋ 向 -2.3", "ㄖㄣˋ 任 -3",
+                                         "ㄏㄜˊ 何 -3", "ㄖㄣˋ-ㄏㄜˊ 任何 -3"},
+                                        {{"項", "任何", -1.5}},
+                                        "true",
+                                        "",
+                                        "",
+                                        "vu;4bp4ck6<Left><Left><Space><Enter><Enter>",
+                                        "向任何"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A mistyped syllable with nothing composed leaves nothing composed: the
+// next Backspace, Delete or Escape goes to the application.
+TEST_F(PlaygroundTest, AfterAMistypedSyllableEditingKeysReachTheApplication) {
+  for (const char* key : {"<BS>", "<Del>", "<Esc>"}) {
+    Result result = play(dataRoot() + " --trace --keys '1u;3" + std::string(key) + "'");
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_NE(result.output.find(std::string(key) + " used=0"), std::string::npos) << result.output;
+  }
 }
 
 }  // namespace

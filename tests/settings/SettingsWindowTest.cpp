@@ -600,10 +600,9 @@ TEST_F(SettingsWindowTest, FailedSaveShowsErrorAndKeepsTheWindow) {
   fs::remove(settingsPath());
   ASSERT_TRUE(clickWidget(view->ok));
   ASSERT_TRUE(pumpUntil(windowGone));
-  EXPECT_EQ(
-      readEntries(settingsPath()),
-      expectedEntries(
-          {true, true, false, false, false, false, false, false, true, false, true, false}, 2));
+  EXPECT_EQ(readEntries(settingsPath()), expectedEntries({true, true, false, false, false, false,
+                                                          false, false, true, false, true, false},
+                                                         2));
 }
 
 TEST_F(SettingsWindowTest, ButtonOrderFollowsTheDesktopSetting) {
