@@ -131,31 +131,46 @@ bool KeyHandler::applyNewSuggestion(const BestPath& before, double now) {
     if (k < first || node->isOverridden()) continue;
     const PickSuggestion suggestion = pickHistory_.suggestPick(walk_, nodeStart, now);
     if (suggestion.empty() || suggestion.value == walk_.valueAt(k)) continue;
-    // The node that takes the suggestion, as overrideAt finds it; it must
-    // not undo a pick of the user's by releasing it.
-    for (const ReadingGrid::CrossingNode& entry : grid_.nodesCrossing(nodeStart)) {
-      const auto& phrases = entry.node->phrases;
-      if (std::none_of(phrases.begin(), phrases.end(),
-                       [&](const auto& phrase) { return phrase.value == suggestion.value; })) {
-        continue;
+    if (applySuggestion(nodeStart, suggestion)) return true;
+  }
+  return false;
+}
+
+namespace {
+
+bool holdsValue(const ReadingGrid::Node& node, std::string_view value) {
+  return std::any_of(node.phrases.begin(), node.phrases.end(),
+                     [&](const auto& phrase) { return phrase.value == value; });
+}
+
+}  // namespace
+
+// Whether fixing this node would release a node the user picked.
+bool KeyHandler::undoesAPick(const ReadingGrid::CrossingNode& entry) const {
+  for (std::size_t q = entry.start; q < entry.start + entry.node->length; ++q) {
+    for (const ReadingGrid::CrossingNode& other : grid_.nodesCrossing(q)) {
+      if (other.node != entry.node && other.node->overrideKind == OverrideKind::HighScore) {
+        return true;
       }
-      bool undoesPick = false;
-      for (std::size_t q = entry.start; q < entry.start + entry.node->length && !undoesPick; ++q) {
-        for (const ReadingGrid::CrossingNode& other : grid_.nodesCrossing(q)) {
-          undoesPick = undoesPick || (other.node != entry.node &&
-                                      other.node->overrideKind == OverrideKind::HighScore);
-        }
-      }
-      if (undoesPick) break;
-      const OverrideKind kind =
-          suggestion.forceHighScore ? OverrideKind::HighScore : OverrideKind::TopScore;
-      if (!grid_.overrideAt(nodeStart, GridCandidate{entry.node->reading, suggestion.value, {}},
-                            kind)) {
-        break;
-      }
-      suggested_.push_back({entry.node, entry.start, suggestion.value});
-      return true;
     }
+  }
+  return false;
+}
+
+bool KeyHandler::applySuggestion(std::size_t position, const PickSuggestion& suggestion) {
+  // The node that takes the suggestion, as overrideAt finds it; it must not
+  // undo a pick of the user's by releasing it.
+  for (const ReadingGrid::CrossingNode& entry : grid_.nodesCrossing(position)) {
+    if (!holdsValue(*entry.node, suggestion.value)) continue;
+    if (undoesAPick(entry)) return false;
+    const OverrideKind kind =
+        suggestion.forceHighScore ? OverrideKind::HighScore : OverrideKind::TopScore;
+    if (!grid_.overrideAt(position, GridCandidate{entry.node->reading, suggestion.value, {}},
+                          kind)) {
+      return false;
+    }
+    suggested_.push_back({entry.node, entry.start, suggestion.value});
+    return true;
   }
   return false;
 }

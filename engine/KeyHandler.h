@@ -172,6 +172,8 @@ class KeyHandler {
   void followSuggestions(const Palisar::Lattivor2::BestPath& before);
   bool applyNewSuggestion(const Palisar::Lattivor2::BestPath& before, double now);
   bool keepSuggestionsOnWalk();
+  bool applySuggestion(std::size_t position, const PickSuggestion& suggestion);
+  bool undoesAPick(const Palisar::Lattivor2::ReadingGrid::CrossingNode& entry) const;
   // The phrases the user picked that the walk still shows are taught to the
   // word learner; called when the composition is committed.
   void learnPicks();

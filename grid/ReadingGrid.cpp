@@ -237,31 +237,31 @@ void ReadingGrid::buildNodesAround(std::size_t p, Edit edit) {
   // An insertion at p changes the runs containing p; a deletion at p makes
   // runs containing both new neighbours p - 1 and p.
   const std::size_t end = std::min(n, edit == Edit::Insertion ? p + 1 : p);  // one past last start
-  const std::size_t first = firstStartReaching(p);
-  for (std::size_t i = first; i < end; ++i) {
-    NodeColumn& column = slots_[i].column;
+  for (std::size_t i = firstStartReaching(p); i < end; ++i) {
     const std::size_t maxLength = std::min(MaxNodeLength, n - i);
-    for (std::size_t length = p - i + 1; length <= maxLength; ++length) {
-      std::string reading = joinedReading(i, length);
-      NodePtr& slot = column.nodes[length - 1];
-      if (slot && slot->reading == reading) continue;
-      std::vector<ScoredPhrase> phrases = model_.getScoredPhrases(reading);
-      if (phrases.empty()) {
-        // Only a stale node could sit here; never leave one behind.
-        if (slot) {
-          slot.reset();
-          column.longest = 0;
-          for (std::size_t l = MaxNodeLength; l > 0; --l) {
-            if (column.nodes[l - 1]) {
-              column.longest = l;
-              break;
-            }
-          }
-        }
-        continue;
-      }
-      slot = std::make_shared<Node>(std::move(reading), length, std::move(phrases));
-      column.longest = std::max(column.longest, length);
+    for (std::size_t length = p - i + 1; length <= maxLength; ++length) buildNode(i, length);
+  }
+}
+
+void ReadingGrid::buildNode(std::size_t start, std::size_t length) {
+  NodeColumn& column = slots_[start].column;
+  std::string reading = joinedReading(start, length);
+  NodePtr& slot = column.nodes[length - 1];
+  if (slot && slot->reading == reading) return;
+  std::vector<ScoredPhrase> phrases = model_.getScoredPhrases(reading);
+  if (!phrases.empty()) {
+    slot = std::make_shared<Node>(std::move(reading), length, std::move(phrases));
+    column.longest = std::max(column.longest, length);
+    return;
+  }
+  // Only a stale node could sit here; never leave one behind.
+  if (!slot) return;
+  slot.reset();
+  column.longest = 0;
+  for (std::size_t l = MaxNodeLength; l > 0; --l) {
+    if (column.nodes[l - 1]) {
+      column.longest = l;
+      break;
     }
   }
 }

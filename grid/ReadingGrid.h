@@ -203,6 +203,9 @@ class ReadingGrid {
   void removeColumn(std::size_t p);
   void dropCrossingNodes(std::size_t p);
   void buildNodesAround(std::size_t p, Edit edit);
+  // The node of the run at `start` of `length` readings, made when the model
+  // knows the run and dropped when a stale one sits there.
+  void buildNode(std::size_t start, std::size_t length);
   std::string joinedReading(std::size_t start, std::size_t length) const;
   bool overrideMatching(std::size_t position, const std::string* reading, std::string_view value,
                         OverrideKind kind);

@@ -216,60 +216,75 @@ std::size_t ContextWalk::walkForward(const ReadingGrid& grid, std::size_t& relax
   return keptFrom;
 }
 
+namespace {
+
+// The phrases of a node the context walk weighs, [first, last): an
+// overridden node's fixed phrase, the user's own phrase when it leads the
+// node (a pair score never overrules it), or its best few.
+std::pair<std::size_t, std::size_t> phrasesWeighed(const ReadingGrid::Node& node,
+                                                   const WalkLimits& limits) {
+  if (node.isOverridden()) {
+    const std::size_t fixed = std::min(node.selected, node.phrases.size() - 1);
+    return {fixed, fixed + 1};
+  }
+  if (node.phrases.front().fromUser) return {0, 1};
+  const double floor = node.phrases.front().score - limits.scoreMargin;
+  std::size_t last = 1;
+  while (last < node.phrases.size() && last < limits.phrasesPerNode &&
+         node.phrases[last].score >= floor)
+    ++last;
+  return {0, last};
+}
+
+// Looks up the context model's ids of a node's phrases up to `last`, once.
+// A replaced value pairs as the value it replaces: replacement only
+// relabels. After a special reading the context starts again.
+void lookUpWords(ReadingGrid::Node& node, std::size_t last, const ContextModel& context) {
+  const bool boundary = breaksContext(node.reading);
+  for (std::size_t k = node.contextWords.size(); k < last; ++k) {
+    const ScoredPhrase& phrase = node.phrases[k];
+    node.contextWords.push_back(
+        boundary ? context.sentenceStart()
+                 : context.lookUp(phrase.rawValue.empty() ? phrase.value : phrase.rawValue));
+  }
+}
+
+}  // namespace
+
+ContextWalk::State ContextWalk::bestArrival(const States& before, double own,
+                                            const ContextModel::Word& word, bool boundary,
+                                            std::size_t& relaxations) const {
+  const double weight = model_->weight();
+  State best;
+  for (std::size_t s = 0; s < before.size(); ++s) {
+    ++relaxations;
+    const double pair = boundary ? 0.0 : weight * model_->pairScore(before[s].word, word);
+    double total = before[s].score + own + pair;
+    // Scores that are not numbers rank last, so that the states stay
+    // ordered and every position keeps a state.
+    if (std::isnan(total)) total = -std::numeric_limits<double>::infinity();
+    if (s == 0 || total > best.score) {
+      best.score = total;
+      best.previous = static_cast<std::uint32_t>(s);
+    }
+  }
+  return best;
+}
+
 ContextWalk::States ContextWalk::statesAt(const ReadingGrid& grid, std::size_t j,
                                           std::size_t& relaxations) {
-  const ContextModel& context = *model_;
-  const double weight = context.weight();
-  const ContextModel::Word start = context.sentenceStart();
   States candidates;
   for (std::size_t length = 1; length <= ReadingGrid::MaxNodeLength && length <= j; ++length) {
     const std::size_t i = j - length;
     const ReadingGrid::NodePtr& node = grid.column(i).node(length);
-    if (!node || node->phrases.empty()) continue;
-    const States& before = states_[i];
-    if (before.empty()) continue;
+    if (!node || node->phrases.empty() || states_[i].empty()) continue;
+    const auto [first, last] = phrasesWeighed(*node, limits_);
+    lookUpWords(*node, last, *model_);
     const bool boundary = breaksContext(node->reading);
-    // The phrases this node may take: its fixed one, the user's own phrase
-    // when it leads the node (a pair score never overrules it), or its best
-    // few.
-    std::size_t first = 0, last = 0;
-    if (node->isOverridden()) {
-      first = std::min(node->selected, node->phrases.size() - 1);
-      last = first + 1;
-    } else if (node->phrases.front().fromUser) {
-      last = 1;
-    } else {
-      const double floor = node->phrases.front().score - limits_.scoreMargin;
-      last = 1;
-      while (last < node->phrases.size() && last < limits_.phrasesPerNode &&
-             node->phrases[last].score >= floor)
-        ++last;
-    }
-    // A replaced value pairs as the value it replaces: replacement only
-    // relabels.
-    for (std::size_t k = node->contextWords.size(); k < last; ++k) {
-      const ScoredPhrase& phrase = node->phrases[k];
-      node->contextWords.push_back(
-          boundary ? start
-                   : context.lookUp(phrase.rawValue.empty() ? phrase.value : phrase.rawValue));
-    }
     for (std::size_t k = first; k < last; ++k) {
       const double own = node->isOverridden() ? node->score() : node->phrases[k].score;
-      const ContextModel::Word& word = node->contextWords[k];
-      State best;
-      for (std::size_t s = 0; s < before.size(); ++s) {
-        ++relaxations;
-        const double pair = boundary ? 0.0 : weight * context.pairScore(before[s].word, word);
-        double total = before[s].score + own + pair;
-        // Scores that are not numbers rank last, so that the states stay
-        // ordered and every position keeps a state.
-        if (std::isnan(total)) total = -std::numeric_limits<double>::infinity();
-        if (s == 0 || total > best.score) {
-          best.score = total;
-          best.previous = static_cast<std::uint32_t>(s);
-        }
-      }
-      best.word = word;
+      State best = bestArrival(states_[i], own, node->contextWords[k], boundary, relaxations);
+      best.word = node->contextWords[k];
       best.length = static_cast<std::uint32_t>(length);
       best.phrase = static_cast<std::uint32_t>(k);
       best.fixed = node->isOverridden();

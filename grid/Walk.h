@@ -109,6 +109,10 @@ class ContextWalk final : public Walk {
   std::size_t walkForward(const ReadingGrid& grid, std::size_t& relaxations);
   // The states of one position from those before it.
   States statesAt(const ReadingGrid& grid, std::size_t position, std::size_t& relaxations);
+  // The best way to reach a phrase whose own score is `own` from the states
+  // before its node.
+  State bestArrival(const States& before, double own, const ContextModel::Word& word, bool boundary,
+                    std::size_t& relaxations) const;
   // Back-track from the best state at the end; the steps of the last path
   // from `keptFrom` on are taken over, and so are those left of the
   // positions walked again where the back-track meets the last path.
