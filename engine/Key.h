@@ -1,5 +1,7 @@
 // The key value the key handler works on, and the presenter's wider view of
-// a key press (KeyType), which also tells Page Up and Page Down apart.
+// a key press (KeyType), which also tells Page Up and Page Down apart. Plain
+// values: the module makes them from X11 keys (KeyTranslation), tests and
+// tools from the key notation.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,10 @@
 // The key handler: the state machine that turns keys into readings in a
-// reading grid and reports what the user sees as input states.
+// reading grid and reports what the user sees as input states. It owns the
+// grid, the reading buffer, the pick history, the last walk and the picks
+// of the current composition; it shares the language model with the loader
+// and sends added phrases and learnt words to it. The state receiver
+// (StateReceiver.h) calls it, one key at a time on gcin's thread; the module
+// reaches it only through the receiver and the core.
 #pragma once
 
 #include <cstddef>

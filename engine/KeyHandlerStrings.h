@@ -1,3 +1,6 @@
+// The key handler's messages in Traditional Chinese: the texts the status
+// window's hint line shows (marking, refusals, mistyped syllables). The
+// module gives them to the key handler; tests and tools use them too.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,6 @@
+// The key notation: key sequences written as text ("su3cl3<Space>2"), read
+// into key presses and written back. Tests, the fuzzers and kestova-play use
+// it; the module never does. Owns nothing.
 #pragma once
 
 #include <optional>

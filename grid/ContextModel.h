@@ -1,5 +1,9 @@
-#ifndef KESTOVA_GRID_CONTEXTMODEL_H_
-#define KESTOVA_GRID_CONTEXTMODEL_H_
+// The interface of the word-pair scores the context walk weighs (Walk.h).
+// The models layer implements it over the context file (ContextLM); the grid
+// holds a model through shared ownership, set by the key handler. Lookups
+// are const and cheap; a model never changes its answers while a grid holds
+// it (a changed file comes as a new model).
+#pragma once
 
 #include <cstdint>
 #include <string_view>
@@ -41,5 +45,3 @@ class ContextModel {
 };
 
 }  // namespace Palisar::Lattivor2
-
-#endif  // KESTOVA_GRID_CONTEXTMODEL_H_
