@@ -433,6 +433,9 @@ void runKeys(const Options& options, const std::vector<DevSentence>& devSet) {
 // learnt) and learning (each corrected sentence committed). Kestova's figure
 // on the same rules comes from kestova-eval --corrections.
 
+void runRetyping(const Options& options, const std::vector<DevSentence>& devSet);
+void runTwoPasses(const Options& options, const std::vector<DevSentence>& devSet);
+
 void runCorrections(const Options& options, const std::vector<DevSentence>& devSet) {
   std::printf("\n== Corrections: picks per 100 characters, libchewing ==\n");
   Workspace workspace{fs::path(options.builtInData)};
@@ -463,6 +466,73 @@ void runCorrections(const Options& options, const std::vector<DevSentence>& devS
         "learning %.2f (%zu picks, %zu unfixable)\n",
         corpus + 1, counts[0], 100.0 * counts[1] / counts[0], counts[1], counts[2],
         100.0 * counts[3] / counts[0], counts[3], counts[4]);
+  }
+  runRetyping(options, devSet);
+  runTwoPasses(options, devSet);
+}
+
+// Retyping: in one session, each sentence is typed, corrected and committed
+// (the engine learns from the commit), then typed again; the share of the
+// corrected sentences that come out right the second time. Kestova's figure
+// comes from kestova-eval --retype.
+void runRetyping(const Options& options, const std::vector<DevSentence>& devSet) {
+  std::printf("\n== Retyped after correcting, libchewing ==\n");
+  Workspace workspace{fs::path(options.builtInData)};
+  ChewingSession session(workspace);
+  if (!session.ok()) return;
+  std::map<std::size_t, std::array<std::size_t, 2>> byCorpus;  // corrected, right again
+  for (const DevSentence& sentence : devSet) {
+    typeSentence(session, sentence);
+    const auto cost = session.correct(sentence.gold, true);
+    if (cost.picks == 0) continue;
+    auto& counts = byCorpus[sentence.corpus];
+    ++counts[0];
+    typeSentence(session, sentence);
+    if (session.composed() == sentence.gold) ++counts[1];
+    session.clear();
+  }
+  for (const auto& [corpus, counts] : byCorpus) {
+    std::printf("  corpus %zu: %zu of %zu corrected sentences right when retyped (%.2f%%)\n",
+                corpus + 1, counts[1], counts[0],
+                counts[0] ? 100.0 * counts[1] / counts[0] : 100.0);
+  }
+}
+
+// Two passes: each corpus typed, corrected and committed sentence by
+// sentence twice in one session; the second pass's accuracy before its
+// corrections, and its picks per 100 characters. Kestova's figure comes from
+// kestova-eval --passes 2.
+void runTwoPasses(const Options& options, const std::vector<DevSentence>& devSet) {
+  std::printf("\n== Second pass of the corpus in one session, libchewing ==\n");
+  std::map<std::size_t, std::vector<const DevSentence*>> corpora;
+  for (const DevSentence& sentence : devSet) corpora[sentence.corpus].push_back(&sentence);
+  for (const auto& [corpus, sentences] : corpora) {
+    Workspace workspace{fs::path(options.builtInData)};
+    ChewingSession session(workspace);
+    if (!session.ok()) return;
+    std::size_t characters = 0, right = 0, picks = 0, first = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+      for (const DevSentence* sentence : sentences) {
+        typeSentence(session, *sentence);
+        if (pass == 1) {
+          // The text as typed, before this pass corrects it.
+          const std::string text = session.composed();
+          const auto typed = Utf8::splitCharacters(text);
+          const auto gold = Utf8::splitCharacters(sentence->gold);
+          characters += gold.size();
+          for (std::size_t i = 0; i < gold.size() && i < typed.size(); ++i) {
+            right += typed[i] == gold[i];
+          }
+        }
+        (pass == 0 ? first : picks) += session.correct(sentence->gold, true).picks;
+      }
+    }
+    std::printf(
+        "  corpus %zu: second pass %.2f%% characters right (%zu/%zu), %.2f picks per "
+        "100 characters (first pass %.2f)\n",
+        corpus + 1, characters ? 100.0 * right / characters : 0.0, right, characters,
+        characters ? 100.0 * picks / characters : 0.0,
+        characters ? 100.0 * first / characters : 0.0);
   }
 }
 
