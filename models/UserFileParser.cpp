@@ -1,6 +1,8 @@
 #include "models/UserFileParser.h"
 
 #include <optional>
+#include <tuple>
+#include <utility>
 
 #include "base/FileAccess.h"
 #include "text/Utf8.h"
@@ -32,29 +34,58 @@ std::string_view withoutBlanksAround(std::string_view line) {
   return line.substr(first, line.find_last_not_of(kBlanks) + 1 - first);
 }
 
-struct Entry {
-  std::string_view key;
-  std::string_view value;
-};
-
-// The entry of a line with no blanks around it; none for a lone token.
-std::optional<Entry> entryOf(std::string_view text, UserFileKind kind) {
+// The entry of a line with no blanks around it; none for a lone token, or a
+// learnt word without its weight.
+std::optional<UserFileEntry> entryOf(std::string_view text, UserFileKind kind) {
   const std::size_t firstEnd = text.find_first_of(kBlanks);
   if (firstEnd == std::string_view::npos) return std::nullopt;
-  if (kind == UserFileKind::kPhrases) {
-    // The last token is the reading; the value ends with the token before.
-    const std::size_t keyStart = text.find_last_of(kBlanks) + 1;
-    const std::size_t valueEnd = text.find_last_not_of(kBlanks, keyStart - 1) + 1;
-    return Entry{text.substr(keyStart), text.substr(0, valueEnd)};
+  // The last token, and the text before it without the blanks between.
+  const auto splitLast = [](std::string_view line) {
+    const std::size_t lastStart = line.find_last_of(kBlanks) + 1;
+    const std::size_t restEnd = line.find_last_not_of(kBlanks, lastStart - 1) + 1;
+    return std::pair{line.substr(0, restEnd), line.substr(lastStart)};
+  };
+  UserFileEntry entry;
+  switch (kind) {
+    case UserFileKind::kPhrases:
+      std::tie(entry.value, entry.key) = splitLast(text);
+      return entry;
+    case UserFileKind::kReplacements:
+      entry.key = text.substr(0, firstEnd);
+      entry.value = text.substr(text.find_first_not_of(kBlanks, firstEnd));
+      return entry;
+    case UserFileKind::kLearntWords: {
+      std::string_view rest;
+      std::tie(rest, entry.weight) = splitLast(text);
+      if (rest.find_first_of(kBlanks) == std::string_view::npos) return std::nullopt;
+      std::tie(entry.value, entry.key) = splitLast(rest);
+      return entry;
+    }
   }
-  return Entry{text.substr(0, firstEnd), text.substr(text.find_first_not_of(kBlanks, firstEnd))};
+  return std::nullopt;
 }
 
 }  // namespace
 
-bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& index,
-                   std::vector<std::size_t>* malformedLines) {
-  index.clear();
+bool isLearntWeight(std::string_view text) {
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+  bool digits = false;
+  bool point = false;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      digits = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digits;
+}
+
+bool forEachUserFileEntry(std::string_view data, UserFileKind kind,
+                          const std::function<void(const UserFileEntry&)>& visit,
+                          std::vector<std::size_t>* malformedLines) {
   if (malformedLines) malformedLines->clear();
   if (data.empty()) return false;
   if (data.starts_with(kByteOrderMark)) data.remove_prefix(kByteOrderMark.size());
@@ -64,17 +95,29 @@ bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& inde
   forEachLine(data, [&](std::size_t number, std::string_view line) {
     const std::string_view text = withoutBlanksAround(line);
     if (text.empty() || text.front() == '#') return;
-    const std::optional<Entry> entry = entryOf(text, kind);
+    std::optional<UserFileEntry> entry = entryOf(text, kind);
     if (!entry) return;
     // Text in another encoding (a file saved as Big5) would reach the
     // application as bytes it cannot decode.
-    if (!Utf8::isValid(text)) {
+    if (!Utf8::isValid(text) ||
+        (kind == UserFileKind::kLearntWords && !isLearntWeight(entry->weight))) {
       if (malformedLines) malformedLines->push_back(number);
       return;
     }
-    index[entry->key].push_back(entry->value);
+    entry->lineNumber = number;
+    visit(*entry);
   });
   return true;
+}
+
+bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& index,
+                   std::vector<std::size_t>* malformedLines) {
+  index.clear();
+  const bool parsed = forEachUserFileEntry(
+      data, kind, [&](const UserFileEntry& entry) { index[entry.key].push_back(entry.value); },
+      malformedLines);
+  if (!parsed) index.clear();
+  return parsed;
 }
 
 bool loadUserFile(const std::string& path, UserFileKind kind, std::string& bytes,
