@@ -1,5 +1,7 @@
 #include "phonetics/ReadingPattern.h"
 
+#include <iterator>
+
 #include "phonetics/BpmfComposer.h"
 #include "text/Utf8.h"
 
@@ -118,16 +120,27 @@ bool ReadingPattern::syllableMatches(BpmfSyllable pattern, BpmfSyllable syllable
 }
 
 bool ReadingPattern::foundIn(std::string_view reading) const {
+  SyllableCache cache;
+  return foundIn(reading, cache);
+}
+
+bool ReadingPattern::foundIn(std::string_view reading, SyllableCache& cache) const {
   if (syllables_.empty()) return true;
-  std::vector<BpmfSyllable> syllables;
-  while (true) {
+  const auto syllableOf = [&cache](std::string_view text) {
+    auto [found, inserted] = cache.try_emplace(text);
+    if (inserted) found->second = BpmfSyllable::fromComposedText(text);
+    return found->second;
+  };
+  // The readings are short: at most a few syllables each.
+  BpmfSyllable syllables[16];
+  std::size_t count = 0;
+  while (count < std::size(syllables)) {
     const std::size_t dash = reading.find('-');
-    syllables.push_back(BpmfSyllable::fromComposedText(reading.substr(0, dash)));
+    syllables[count++] = syllableOf(reading.substr(0, dash));
     if (dash == std::string_view::npos) break;
     reading.remove_prefix(dash + 1);
   }
-  if (syllables.size() < syllables_.size()) return false;
-  for (std::size_t start = 0; start + syllables_.size() <= syllables.size(); ++start) {
+  for (std::size_t start = 0; start + syllables_.size() <= count; ++start) {
     bool all = true;
     for (std::size_t i = 0; i < syllables_.size() && all; ++i) {
       all = syllableMatches(syllables_[i], syllables[start + i]);

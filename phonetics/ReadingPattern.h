@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "phonetics/BpmfKeyboardLayout.h"
@@ -46,6 +47,11 @@ class ReadingPattern {
   // Whether `reading` (syllables joined by "-") holds syllables that match
   // the pattern's, one after another, anywhere in it.
   bool foundIn(std::string_view reading) const;
+
+  // Syllable texts read so far, for a search that looks through many
+  // readings: there are few distinct syllables. The views must outlive it.
+  using SyllableCache = std::unordered_map<std::string_view, BpmfSyllable>;
+  bool foundIn(std::string_view reading, SyllableCache& cache) const;
 
  private:
   std::vector<BpmfSyllable> syllables_;
