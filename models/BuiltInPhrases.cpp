@@ -12,6 +12,11 @@ constexpr std::string_view kMacroPrefix = "MACRO@";
 
 }  // namespace
 
+double BuiltInPhrases::Phrase::score() const {
+  // As the language model reads it: a line "READING VALUE SCORE".
+  return parseSortedLine(std::string("_ _ ").append(scoreText)).score;
+}
+
 bool BuiltInPhrases::open(const std::string& path) {
   if (table_) return false;
   if (!file_.open(path)) return false;
@@ -29,9 +34,12 @@ void BuiltInPhrases::forEachPhrase(const std::function<bool(const Phrase&)>& vis
     const std::size_t readingEnd = line.find(' ');
     if (readingEnd == std::string_view::npos || line.starts_with('_')) continue;
     const std::string_view rest = line.substr(readingEnd + 1);
-    const std::string_view value = rest.substr(0, rest.find(' '));
+    const std::size_t valueEnd = rest.find(' ');
+    const std::string_view value = rest.substr(0, valueEnd);
     if (value.empty() || value.starts_with(kMacroPrefix)) continue;
-    if (!visit(Phrase{line.substr(0, readingEnd), value, parseSortedLine(line).score})) return;
+    const std::string_view score =
+        valueEnd == std::string_view::npos ? std::string_view() : rest.substr(valueEnd + 1);
+    if (!visit(Phrase{line.substr(0, readingEnd), value, score})) return;
   }
 }
 
@@ -47,7 +55,7 @@ std::vector<BuiltInPhrases::Phrase> BuiltInPhrases::readingsOfCharacter(
     });
     for (auto& [value, readings] : characters_) {
       std::stable_sort(readings.begin(), readings.end(),
-                       [](const Phrase& a, const Phrase& b) { return a.score > b.score; });
+                       [](const Phrase& a, const Phrase& b) { return a.score() > b.score(); });
     }
   }
   auto found = characters_.find(character);

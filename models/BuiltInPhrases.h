@@ -23,7 +23,10 @@ class BuiltInPhrases {
   struct Phrase {
     std::string_view reading;
     std::string_view value;
-    double score = 0;
+    // The score as written ("-2.4265"), read by score() only when a phrase
+    // is wanted: most of a pass looks at the reading and the value alone.
+    std::string_view scoreText;
+    double score() const;
   };
 
   BuiltInPhrases() = default;

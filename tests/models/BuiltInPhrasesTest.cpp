@@ -50,7 +50,8 @@ TEST(BuiltInPhrasesTest, ListsWhatAUserCanTypeAndReadsCharactersBackwards) {
   EXPECT_EQ(shown(all), (std::vector<std::string>{"行 ㄏㄤˊ", "今天 ㄐㄧㄣ-ㄊㄧㄢ", "行 ㄒㄧㄥˊ",
                                                   "型 ㄒㄧㄥˊ", "銀 ㄧㄣˊ", "銀行 ㄧㄣˊ-ㄏㄤˊ",
                                                   "銀行街 ㄧㄣˊ-ㄏㄤˊ-ㄐㄧㄝ"}));
-  EXPECT_DOUBLE_EQ(all[1].score, -3);
+  EXPECT_DOUBLE_EQ(all[1].score(), -3);
+  EXPECT_DOUBLE_EQ(all[0].score(), -4.2);
   // A visit that answers false ends the pass.
   int visits = 0;
   phrases.forEachPhrase([&](const BuiltInPhrases::Phrase&) { return ++visits < 2; });
