@@ -1,5 +1,7 @@
 #include "module/PhraseBook.h"
 
+#include <glib.h>
+
 #include <algorithm>
 #include <map>
 #include <set>
@@ -109,11 +111,22 @@ std::string_view PhraseBook::sourceLabel(Source source) {
   return {};
 }
 
+namespace {
+
+// The user data directory, made as the module makes it when it starts, so
+// that the loader can make the user files directory in it.
+const std::string& madeDirectory(const std::string& directory) {
+  if (!directory.empty()) g_mkdir_with_parents(directory.c_str(), 0700);
+  return directory;
+}
+
+}  // namespace
+
 PhraseBook::PhraseBook(const std::string& dataRoot, const std::string& userDataDirectory,
                        const BpmfKeyboardLayout* layout)
     : loader_(std::make_unique<LanguageModelLoader>(
           std::make_unique<LoaderStrings>(),
-          LanguageModelLoader::Paths{dataRoot, userDataDirectory})),
+          LanguageModelLoader::Paths{dataRoot, madeDirectory(userDataDirectory)})),
       editor_(loader_->userFilesDirectory()),
       layout_(layout ? layout : BpmfKeyboardLayout::StandardLayout()) {
   const std::string builtIn = loader_->dataFilePath(LanguageModelLoader::kBuiltInDataFile);
@@ -232,8 +245,9 @@ PhraseBook::SearchResult PhraseBook::search(std::string_view query, std::size_t 
   }
   std::optional<ReadingPattern> pattern = ReadingPattern::fromBopomofo(text);
   if (!pattern && isAscii(text)) pattern = ReadingPattern::fromKeys(text, *layout_);
+  ReadingPattern::SyllableCache syllables;
   const auto readingMatches = [&](std::string_view reading) {
-    return pattern && !reading.empty() && pattern->foundIn(reading);
+    return pattern && !reading.empty() && pattern->foundIn(reading, syllables);
   };
 
   std::set<std::pair<std::string, std::string>, std::less<>> listed;
@@ -250,23 +264,27 @@ PhraseBook::SearchResult PhraseBook::search(std::string_view query, std::size_t 
     if (entry.source != Source::Replaced) listed.emplace(entry.reading, entry.value);
   }
 
-  std::size_t builtIn = 0;
+  // The likeliest of the built-in phrases that match, likeliest first.
+  std::vector<std::pair<double, BuiltInPhrases::Phrase>> found;
   builtIn_.forEachPhrase([&](const BuiltInPhrases::Phrase& phrase) {
-    if (phrase.value.find(text) == std::string_view::npos && !readingMatches(phrase.reading)) {
-      return true;
+    if ((phrase.value.find(text) != std::string_view::npos || readingMatches(phrase.reading)) &&
+        !listed.contains(std::pair{std::string(phrase.reading), std::string(phrase.value)})) {
+      found.emplace_back(phrase.score(), phrase);
     }
-    if (listed.contains(std::pair{std::string(phrase.reading), std::string(phrase.value)})) {
-      return true;
-    }
-    if (builtIn == builtInLimit) {
-      result.builtInCut = true;
-      return false;
-    }
-    ++builtIn;
-    result.entries.push_back(
-        Entry{Source::BuiltIn, std::string(phrase.value), std::string(phrase.reading), {}});
     return true;
   });
+  const auto likelier = [](const auto& a, const auto& b) { return a.first > b.first; };
+  if (found.size() > builtInLimit) {
+    result.builtInCut = true;
+    std::nth_element(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(builtInLimit),
+                     found.end(), likelier);
+    found.resize(builtInLimit);
+  }
+  std::stable_sort(found.begin(), found.end(), likelier);
+  for (const auto& [score, phrase] : found) {
+    result.entries.push_back(
+        Entry{Source::BuiltIn, std::string(phrase.value), std::string(phrase.reading), {}});
+  }
   return result;
 }
 
@@ -293,7 +311,7 @@ std::vector<PhraseBook::CharacterReadings> PhraseBook::proposeReadings(std::stri
       continue;
     }
     auto [found, inserted] = phrases.emplace(std::string(phrase.value), phrase);
-    if (!inserted && phrase.score > found->second.score) found->second = phrase;
+    if (!inserted && phrase.score() > found->second.score()) found->second = phrase;
   }
   // From the left, the longest phrase that starts at each place gives its
   // characters their readings.

@@ -75,10 +75,9 @@ class PhraseBook {
   const std::vector<std::string>& problems() const { return problems_; }
 
   // The user's entries whose value, replacement or reading matches the
-  // query, then up to `builtInLimit` built-in phrases that do and are not
-  // among them. A reading is matched when the query reads as Bopomofo or as
-  // keys of the layout (ReadingPattern); an empty query lists the user's
-  // entries only.
+  // query, then the `builtInLimit` likeliest built-in phrases that do and
+  // are not among them, likeliest first. A reading is matched when the query reads as Bopomofo or
+  // as keys of the layout (ReadingPattern); an empty query lists the user's entries only.
   struct SearchResult {
     std::vector<Entry> entries;
     // More built-in phrases matched than were listed.

@@ -144,16 +144,16 @@ TEST_F(PhraseBookTest, SearchesTextAndReadingsTypedAsBopomofoOrKeys) {
   } cases[] = {
       {"", {"加入 策士", "加入 行家", "取代 台", "排除 測試"}},
       // Text: the user's entries first, then the built-in phrases that are
-      // not among them.
-      {"行", {"加入 行家", "內建 行", "內建 行", "內建 銀行"}},
+      // not among them, likeliest first.
+      {"行", {"加入 行家", "內建 銀行", "內建 行", "內建 行"}},
       {"臺", {"取代 台", "內建 臺"}},
       // A reading, whole or in part, in Bopomofo or as Standard keys.
       {"ㄘㄜˋㄕˋ", {"加入 策士", "排除 測試", "內建 側視"}},
       {"ㄘ ㄕ", {"加入 策士", "排除 測試", "內建 側視"}},
       {"hk4g4", {"加入 策士", "排除 測試", "內建 側視"}},
-      {"ㄊㄞˊ", {"取代 台", "內建 台", "內建 臺", "內建 台灣"}},
-      {"ㄏㄤˊ", {"加入 行家", "內建 行", "內建 銀行"}},
-      {"c;6", {"加入 行家", "內建 行", "內建 銀行"}},
+      {"ㄊㄞˊ", {"取代 台", "內建 台灣", "內建 台", "內建 臺"}},
+      {"ㄏㄤˊ", {"加入 行家", "內建 銀行", "內建 行"}},
+      {"c;6", {"加入 行家", "內建 銀行", "內建 行"}},
       {"  ", {"加入 策士", "加入 行家", "取代 台", "排除 測試"}},
       {"沒有", {}},
   };
@@ -164,10 +164,11 @@ TEST_F(PhraseBookTest, SearchesTextAndReadingsTypedAsBopomofoOrKeys) {
   }
   // Keys of the user's layout: ㄏㄤˊ is "h0" and ㄘㄜˋ "'r4" on ETen.
   EXPECT_EQ(values(open(BpmfKeyboardLayout::ETenLayout()).search("h02").entries),
-            (std::vector<std::string>{"加入 行家", "內建 行", "內建 銀行"}));
-  // Past the limit the list says that there is more.
+            (std::vector<std::string>{"加入 行家", "內建 銀行", "內建 行"}));
+  // Past the limit the likeliest are listed, and the list says that there
+  // is more.
   const PhraseBook::SearchResult cut = book_->search("ㄊ", 2);
-  EXPECT_EQ(values(cut.entries), (std::vector<std::string>{"取代 台", "內建 台", "內建 臺"}));
+  EXPECT_EQ(values(cut.entries), (std::vector<std::string>{"取代 台", "內建 台灣", "內建 台"}));
   EXPECT_TRUE(cut.builtInCut);
 }
 
