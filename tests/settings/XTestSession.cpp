@@ -3,9 +3,65 @@
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string_view>
 #include <thread>
 
+#include "text/Utf8.h"
+
 namespace KestovaTest {
+
+namespace {
+
+GLogWriterOutput recordProblems(GLogLevelFlags level, const GLogField* fields, gsize count,
+                                gpointer data) {
+  if (level & (G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING)) {
+    for (gsize i = 0; i < count; ++i) {
+      if (std::string_view(fields[i].key) == "MESSAGE" && fields[i].length < 0) {
+        loggedProblems().emplace_back(static_cast<const char*>(fields[i].value));
+      }
+    }
+  }
+  return g_log_writer_default(level, fields, count, data);
+}
+
+}  // namespace
+
+std::vector<std::string>& loggedProblems() {
+  static std::vector<std::string> problems;
+  return problems;
+}
+
+void XEnvironment::SetUp() {
+  // Keep GTK away from the session bus, the accessibility bus, dconf and
+  // any input method server of the machine.
+  setenv("NO_AT_BRIDGE", "1", 1);
+  setenv("GSETTINGS_BACKEND", "memory", 1);
+  setenv("GDK_BACKEND", "x11", 1);
+  setenv("GTK_IM_MODULE", "gtk-im-context-simple", 1);
+  unsetenv("DBUS_SESSION_BUS_ADDRESS");
+  g_log_set_writer_func(recordProblems, nullptr, nullptr);
+  // Test cases may run in parallel, each with a server of its own.
+  std::filesystem::create_directories(logFolder_);
+  log_ = logFolder_ / ("xvfb-" + std::to_string(getpid()) + ".log");
+  // The server exits with its last client, so a crashed test does not
+  // leave it behind.
+  server_ = std::make_unique<Kestova::PrivateXServer>(
+      Kestova::PrivateXServerOptions{log_.string(), /*exitWithLastClient=*/true});
+  if (!server_->running()) {
+    FAIL() << server_->error();
+  }
+  ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "GTK cannot open " << server_->display();
+}
+
+void XEnvironment::TearDown() {
+  server_.reset();
+  // The server's log only matters when it failed to start.
+  std::error_code ignored;
+  std::filesystem::remove(log_, ignored);
+}
 
 bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -43,18 +99,21 @@ bool xdotool(const std::vector<std::string>& arguments, std::string* output) {
 }
 
 bool clickWidget(GtkWidget* widget) {
+  GtkAllocation allocation;
+  gtk_widget_get_allocation(widget, &allocation);
+  return clickWidgetAt(widget, allocation.width / 2, allocation.height / 2);
+}
+
+bool clickWidgetAt(GtkWidget* widget, int widgetX, int widgetY) {
   GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
   GdkWindow* surface = gtk_widget_get_window(toplevel);
   if (!surface) return false;
   int originX = 0;
   int originY = 0;
   gdk_window_get_origin(surface, &originX, &originY);
-  GtkAllocation allocation;
-  gtk_widget_get_allocation(widget, &allocation);
   int x = 0;
   int y = 0;
-  if (!gtk_widget_translate_coordinates(widget, toplevel, allocation.width / 2,
-                                        allocation.height / 2, &x, &y)) {
+  if (!gtk_widget_translate_coordinates(widget, toplevel, widgetX, widgetY, &x, &y)) {
     return false;
   }
   return movePointer(originX + x, originY + y) && xdotool({"click", "1"});
@@ -76,6 +135,49 @@ bool movePointer(int x, int y) {
 
 bool pressKey(const std::string& keyName) {
   return xdotool({"key", keyName});
+}
+
+bool typeText(const std::string& text) {
+  gdk_display_flush(gdk_display_get_default());
+  for (std::string_view character : Kestova::Utf8::splitCharacters(text)) {
+    // xdotool types a character outside the keyboard map by mapping it to a
+    // spare key for a moment; the events must be read while the mapping
+    // holds, so the main loop runs while xdotool does.
+    std::string one(character);
+    gchar* argv[] = {const_cast<gchar*>("xdotool"),
+                     const_cast<gchar*>("type"),
+                     const_cast<gchar*>("--delay"),
+                     const_cast<gchar*>("100"),
+                     one.data(),
+                     nullptr};
+    GPid pid = 0;
+    if (!g_spawn_async(nullptr, argv, nullptr,
+                       static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
+                       nullptr, nullptr, &pid, nullptr)) {
+      return false;
+    }
+    // Freed once xdotool has ended; a watch that never fires (xdotool hung
+    // and the test failed) is left to the end of the process.
+    struct Watch {
+      bool exited = false;
+      gint status = 0;
+    };
+    auto* watch = new Watch;
+    g_child_watch_add(
+        pid,
+        [](GPid child, gint status, gpointer data) {
+          static_cast<Watch*>(data)->exited = true;
+          static_cast<Watch*>(data)->status = status;
+          g_spawn_close_pid(child);
+        },
+        watch);
+    if (!pumpUntil([&] { return watch->exited; }, std::chrono::seconds(10))) return false;
+    const gint status = watch->status;
+    delete watch;
+    if (!g_spawn_check_wait_status(status, nullptr)) return false;
+    pumpFor(std::chrono::milliseconds(30));
+  }
+  return true;
 }
 
 bool sendDeleteRequest(GtkWidget* window) {
@@ -137,6 +239,14 @@ bool isOnScreen(GtkWidget* widget) {
   GtkAllocation allocation;
   gtk_widget_get_allocation(widget, &allocation);
   return allocation.width > 1 && allocation.height > 1;
+}
+
+GtkWidget* findNamed(GtkWidget* widget, const std::string& name) {
+  if (name == gtk_widget_get_name(widget)) return widget;
+  for (GtkWidget* child : childrenOf(widget)) {
+    if (GtkWidget* found = findNamed(child, name)) return found;
+  }
+  return nullptr;
 }
 
 }  // namespace KestovaTest
