@@ -314,6 +314,14 @@ GtkWidget* leftLabel(const char* text) {
 // Rows of one height: Bopomofo and tone marks often come from another font
 // than the characters, with other line heights.
 // Long texts are cut with an ellipsis rather than widening the window.
+// A label whose underlined key (with Alt) takes the keyboard to `target`.
+GtkWidget* mnemonicLabel(const char* text, GtkWidget* target) {
+  GtkWidget* label = gtk_label_new_with_mnemonic(text);
+  gtk_label_set_xalign(GTK_LABEL(label), 0);
+  gtk_label_set_mnemonic_widget(GTK_LABEL(label), target);
+  return label;
+}
+
 void addColumn(GtkWidget* list, const char* title, Column column, bool expand) {
   GtkCellRenderer* renderer = gtk_cell_renderer_text_new();
   if (expand) g_object_set(renderer, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
@@ -401,9 +409,9 @@ GtkWidget* create(GtkWindow* window) {
   page.add = namedButton("加入(_A)", "phrases-add");
   page.verdict = leftLabel("");
   gtk_widget_set_name(page.verdict, "phrases-verdict");
-  gtk_grid_attach(GTK_GRID(form), leftLabel("詞："), 0, 0, 1, 1);
+  gtk_grid_attach(GTK_GRID(form), mnemonicLabel("詞(_W)：", page.value), 0, 0, 1, 1);
   gtk_grid_attach(GTK_GRID(form), page.value, 1, 0, 1, 1);
-  gtk_grid_attach(GTK_GRID(form), leftLabel("注音："), 0, 1, 1, 1);
+  gtk_grid_attach(GTK_GRID(form), mnemonicLabel("注音(_P)：", page.reading), 0, 1, 1, 1);
   gtk_grid_attach(GTK_GRID(form), page.reading, 1, 1, 1, 1);
   gtk_grid_attach(GTK_GRID(form), page.add, 2, 1, 1, 1);
   gtk_grid_attach(GTK_GRID(form), page.choicesBox, 1, 2, 2, 1);
