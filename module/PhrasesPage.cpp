@@ -151,13 +151,10 @@ void onChoiceChanged(GtkComboBox* combo, gpointer root) {
 // One small column per character: the character, and its reading or a
 // list of its readings.
 void showChoices(Page& page) {
-  for (GtkWidget* child = nullptr;;) {
-    GList* children = gtk_container_get_children(GTK_CONTAINER(page.choicesBox));
-    child = children ? GTK_WIDGET(children->data) : nullptr;
-    g_list_free(children);
-    if (!child) break;
-    gtk_widget_destroy(child);
-  }
+  GList* children = gtk_container_get_children(GTK_CONTAINER(page.choicesBox));
+  for (GList* child = children; child; child = child->next)
+    gtk_widget_destroy(GTK_WIDGET(child->data));
+  g_list_free(children);
   for (std::size_t i = 0; i < page.choices.size(); ++i) {
     const PhraseBook::CharacterReadings& choice = page.choices[i];
     GtkWidget* cell = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
