@@ -1,11 +1,13 @@
 #include "XTestSession.h"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <gdk/gdkx.h>
 
 #include <unistd.h>
 
 #include <cstdlib>
+#include <map>
 #include <string_view>
 #include <thread>
 
@@ -138,44 +140,55 @@ bool pressKey(const std::string& keyName) {
 }
 
 bool typeText(const std::string& text) {
-  gdk_display_flush(gdk_display_get_default());
+  // Every character gets a key of its own that nothing else uses, mapped to
+  // it for the rest of the (private) server's life: a key event is read with
+  // the mapping in force when GTK reads it, however long that takes.
+  static std::map<gunichar, KeyCode> keys;
+  GdkDisplay* gdkDisplay = gdk_display_get_default();
+  Display* display = gdk_x11_display_get_xdisplay(gdkDisplay);
+  GdkKeymap* keymap = gdk_keymap_get_for_display(gdkDisplay);
   for (std::string_view character : Kestova::Utf8::splitCharacters(text)) {
-    // xdotool types a character outside the keyboard map by mapping it to a
-    // spare key for a moment; the events must be read while the mapping
-    // holds, so the main loop runs while xdotool does.
-    std::string one(character);
-    gchar* argv[] = {const_cast<gchar*>("xdotool"),
-                     const_cast<gchar*>("type"),
-                     const_cast<gchar*>("--delay"),
-                     const_cast<gchar*>("100"),
-                     one.data(),
-                     nullptr};
-    GPid pid = 0;
-    if (!g_spawn_async(nullptr, argv, nullptr,
-                       static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
-                       nullptr, nullptr, &pid, nullptr)) {
-      return false;
+    const gunichar code =
+        g_utf8_get_char_validated(character.data(), static_cast<gssize>(character.size()));
+    if (code == static_cast<gunichar>(-1) || code == static_cast<gunichar>(-2)) return false;
+    const guint keyval = gdk_unicode_to_keyval(code);
+    auto found = keys.find(code);
+    if (found == keys.end()) {
+      int first = 0;
+      int last = 0;
+      XDisplayKeycodes(display, &first, &last);
+      int perKey = 0;
+      KeySym* map =
+          XGetKeyboardMapping(display, static_cast<KeyCode>(first), last - first + 1, &perKey);
+      int spare = 0;
+      for (int key = last; key >= first && !spare; --key) {
+        bool empty = true;
+        for (int i = 0; i < perKey; ++i) empty = empty && map[(key - first) * perKey + i] == 0;
+        if (empty) spare = key;
+      }
+      XFree(map);
+      if (!spare) return false;
+      KeySym symbols[2] = {keyval, keyval};
+      XChangeKeyboardMapping(display, spare, 2, symbols, 1);
+      XSync(display, False);
+      found = keys.emplace(code, static_cast<KeyCode>(spare)).first;
+      // GTK reads the new mapping from the server's notice of it.
+      const bool seen = pumpUntil([&] {
+        GdkKeymapKey* entries = nullptr;
+        gint count = 0;
+        bool mapped = false;
+        if (gdk_keymap_get_entries_for_keyval(keymap, keyval, &entries, &count)) {
+          for (gint i = 0; i < count; ++i) mapped = mapped || entries[i].keycode == guint(spare);
+          g_free(entries);
+        }
+        return mapped;
+      });
+      if (!seen) return false;
     }
-    // Freed once xdotool has ended; a watch that never fires (xdotool hung
-    // and the test failed) is left to the end of the process.
-    struct Watch {
-      bool exited = false;
-      gint status = 0;
-    };
-    auto* watch = new Watch;
-    g_child_watch_add(
-        pid,
-        [](GPid child, gint status, gpointer data) {
-          static_cast<Watch*>(data)->exited = true;
-          static_cast<Watch*>(data)->status = status;
-          g_spawn_close_pid(child);
-        },
-        watch);
-    if (!pumpUntil([&] { return watch->exited; }, std::chrono::seconds(10))) return false;
-    const gint status = watch->status;
-    delete watch;
-    if (!g_spawn_check_wait_status(status, nullptr)) return false;
-    pumpFor(std::chrono::milliseconds(30));
+    XTestFakeKeyEvent(display, found->second, True, CurrentTime);
+    XTestFakeKeyEvent(display, found->second, False, CurrentTime);
+    XSync(display, False);
+    pumpFor(std::chrono::milliseconds(20));
   }
   return true;
 }

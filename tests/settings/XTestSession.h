@@ -52,8 +52,9 @@ bool movePointer(int x, int y);
 bool clickWidget(GtkWidget* widget);
 // Clicks the left button at a point given in the widget's own coordinates.
 bool clickWidgetAt(GtkWidget* widget, int x, int y);
-// Types text into whatever has the keyboard focus, one character at a time
-// (xdotool loses characters outside the keyboard map when they come fast).
+// Types text into whatever has the keyboard focus with XTest, each character
+// on a spare key mapped to it (xdotool maps such characters only for a
+// moment, and a slow reader of the events then loses them).
 bool typeText(const std::string& text);
 // Sends one key name (X keysym name, as xdotool spells it) to whatever has the
 // keyboard focus or grab.
