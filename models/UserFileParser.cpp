@@ -1,8 +1,6 @@
 #include "models/UserFileParser.h"
 
 #include <optional>
-#include <tuple>
-#include <utility>
 
 #include "base/FileAccess.h"
 #include "text/Utf8.h"
@@ -34,54 +32,25 @@ std::string_view withoutBlanksAround(std::string_view line) {
   return line.substr(first, line.find_last_not_of(kBlanks) + 1 - first);
 }
 
-// The entry of a line with no blanks around it; none for a lone token, or a
-// learnt word without its weight.
+// The entry of a line with no blanks around it; none for a lone token.
 std::optional<UserFileEntry> entryOf(std::string_view text, UserFileKind kind) {
   const std::size_t firstEnd = text.find_first_of(kBlanks);
   if (firstEnd == std::string_view::npos) return std::nullopt;
-  // The last token, and the text before it without the blanks between.
-  const auto splitLast = [](std::string_view line) {
-    const std::size_t lastStart = line.find_last_of(kBlanks) + 1;
-    const std::size_t restEnd = line.find_last_not_of(kBlanks, lastStart - 1) + 1;
-    return std::pair{line.substr(0, restEnd), line.substr(lastStart)};
-  };
   UserFileEntry entry;
-  switch (kind) {
-    case UserFileKind::kPhrases:
-      std::tie(entry.value, entry.key) = splitLast(text);
-      return entry;
-    case UserFileKind::kReplacements:
-      entry.key = text.substr(0, firstEnd);
-      entry.value = text.substr(text.find_first_not_of(kBlanks, firstEnd));
-      return entry;
-    case UserFileKind::kLearntWords: {
-      std::string_view rest;
-      std::tie(rest, entry.weight) = splitLast(text);
-      if (rest.find_first_of(kBlanks) == std::string_view::npos) return std::nullopt;
-      std::tie(entry.value, entry.key) = splitLast(rest);
-      return entry;
-    }
+  if (kind == UserFileKind::kPhrases) {
+    // The last token is the reading; the value ends with the token before.
+    const std::size_t keyStart = text.find_last_of(kBlanks) + 1;
+    const std::size_t valueEnd = text.find_last_not_of(kBlanks, keyStart - 1) + 1;
+    entry.key = text.substr(keyStart);
+    entry.value = text.substr(0, valueEnd);
+  } else {
+    entry.key = text.substr(0, firstEnd);
+    entry.value = text.substr(text.find_first_not_of(kBlanks, firstEnd));
   }
-  return std::nullopt;
+  return entry;
 }
 
 }  // namespace
-
-bool isLearntWeight(std::string_view text) {
-  if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
-  bool digits = false;
-  bool point = false;
-  for (char c : text) {
-    if (c >= '0' && c <= '9') {
-      digits = true;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      return false;
-    }
-  }
-  return digits;
-}
 
 bool forEachUserFileEntry(std::string_view data, UserFileKind kind,
                           const std::function<void(const UserFileEntry&)>& visit,
@@ -99,8 +68,7 @@ bool forEachUserFileEntry(std::string_view data, UserFileKind kind,
     if (!entry) return;
     // Text in another encoding (a file saved as Big5) would reach the
     // application as bytes it cannot decode.
-    if (!Utf8::isValid(text) ||
-        (kind == UserFileKind::kLearntWords && !isLearntWeight(entry->weight))) {
+    if (!Utf8::isValid(text)) {
       if (malformedLines) malformedLines->push_back(number);
       return;
     }

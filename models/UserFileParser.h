@@ -20,12 +20,6 @@ enum class UserFileKind {
   // "KEY REPLACEMENT": the first token is the key; the replacement is the
   // rest of the line without trailing spaces and tabs.
   kReplacements,
-  // "VALUE READING WEIGHT", the learnt words: the key is the reading (the
-  // second-to-last token), the value runs from the first token to the end
-  // of the token before it, and the weight is a decimal number (higher is
-  // stronger). A line whose last token is no such number is skipped, like a
-  // line that is not UTF-8.
-  kLearntWords,
 };
 
 // One entry line of a user file, as the parser reads it; the views point
@@ -35,8 +29,6 @@ struct UserFileEntry {
   std::size_t lineNumber = 0;
   std::string_view key;
   std::string_view value;
-  // The weight of a learnt word; empty for the other kinds.
-  std::string_view weight;
 };
 
 // The UTF-8 byte-order mark some editors put at the start of a file.
@@ -59,10 +51,6 @@ bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& inde
 bool forEachUserFileEntry(std::string_view data, UserFileKind kind,
                           const std::function<void(const UserFileEntry&)>& visit,
                           std::vector<std::size_t>* malformedLines = nullptr);
-
-// Whether text is a weight of a learnt word: an optional sign, digits with
-// at most one decimal point among or after them, nothing else.
-bool isLearntWeight(std::string_view text);
 
 // What became of loading one user file, for the log.
 struct UserFileLoad {

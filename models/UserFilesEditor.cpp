@@ -1,8 +1,11 @@
 #include "models/UserFilesEditor.h"
 
+#include <algorithm>
+#include <iterator>
 #include <set>
 #include <utility>
 
+#include "base/FileAccess.h"
 #include "base/ModuleLog.h"
 
 namespace Kestova {
@@ -47,21 +50,31 @@ fs::path UserFilesEditor::pathOf(File file) const {
 }
 
 UserFileKind UserFilesEditor::kindOf(File file) {
-  switch (file) {
-    case File::Phrases:
-    case File::ExcludedPhrases:
-      return UserFileKind::kPhrases;
-    case File::Replacements:
-      return UserFileKind::kReplacements;
-    case File::LearntWords:
-      return UserFileKind::kLearntWords;
+  return file == File::Replacements ? UserFileKind::kReplacements : UserFileKind::kPhrases;
+}
+
+bool UserFilesEditor::rewriteLearntWords(
+    const std::function<void(std::vector<LearntWords::Word>&)>& change, std::string& failure) {
+  const fs::path path = pathOf(File::LearntWords);
+  const FileAccess::ReadResult read =
+      FileAccess::readFile(path.string(), LearntWordStore::kFileLimit);
+  if (!read.ok()) {
+    failure = read.reason();
+    ModuleLog::warn("Failed to open file for reading: " + ModuleLog::quoted(path) + ": " + failure);
+    return false;
   }
-  return UserFileKind::kPhrases;
+  std::vector<LearntWords::Word> words = parseLearntFile(read.bytes).words;
+  change(words);
+  if (!FileAccess::replaceFile(path.string(), formatLearntFile(words), &failure, 0600)) {
+    ModuleLog::warn("Failed to write to file: " + ModuleLog::quoted(path) + ": " + failure);
+    return false;
+  }
+  return true;
 }
 
 bool UserFilesEditor::removeFrom(File file, const EntryKey& entry, Change& change,
                                  Outcome& outcome) {
-  Step step{file, {}, {}};
+  Step step{file, {}, {}, {}};
   std::string failure;
   if (LanguageModelLoader::removeEntries(pathOf(file), kindOf(file), {entry}, &step.removedLines,
                                          &failure)) {
@@ -107,7 +120,7 @@ UserFilesEditor::Outcome UserFilesEditor::addPhrases(const std::vector<Phrase>& 
   Change change;
   // An excluded phrase the user adds is wanted after all. A file that
   // cannot be edited here does not stop the addition.
-  Step unexcluded{File::ExcludedPhrases, {}, {}};
+  Step unexcluded{File::ExcludedPhrases, {}, {}, {}};
   if (LanguageModelLoader::removeEntries(pathOf(File::ExcludedPhrases), UserFileKind::kPhrases,
                                          entries, &unexcluded.removedLines)) {
     change.push_back(std::move(unexcluded));
@@ -121,7 +134,7 @@ UserFilesEditor::Outcome UserFilesEditor::addPhrases(const std::vector<Phrase>& 
     return finish(std::move(change), std::move(outcome));
   }
   const std::set<EntryKey> known(present.begin(), present.end());
-  Step added{File::Phrases, {}, {}};
+  Step added{File::Phrases, {}, {}, {}};
   std::vector<std::string> lines;
   for (EntryKey& entry : entries) {
     if (known.contains(entry)) {
@@ -176,7 +189,32 @@ UserFilesEditor::Outcome UserFilesEditor::removeReplacement(std::string_view val
 }
 
 UserFilesEditor::Outcome UserFilesEditor::removeLearntWord(const Phrase& phrase) {
-  return remove(File::LearntWords, {phrase.reading, phrase.value});
+  Outcome outcome;
+  if (directory_.empty()) {
+    outcome.failure = "there is no user files directory";
+    return outcome;
+  }
+  std::optional<FileAccess::FileLock> lock =
+      LanguageModelLoader::lockUserFiles(directory_, &outcome.failure);
+  if (!lock) return outcome;
+  Step step{File::LearntWords, {}, {}, {}};
+  const auto isThePhrase = [&](const LearntWords::Word& word) {
+    return word.reading == phrase.reading && word.value == phrase.value;
+  };
+  // Damaged lines, which the store skips too, are not written back.
+  outcome.ok = rewriteLearntWords(
+      [&](std::vector<LearntWords::Word>& words) {
+        std::copy_if(words.begin(), words.end(), std::back_inserter(step.removedWords),
+                     isThePhrase);
+        std::erase_if(words, isThePhrase);
+      },
+      outcome.failure);
+  Change change;
+  if (outcome.ok && !step.removedWords.empty()) {
+    ModuleLog::info("Removed learnt word: " + phrase.value + ", reading: " + phrase.reading);
+    change.push_back(std::move(step));
+  }
+  return finish(std::move(change), std::move(outcome));
 }
 
 UserFilesEditor::Outcome UserFilesEditor::excludePhrase(const Phrase& phrase) {
@@ -216,7 +254,7 @@ UserFilesEditor::Outcome UserFilesEditor::excludePhrase(const Phrase& phrase) {
       return finish(std::move(change), std::move(outcome));
     }
     ModuleLog::info("Excluded phrase: " + phraseText(entry));
-    change.push_back(Step{File::ExcludedPhrases, {entry}, {}});
+    change.push_back(Step{File::ExcludedPhrases, {entry}, {}, {}});
   }
   outcome.ok = true;
   return finish(std::move(change), std::move(outcome));
@@ -245,6 +283,15 @@ UserFilesEditor::Outcome UserFilesEditor::undo() {
     }
     if (!step->removedLines.empty() &&
         !LanguageModelLoader::appendLines(path, step->removedLines, &outcome.failure)) {
+      return outcome;
+    }
+    // Learnt again as the most recently learnt words, with their weights.
+    if (!step->removedWords.empty() && !rewriteLearntWords(
+                                           [&](std::vector<LearntWords::Word>& words) {
+                                             words.insert(words.end(), step->removedWords.begin(),
+                                                          step->removedWords.end());
+                                           },
+                                           outcome.failure)) {
       return outcome;
     }
   }

@@ -9,11 +9,14 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "models/LanguageModelLoader.h"
+#include "models/LearntWordStore.h"
+#include "models/LearntWords.h"
 
 namespace Kestova {
 
@@ -21,9 +24,9 @@ class UserFilesEditor {
  public:
   enum class File { Phrases, ExcludedPhrases, Replacements, LearntWords };
 
-  // The learnt words, one "VALUE READING WEIGHT" line each; the file may
-  // be absent.
-  static constexpr std::string_view kLearntWordsFileName = "learnt.txt";
+  // The learnt words (LearntWordStore's file, in parseLearntFile's format);
+  // the file may be absent.
+  static constexpr std::string_view kLearntWordsFileName = LearntWordStore::kFileName;
 
   // What became of a change.
   struct Outcome {
@@ -49,6 +52,7 @@ class UserFilesEditor {
   explicit UserFilesEditor(std::string userFilesDirectory);
 
   std::filesystem::path pathOf(File file) const;
+  // How the phrase, excluded-phrase and replacement files are read.
   static UserFileKind kindOf(File file);
 
   // Adds the phrases to the user phrase file, each once, after taking them
@@ -66,7 +70,9 @@ class UserFilesEditor {
   Outcome includePhrase(const Phrase& phrase);
   // Takes the line "value replacement" out of the replacement file.
   Outcome removeReplacement(std::string_view value, std::string_view replacement);
-  // Takes the learnt word out of the learnt words, whatever its weight.
+  // Takes the learnt word out of the learnt words, whatever its weight; the
+  // file is written as LearntWordStore writes it (formatLearntFile), and a
+  // running input method that keeps its words there reads it again.
   Outcome removeLearntWord(const Phrase& phrase);
 
   // Undoes the newest change not yet undone, as far as the files still
@@ -85,6 +91,8 @@ class UserFilesEditor {
     std::vector<LanguageModelLoader::EntryKey> appended;
     // Lines it removed, as they stood (to be appended again).
     std::vector<std::string> removedLines;
+    // Learnt words it removed, with their weights (to be learnt again).
+    std::vector<LearntWords::Word> removedWords;
   };
   using Change = std::vector<Step>;
 
@@ -93,6 +101,11 @@ class UserFilesEditor {
   bool removeFrom(File file, const LanguageModelLoader::EntryKey& entry, Change& change,
                   Outcome& outcome);
   Outcome remove(File file, LanguageModelLoader::EntryKey entry);
+  // Rewrites the learnt words: `change` gets the file's words and returns
+  // them as they are to be written. False with `failure` set when the file
+  // could not be read or written.
+  bool rewriteLearntWords(const std::function<void(std::vector<LearntWords::Word>&)>& change,
+                          std::string& failure);
   Outcome finish(Change change, Outcome outcome);
 
   std::string directory_;

