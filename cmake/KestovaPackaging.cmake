@@ -143,6 +143,9 @@ set(CPACK_PACKAGE_VERSION ${_kestova_version})
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+# The project's own files are under the MIT licence; cmake/deb/copyright
+# gives it and the terms of the sources the data files are made from.
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Bopomofo (Zhuyin) input method for Traditional Chinese, for gcin")
 set(CPACK_PACKAGE_DESCRIPTION "\
 Kestova is a phonetic input method for Traditional Chinese typed in

@@ -759,6 +759,24 @@ void KeyHandler::rotateAtCandidateCursor(bool backwards, const StateCallback& on
 // ---------------------------------------------------------------------------
 // Marking and user phrases.
 
+std::string KeyHandler::userPhraseStatus(LocalizedStrings& strings, UserPhraseCheck check) {
+  switch (check) {
+    case UserPhraseCheck::TooFewReadings:
+      return strings.tooFewCharacters(kMinMarkedReadings);
+    case UserPhraseCheck::TooManyReadings:
+      return strings.tooManyCharacters(kMaxMarkedReadings);
+    case UserPhraseCheck::CannotBeStored:
+      // The user phrase file would refuse such a line; say so now instead
+      // of promising an addition that cannot happen.
+      return strings.phraseCannotBeStored();
+    case UserPhraseCheck::AlreadyPresent:
+      return strings.phraseAlreadyPresent();
+    case UserPhraseCheck::CanAdd:
+      return strings.pressEnterToAdd();
+  }
+  return {};
+}
+
 std::unique_ptr<Marking> KeyHandler::buildMarkingState(std::size_t anchor) {
   const std::size_t count = grid_.readingCount();
   anchor = std::min(anchor, count);
@@ -777,34 +795,10 @@ std::unique_ptr<Marking> KeyHandler::buildMarkingState(std::size_t anchor) {
   std::string selectionReadings = join(readings, lo, hi, "-");
   const std::string spacedReadings = join(readings, lo, hi, " ");
 
-  const std::size_t marked = hi - lo;
-  bool canAdd = false;
-  std::string status;
-  if (marked < kMinMarkedReadings) {
-    status = localizedStrings_->tooFewCharacters(kMinMarkedReadings);
-  } else if (marked > kMaxMarkedReadings) {
-    status = localizedStrings_->tooManyCharacters(kMaxMarkedReadings);
-  } else if (!canStoreUserPhrase(selectionReadings, selection)) {
-    // The user phrase file would refuse such a line; say so now instead of
-    // promising an addition that cannot happen.
-    status = localizedStrings_->phraseCannotBeStored();
-  } else {
-    bool present = false;
-    if (hasPhrases(selectionReadings)) {
-      for (const auto& phrase : languageModel_->getScoredPhrases(selectionReadings)) {
-        if (phrase.value == selection) {
-          present = true;
-          break;
-        }
-      }
-    }
-    if (present) {
-      status = localizedStrings_->phraseAlreadyPresent();
-    } else {
-      status = localizedStrings_->pressEnterToAdd();
-      canAdd = true;
-    }
-  }
+  const UserPhraseCheck check =
+      checkUserPhrase(hi - lo, selectionReadings, selection, languageModel_.get());
+  const bool canAdd = check == UserPhraseCheck::CanAdd;
+  const std::string status = userPhraseStatus(*localizedStrings_, check);
   std::string hint = localizedStrings_->markingSummary(selection, spacedReadings, status);
   return std::make_unique<Marking>(std::move(buffer), bufferCursor, std::move(hint), anchor,
                                    std::move(atLo.head), std::move(selection), std::move(atHi.tail),

@@ -61,10 +61,14 @@ class KeyHandler {
 
   // A phrase needs at least this many readings to be added, and at most
   // kMaxMarkedReadings.
-  static constexpr std::size_t kMinMarkedReadings = 2;
-  static constexpr std::size_t kMaxMarkedReadings = 8;
+  static constexpr std::size_t kMinMarkedReadings = kMinUserPhraseReadings;
+  static constexpr std::size_t kMaxMarkedReadings = kMaxUserPhraseReadings;
   // A pick is learnt only when the picked phrase scores above this.
   static constexpr double kLearningThreshold = -8.0;
+
+  // The status a marking shows for the outcome of checkUserPhrase; the
+  // phrase editor of the settings window shows the same texts.
+  static std::string userPhraseStatus(LocalizedStrings& strings, UserPhraseCheck check);
 
   KeyHandler(std::shared_ptr<Palisar::Lattivor2::LanguageModel> languageModel,
              std::shared_ptr<UserPhraseAdder> userPhraseAdder,

@@ -4,10 +4,14 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
+#include <optional>
+#include <set>
 
 #include "base/FileAccess.h"
 #include "base/ModuleLog.h"
 #include "models/UserFileParser.h"
+#include "models/UserFilesEditor.h"
 #include "text/Utf8.h"
 
 namespace Kestova {
@@ -48,23 +52,37 @@ bool ensureDirectory(const std::string& directory, std::string_view what) {
   return true;
 }
 
-// Whether one line of a user file holds exactly the phrase (value, reading)
-// as the model reads it: comments never match, and neither blanks around the
-// tokens nor how many blanks separate value and reading matter. A line read
-// up to its line feed that the model splits into several lines (at a lone
-// carriage return) does not match, so removing it never takes other
-// phrases along.
+// The one entry a line of a user file holds, as the model reads it: none
+// for comments and blank lines, and none for a line read up to its line feed
+// that the model splits into several lines (at a lone carriage return), so
+// that removing an entry never takes other entries along. Neither blanks
+// around the tokens nor how many blanks separate them matter.
 //
 // The caller takes the file's byte-order mark off its first line; a mark at
 // the start of any other line is part of that line's value, so such a line
 // never matches.
-bool lineMatches(std::string_view line, std::string_view reading, std::string_view value) {
-  if (line.find(reading) == std::string_view::npos) return false;
-  if (line.starts_with(kByteOrderMark)) return false;
-  UserFileIndex index;
-  if (!parseUserFile(line, UserFileKind::kPhrases, index) || index.size() != 1) return false;
-  const auto& [key, values] = *index.begin();
-  return key == reading && values.size() == 1 && values.front() == value;
+std::optional<UserFileEntry> entryOfLine(std::string_view line, UserFileKind kind) {
+  if (line.starts_with(kByteOrderMark)) return std::nullopt;
+  std::optional<UserFileEntry> entry;
+  int count = 0;
+  forEachUserFileEntry(line, kind, [&](const UserFileEntry& found) {
+    ++count;
+    entry = found;
+  });
+  if (count != 1) return std::nullopt;
+  return entry;
+}
+
+using EntryKey = LanguageModelLoader::EntryKey;
+
+std::optional<EntryKey> keyOfLine(std::string_view line, UserFileKind kind) {
+  std::optional<UserFileEntry> entry = entryOfLine(line, kind);
+  if (!entry) return std::nullopt;
+  return EntryKey{std::string(entry->key), std::string(entry->value)};
+}
+
+void setFailure(std::string* failure, std::string text) {
+  if (failure) *failure = std::move(text);
 }
 
 std::string targetLine(std::string_view reading, std::string_view value) {
@@ -95,24 +113,34 @@ std::string_view forEachLine(std::string_view bytes, Visit visit) {
 
 // Reads a user file for a rewrite or a test; logs `failureText` + the path
 // and the reason when it cannot.
-bool readUserFile(const fs::path& file, std::string_view failureText, std::string& bytes) {
+bool readUserFile(const fs::path& file, std::string_view failureText, std::string& bytes,
+                  std::string* failure) {
   FileAccess::ReadResult read = FileAccess::readFile(file.string(), FileAccess::kUserFileLimit);
   if (!read.ok()) {
     ModuleLog::warn(std::string(failureText) + quoted(file) + ": " + read.reason());
+    setFailure(failure, read.reason());
     return false;
   }
   bytes = std::move(read.bytes);
   return true;
 }
 
-bool rewriteUserFile(const fs::path& file, std::string_view contents) {
-  std::string failure;
+bool rewriteUserFile(const fs::path& file, std::string_view contents, std::string* failure) {
+  std::string why;
   if (contents.size() > FileAccess::kUserFileLimit) {
-    failure = "it would grow past " + std::to_string(FileAccess::kUserFileLimit) + " bytes";
-  } else if (FileAccess::replaceFile(file.string(), contents, &failure)) {
+    why = "it would grow past " + std::to_string(FileAccess::kUserFileLimit) + " bytes";
+  } else if (FileAccess::replaceFile(file.string(), contents, &why)) {
     return true;
   }
-  ModuleLog::warn("Failed to write to file: " + quoted(file) + ": " + failure);
+  ModuleLog::warn("Failed to write to file: " + quoted(file) + ": " + why);
+  setFailure(failure, why);
+  return false;
+}
+
+bool existsOrWarn(const fs::path& file, std::string* failure) {
+  if (pathExists(file)) return true;
+  ModuleLog::warn("File does not exist: " + quoted(file));
+  setFailure(failure, "no such file");
   return false;
 }
 
@@ -291,86 +319,118 @@ void LanguageModelLoader::addPhrase(std::string_view reading, std::string_view v
     ModuleLog::info("Not writing user phrases: data file does not exist");
     return;
   }
-  {
-    // Another instance (a second X session, a restart racing the old one)
-    // may be editing the same files: each edit reads and rewrites them
-    // under the lock so that no edit undoes another.
-    std::string failure;
-    auto lock = FileAccess::FileLock::acquire(
-        (fs::path(userFilesDirectory_) / kLockFileName).string(), kLockTimeout, &failure);
-    if (!lock) {
-      ModuleLog::warn("Failed to add user phrase: " + phraseText(value, reading) + ": " + failure);
-      return;
-    }
-    removeLine(excludedPhrasesFile_.path(), reading, value);
-    if (hasLine(userPhrasesFile_.path(), reading, value)) {
-      ModuleLog::info("Phrase already exists: " + phraseText(value, reading));
-      return;
-    }
-    if (!appendLine(userPhrasesFile_.path(), reading, value)) {
-      ModuleLog::warn("Failed to add user phrase: " + phraseText(value, reading));
-      return;
-    }
+  // Another instance (a second X session, a restart racing the old one)
+  // may be editing the same files: the editor reads and rewrites them under
+  // the lock so that no edit undoes another.
+  UserFilesEditor editor(userFilesDirectory_);
+  const UserFilesEditor::Outcome outcome =
+      editor.addPhrase({std::string(reading), std::string(value)});
+  if (!outcome.ok) {
+    ModuleLog::warn("Failed to add user phrase: " + phraseText(value, reading) +
+                    (outcome.failure.empty() ? "" : ": " + outcome.failure));
+    return;
   }
-  ModuleLog::info("Added user phrase: " + phraseText(value, reading));
-  reloadIfChanged();
+  if (outcome.added > 0) ModuleLog::info("Added user phrase: " + phraseText(value, reading));
+  if (outcome.changed) reloadIfChanged();
 }
 
 void LanguageModelLoader::excludePhrase(std::string_view, std::string_view) {}
 
+std::optional<FileAccess::FileLock> LanguageModelLoader::lockUserFiles(
+    const std::string& userFilesDirectory, std::string* failure) {
+  return FileAccess::FileLock::acquire((fs::path(userFilesDirectory) / kLockFileName).string(),
+                                       kLockTimeout, failure);
+}
+
 bool LanguageModelLoader::removeLine(const fs::path& file, std::string_view reading,
                                      std::string_view value) {
-  if (!pathExists(file)) {
-    ModuleLog::warn("File does not exist: " + quoted(file));
-    return false;
-  }
-  std::string bytes;
-  if (!readUserFile(file, "Failed to open file for reading: ", bytes)) return false;
-
-  bool removed = false;
-  std::string kept;
-  kept.reserve(bytes.size());
-  const std::string_view mark = forEachLine(bytes, [&](std::string_view line) {
-    if (lineMatches(line, reading, value)) {
-      removed = true;
-      return;
-    }
-    kept += line;
-    kept += '\n';
-  });
-  if (!removed) return false;
-  kept.insert(0, mark);
-  if (!rewriteUserFile(file, kept)) return false;
-  ModuleLog::info("Removed phrase from file: " + phraseText(value, reading));
-  return true;
+  return removeEntries(file, UserFileKind::kPhrases, {{std::string(reading), std::string(value)}});
 }
 
 bool LanguageModelLoader::hasLine(const fs::path& file, std::string_view reading,
                                   std::string_view value) {
   std::string bytes;
-  if (!readUserFile(file, "Failed to open file: ", bytes)) return false;
+  if (!readUserFile(file, "Failed to open file: ", bytes, nullptr)) return false;
   bool found = false;
-  forEachLine(bytes,
-              [&](std::string_view line) { found = found || lineMatches(line, reading, value); });
+  forEachLine(bytes, [&](std::string_view line) {
+    if (found) return;
+    std::optional<UserFileEntry> entry = entryOfLine(line, UserFileKind::kPhrases);
+    found = entry && entry->key == reading && entry->value == value;
+  });
   return found;
 }
 
 bool LanguageModelLoader::appendLine(const fs::path& file, std::string_view reading,
                                      std::string_view value) {
-  if (!pathExists(file)) {
-    ModuleLog::warn("File does not exist: " + quoted(file));
-    return false;
-  }
-  std::string text;
-  if (!readUserFile(file, "Failed to open file for reading: ", text)) return false;
-  // The whole file is written anew and renamed into place: a disk that
-  // fills up, or another instance, never leaves a piece of the line behind.
-  if (!text.empty() && text.back() != '\n') text += '\n';
-  text += targetLine(reading, value);
-  text += '\n';
-  if (!rewriteUserFile(file, text)) return false;
+  if (!appendLines(file, {targetLine(reading, value)})) return false;
   ModuleLog::info("Added phrase to file: " + phraseText(value, reading));
   return true;
+}
+
+bool LanguageModelLoader::removeEntries(const fs::path& file, UserFileKind kind,
+                                        const std::vector<EntryKey>& entries,
+                                        std::vector<std::string>* removedLines,
+                                        std::string* failure) {
+  if (!existsOrWarn(file, failure)) return false;
+  std::string bytes;
+  if (!readUserFile(file, "Failed to open file for reading: ", bytes, failure)) return false;
+
+  const std::set<EntryKey> wanted(entries.begin(), entries.end());
+  std::set<EntryKey> removed;
+  std::vector<std::string> lines;
+  std::string kept;
+  kept.reserve(bytes.size());
+  const std::string_view mark = forEachLine(bytes, [&](std::string_view line) {
+    std::optional<EntryKey> key = keyOfLine(line, kind);
+    if (key && wanted.contains(*key)) {
+      const std::size_t end = line.find_last_not_of(" \t\r");
+      lines.emplace_back(line.substr(0, end == std::string_view::npos ? 0 : end + 1));
+      removed.insert(std::move(*key));
+      return;
+    }
+    kept += line;
+    kept += '\n';
+  });
+  if (removed.empty()) return false;
+  kept.insert(0, mark);
+  if (!rewriteUserFile(file, kept, failure)) return false;
+  for (const EntryKey& key : removed) {
+    ModuleLog::info("Removed phrase from file: " + phraseText(key.value, key.key));
+  }
+  if (removedLines) {
+    removedLines->insert(removedLines->end(), std::make_move_iterator(lines.begin()),
+                         std::make_move_iterator(lines.end()));
+  }
+  return true;
+}
+
+std::vector<EntryKey> LanguageModelLoader::entriesPresent(const fs::path& file, UserFileKind kind,
+                                                          const std::vector<EntryKey>& entries,
+                                                          std::string* failure) {
+  std::string bytes;
+  if (!readUserFile(file, "Failed to open file: ", bytes, failure)) return {};
+  const std::set<EntryKey> wanted(entries.begin(), entries.end());
+  std::set<EntryKey> present;
+  forEachLine(bytes, [&](std::string_view line) {
+    std::optional<EntryKey> key = keyOfLine(line, kind);
+    if (key && wanted.contains(*key)) present.insert(std::move(*key));
+  });
+  return {present.begin(), present.end()};
+}
+
+bool LanguageModelLoader::appendLines(const fs::path& file, const std::vector<std::string>& lines,
+                                      std::string* failure) {
+  if (!existsOrWarn(file, failure)) return false;
+  std::string text;
+  if (!readUserFile(file, "Failed to open file for reading: ", text, failure)) return false;
+  // The whole file is written anew and renamed into place: a disk that
+  // fills up, or another instance, never leaves a piece of a line behind.
+  if (!text.empty() && text.back() != '\n') text += '\n';
+  for (const std::string& line : lines) {
+    text += line;
+    text += '\n';
+  }
+  return rewriteUserFile(file, text, failure);
 }
 
 std::string LoaderStrings::userPhrasesTemplate() const {

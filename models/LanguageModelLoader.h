@@ -2,13 +2,17 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "base/FileAccess.h"
 #include "base/WatchedFile.h"
 #include "models/ContextLM.h"
 #include "models/KestovaLM.h"
 #include "models/LearntWordStore.h"
+#include "models/UserFileParser.h"
 #include "models/UserPhraseAdder.h"
 #include "notations/InputMacroTable.h"
 
@@ -105,6 +109,12 @@ class LanguageModelLoader : public UserPhraseAdder {
   const WatchedFile& excludedPhrasesFile() const { return excludedPhrasesFile_; }
   const WatchedFile& replacementFile() const { return replacementFile_; }
 
+  // Takes the lock every instance holds while it edits the user files in
+  // `userFilesDirectory`, waiting a little for another holder. Empty, with
+  // `failure` set, when it cannot be had.
+  static std::optional<FileAccess::FileLock> lockUserFiles(const std::string& userFilesDirectory,
+                                                           std::string* failure);
+
   // Line operations on a user file; each logs what went wrong. They read
   // the file with FileAccess::readFile (never blocking, never past
   // FileAccess::kUserFileLimit) and rewrite it with FileAccess::replaceFile
@@ -120,6 +130,31 @@ class LanguageModelLoader : public UserPhraseAdder {
   // Appends "value reading", first ending an unterminated last line.
   static bool appendLine(const std::filesystem::path& file, std::string_view reading,
                          std::string_view value);
+
+  // An entry of a user file as the parser reads it: the reading and value
+  // of a phrase or a learnt word, the key and replacement of a replacement.
+  struct EntryKey {
+    std::string key;
+    std::string value;
+    auto operator<=>(const EntryKey&) const = default;
+  };
+  // Drops, in one rewrite, every line of `file` (a user file of `kind`) that
+  // holds one of `entries`; `removedLines` (if given) receives them as they
+  // stood, without their line ends. True if a line was removed; false, with
+  // `failure` (if given) set, when the file could not be read or written.
+  static bool removeEntries(const std::filesystem::path& file, UserFileKind kind,
+                            const std::vector<EntryKey>& entries,
+                            std::vector<std::string>* removedLines = nullptr,
+                            std::string* failure = nullptr);
+  // The entries of `file` among `entries`; empty, with `failure` set, when
+  // the file cannot be read.
+  static std::vector<EntryKey> entriesPresent(const std::filesystem::path& file, UserFileKind kind,
+                                              const std::vector<EntryKey>& entries,
+                                              std::string* failure = nullptr);
+  // Appends the lines, in one rewrite, first ending an unterminated last
+  // line.
+  static bool appendLines(const std::filesystem::path& file, const std::vector<std::string>& lines,
+                          std::string* failure = nullptr);
 
  private:
   void startUp();

@@ -32,29 +32,29 @@ std::string_view withoutBlanksAround(std::string_view line) {
   return line.substr(first, line.find_last_not_of(kBlanks) + 1 - first);
 }
 
-struct Entry {
-  std::string_view key;
-  std::string_view value;
-};
-
 // The entry of a line with no blanks around it; none for a lone token.
-std::optional<Entry> entryOf(std::string_view text, UserFileKind kind) {
+std::optional<UserFileEntry> entryOf(std::string_view text, UserFileKind kind) {
   const std::size_t firstEnd = text.find_first_of(kBlanks);
   if (firstEnd == std::string_view::npos) return std::nullopt;
+  UserFileEntry entry;
   if (kind == UserFileKind::kPhrases) {
     // The last token is the reading; the value ends with the token before.
     const std::size_t keyStart = text.find_last_of(kBlanks) + 1;
     const std::size_t valueEnd = text.find_last_not_of(kBlanks, keyStart - 1) + 1;
-    return Entry{text.substr(keyStart), text.substr(0, valueEnd)};
+    entry.key = text.substr(keyStart);
+    entry.value = text.substr(0, valueEnd);
+  } else {
+    entry.key = text.substr(0, firstEnd);
+    entry.value = text.substr(text.find_first_not_of(kBlanks, firstEnd));
   }
-  return Entry{text.substr(0, firstEnd), text.substr(text.find_first_not_of(kBlanks, firstEnd))};
+  return entry;
 }
 
 }  // namespace
 
-bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& index,
-                   std::vector<std::size_t>* malformedLines) {
-  index.clear();
+bool forEachUserFileEntry(std::string_view data, UserFileKind kind,
+                          const std::function<void(const UserFileEntry&)>& visit,
+                          std::vector<std::size_t>* malformedLines) {
   if (malformedLines) malformedLines->clear();
   if (data.empty()) return false;
   if (data.starts_with(kByteOrderMark)) data.remove_prefix(kByteOrderMark.size());
@@ -64,7 +64,7 @@ bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& inde
   forEachLine(data, [&](std::size_t number, std::string_view line) {
     const std::string_view text = withoutBlanksAround(line);
     if (text.empty() || text.front() == '#') return;
-    const std::optional<Entry> entry = entryOf(text, kind);
+    std::optional<UserFileEntry> entry = entryOf(text, kind);
     if (!entry) return;
     // Text in another encoding (a file saved as Big5) would reach the
     // application as bytes it cannot decode.
@@ -72,9 +72,20 @@ bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& inde
       if (malformedLines) malformedLines->push_back(number);
       return;
     }
-    index[entry->key].push_back(entry->value);
+    entry->lineNumber = number;
+    visit(*entry);
   });
   return true;
+}
+
+bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& index,
+                   std::vector<std::size_t>* malformedLines) {
+  index.clear();
+  const bool parsed = forEachUserFileEntry(
+      data, kind, [&](const UserFileEntry& entry) { index[entry.key].push_back(entry.value); },
+      malformedLines);
+  if (!parsed) index.clear();
+  return parsed;
 }
 
 bool loadUserFile(const std::string& path, UserFileKind kind, std::string& bytes,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -21,6 +22,15 @@ enum class UserFileKind {
   kReplacements,
 };
 
+// One entry line of a user file, as the parser reads it; the views point
+// into the parsed data.
+struct UserFileEntry {
+  // 1-based.
+  std::size_t lineNumber = 0;
+  std::string_view key;
+  std::string_view value;
+};
+
 // The UTF-8 byte-order mark some editors put at the start of a file.
 inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
@@ -34,6 +44,13 @@ inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // rejected data.
 bool parseUserFile(std::string_view data, UserFileKind kind, UserFileIndex& index,
                    std::vector<std::size_t>* malformedLines = nullptr);
+
+// The same reading, entry by entry in file order: `visit` gets every line
+// parseUserFile would index. False, having visited nothing, for empty or
+// rejected data.
+bool forEachUserFileEntry(std::string_view data, UserFileKind kind,
+                          const std::function<void(const UserFileEntry&)>& visit,
+                          std::vector<std::size_t>* malformedLines = nullptr);
 
 // What became of loading one user file, for the log.
 struct UserFileLoad {

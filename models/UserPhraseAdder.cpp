@@ -17,4 +17,17 @@ bool canStoreUserPhrase(std::string_view reading, std::string_view value) {
   return Utf8::isValid(reading) && Utf8::isValid(value);
 }
 
+UserPhraseCheck checkUserPhrase(std::size_t readingCount, std::string_view reading,
+                                std::string_view value, Palisar::Lattivor2::LanguageModel* model) {
+  if (readingCount < kMinUserPhraseReadings) return UserPhraseCheck::TooFewReadings;
+  if (readingCount > kMaxUserPhraseReadings) return UserPhraseCheck::TooManyReadings;
+  if (!canStoreUserPhrase(reading, value)) return UserPhraseCheck::CannotBeStored;
+  if (model && model->hasScoredPhrases(reading)) {
+    for (const auto& phrase : model->getScoredPhrases(reading)) {
+      if (phrase.value == value) return UserPhraseCheck::AlreadyPresent;
+    }
+  }
+  return UserPhraseCheck::CanAdd;
+}
+
 }  // namespace Kestova

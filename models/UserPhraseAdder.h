@@ -2,7 +2,10 @@
 // rule of what a user phrase file can hold.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
+
+#include "grid/LanguageModel.h"
 
 namespace Kestova {
 
@@ -24,5 +27,29 @@ class UserPhraseAdder {
 // (which would make the line a comment) or a byte-order mark. The loader refuses anything else,
 // and the key handler does not offer to add it.
 bool canStoreUserPhrase(std::string_view reading, std::string_view value);
+
+// A user phrase has at least this many readings and at most
+// kMaxUserPhraseReadings.
+inline constexpr std::size_t kMinUserPhraseReadings = 2;
+inline constexpr std::size_t kMaxUserPhraseReadings = 8;
+
+// Whether text may become a user phrase, in the order the reasons are
+// tested.
+enum class UserPhraseCheck {
+  TooFewReadings,
+  TooManyReadings,
+  // canStoreUserPhrase says no.
+  CannotBeStored,
+  // The model already gives this value for this reading.
+  AlreadyPresent,
+  CanAdd,
+};
+
+// The one test of a new user phrase, for the key handler's marked text and
+// for the phrase editor alike: `readingCount` readings joined by "-" in
+// `reading`, checked against what `model` already answers for them (a null
+// model knows no phrase).
+UserPhraseCheck checkUserPhrase(std::size_t readingCount, std::string_view reading,
+                                std::string_view value, Palisar::Lattivor2::LanguageModel* model);
 
 }  // namespace Kestova

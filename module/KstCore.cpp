@@ -7,6 +7,7 @@
 #include "engine/KeyHandler.h"
 #include "engine/KeyHandlerStrings.h"
 #include "models/LanguageModelLoader.h"
+#include "module/Settings.h"
 #include "phonetics/BpmfKeyboardLayout.h"
 
 namespace Kestova {
@@ -38,19 +39,7 @@ KstCore::KstCore(std::shared_ptr<LanguageModelLoader> loader,
 KstCore::~KstCore() = default;
 
 void KstCore::setKeyboardLayout(std::string_view name) {
-  const BpmfKeyboardLayout* layout = BpmfKeyboardLayout::StandardLayout();
-  if (name == "et") {
-    layout = BpmfKeyboardLayout::ETenLayout();
-  } else if (name == "hsu") {
-    layout = BpmfKeyboardLayout::HsuLayout();
-  } else if (name == "ibm") {
-    layout = BpmfKeyboardLayout::IBMLayout();
-  } else if (name == "et26") {
-    layout = BpmfKeyboardLayout::ETen26Layout();
-  } else if (name == "pinyin" || name == "pinyin-no-tone") {
-    layout = BpmfKeyboardLayout::HanyuPinyinLayout();
-  }
-  receiver_.keyHandler().setLayout(layout);
+  receiver_.keyHandler().setLayout(keyboardLayoutNamed(name));
 }
 
 void KstCore::setSelectionKeys(std::string_view keys) {

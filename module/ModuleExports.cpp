@@ -21,23 +21,6 @@
 namespace Kestova {
 namespace {
 
-constexpr const char* kInstalledDataRoot = "/usr/local/share/gcin/kestova";
-// Tests and tools point the module at a data root of their own with this
-// variable; a gcin user never sets it and gets the installed root.
-constexpr const char* kDataRootVariable = "KESTOVA_DATA_ROOT";
-
-std::string dataRoot() {
-  const char* root = std::getenv(kDataRootVariable);
-  return root && *root ? root : kInstalledDataRoot;
-}
-
-std::string userDirectory() {
-  const char* home = g_getenv("HOME");
-  std::unique_ptr<char, decltype(&g_free)> path(
-      g_build_filename(home ? home : "", ".gcin", "kestova", nullptr), &g_free);
-  return path.get();
-}
-
 // The host's error report is printf-style: the text must never be the format.
 void reportError(const std::string& message) {
   if (moduleState().host.report_error) moduleState().host.report_error("%s", message.c_str());
@@ -144,13 +127,13 @@ KESTOVA_EXPORT int module_init_win(const HostFunctions* table) {
   if (StatusWindow::exists()) return 1;
 
   if (!state.core) {
-    const std::string root = dataRoot();
+    const std::string root = moduleDataRoot();
     const std::string dataFile = root + "/data/kestova-data.txt";
     if (g_access(dataFile.c_str(), R_OK) != 0) {
       reportError("Kestova's tables are not in " + root);
       return 0;
     }
-    const std::string userDir = userDirectory();
+    const std::string userDir = moduleUserDirectory();
     if (g_mkdir_with_parents(userDir.c_str(), 0700) != 0) {
       ModuleLog::warn("Cannot create the user directory " + userDir);
     }

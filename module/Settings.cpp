@@ -107,6 +107,18 @@ std::string gcinConfigPath(std::string_view fileName) {
   return path.get();
 }
 
+std::string moduleDataRoot() {
+  constexpr const char* kInstalledDataRoot = "/usr/local/share/gcin/kestova";
+  const char* root = g_getenv("KESTOVA_DATA_ROOT");
+  return root && *root ? root : kInstalledDataRoot;
+}
+
+std::string moduleUserDirectory() {
+  const char* home = g_getenv("HOME");
+  OwnedGString path(g_build_filename(home ? home : "", ".gcin", "kestova", nullptr));
+  return path.get();
+}
+
 std::string keyboardFilePath() {
   return gcinConfigPath("phonetic-keyboard2");
 }
@@ -138,6 +150,15 @@ KeyboardSettings readKeyboardFile(const std::string& path) {
   if (found >= 1) settings.keyboardName = words[0];
   if (found >= 2) settings.selectionKeys = words[1];
   return settings;
+}
+
+const BpmfKeyboardLayout* keyboardLayoutNamed(std::string_view name) {
+  if (name == "et") return BpmfKeyboardLayout::ETenLayout();
+  if (name == "hsu") return BpmfKeyboardLayout::HsuLayout();
+  if (name == "ibm") return BpmfKeyboardLayout::IBMLayout();
+  if (name == "et26") return BpmfKeyboardLayout::ETen26Layout();
+  if (name == "pinyin" || name == "pinyin-no-tone") return BpmfKeyboardLayout::HanyuPinyinLayout();
+  return BpmfKeyboardLayout::StandardLayout();
 }
 
 int64_t fileModificationTime(const std::string& path) {

@@ -13,6 +13,7 @@
 
 #include "engine/Options.h"
 #include "module/ModuleConfig.h"
+#include "phonetics/BpmfKeyboardLayout.h"
 
 namespace Kestova {
 
@@ -97,11 +98,20 @@ struct KeyboardSettings {
   std::string selectionKeys = "123456789";
 };
 KeyboardSettings readKeyboardFile(const std::string& path);
+// The layout of one of gcin's keyboard names ("et", "hsu", "ibm", "et26",
+// "pinyin", "pinyin-no-tone"); anything else, "zo" included, is Standard.
+const BpmfKeyboardLayout* keyboardLayoutNamed(std::string_view name);
 
 // HOME/.gcin/config/<name>, with an unset HOME taken as "".
 std::string gcinConfigPath(std::string_view fileName);
 std::string keyboardFilePath();
 std::string settingsFilePath();
+
+// Where the module reads its data: the installed root, or the root that
+// KESTOVA_DATA_ROOT names (tests and tools set it; a gcin user never does).
+std::string moduleDataRoot();
+// HOME/.gcin/kestova, the user data directory, with an unset HOME taken as "".
+std::string moduleUserDirectory();
 
 // Whole-second modification time of a file, 0 when it cannot be examined.
 int64_t fileModificationTime(const std::string& path);

@@ -2,12 +2,14 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "module/PhrasesPage.h"
 #include "module/Settings.h"
 
 namespace Kestova {
@@ -15,6 +17,10 @@ namespace {
 
 constexpr char kWindowTitle[] = "gcin Kestova設定";
 constexpr char kSaveFailedMessage[] = "無法儲存Kestova的設定";
+constexpr char kSettingsPageLabel[] = "設定";
+constexpr char kPhrasesPageLabel[] = "自訂詞庫";
+constexpr char kCancelLabel[] = "取消(_C)";
+constexpr char kOkLabel[] = "確定(_O)";
 
 // The open window and the widgets the save action reads. The widgets belong to
 // GTK; these are borrowed pointers, all cleared when the window is destroyed.
@@ -37,6 +43,34 @@ gboolean onDeleteEvent(GtkWidget* window, GdkEvent*, gpointer) {
 
 void onCancelClicked(GtkButton*, gpointer) {
   if (gOpen.window) gtk_widget_destroy(gOpen.window);
+}
+
+// The window grows when the phrase page is built and as it shows more; it
+// moves up and left as far as needed to stay on its monitor.
+void keepOnScreen(GtkWidget* window, GdkRectangle* allocation, gpointer) {
+  GdkWindow* surface = gtk_widget_get_window(window);
+  if (!surface) return;
+  GdkMonitor* monitor = gdk_display_get_monitor_at_window(gtk_widget_get_display(window), surface);
+  if (!monitor) return;
+  GdkRectangle area;
+  gdk_monitor_get_workarea(monitor, &area);
+  int x = 0;
+  int y = 0;
+  gtk_window_get_position(GTK_WINDOW(window), &x, &y);
+  const int newX = std::max(area.x, std::min(x, area.x + area.width - allocation->width));
+  const int newY = std::max(area.y, std::min(y, area.y + area.height - allocation->height));
+  if (newX != x || newY != y) gtk_window_move(GTK_WINDOW(window), newX, newY);
+}
+
+void onSwitchPage(GtkNotebook*, GtkWidget* page, guint number, gpointer) {
+  if (number != 1 || !gOpen.window) return;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(page));
+  const bool empty = children == nullptr;
+  g_list_free(children);
+  if (!empty) return;
+  GtkWidget* phrases = PhrasesPage::create(GTK_WINDOW(gOpen.window));
+  gtk_box_pack_start(GTK_BOX(page), phrases, TRUE, TRUE, 0);
+  gtk_widget_show_all(phrases);
 }
 
 void onErrorDialogResponse(GtkDialog* dialog, gint, gpointer) {
@@ -74,33 +108,24 @@ void onOkClicked(GtkButton*, gpointer) {
   showSaveFailedDialog();
 }
 
-// A row of the window: the label on the left, taking the spare width, and the
-// control on the right.
+// A row of the settings page as gcin's own setup windows lay them out: the
+// label at the left, the control right after it.
 void addRow(GtkWidget* column, std::string_view text, GtkWidget* control) {
-  GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+  GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 4);
   gtk_box_set_homogeneous(GTK_BOX(row), FALSE);
-  gtk_box_pack_start(GTK_BOX(column), row, TRUE, TRUE, 1);
-  gtk_box_pack_start(GTK_BOX(row), gtk_label_new(std::string(text).c_str()), TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(column), row, FALSE, FALSE, 1);
+  GtkWidget* label = gtk_label_new(std::string(text).c_str());
+  gtk_label_set_xalign(GTK_LABEL(label), 0);
+  gtk_box_pack_start(GTK_BOX(row), label, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(row), control, FALSE, FALSE, 0);
 }
 
-void buildWindow() {
-  const Options options = readOptions(settingsFilePath());
-
-  GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  gOpen.window = window;
-  gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_MOUSE);
-  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-  gtk_window_set_has_resize_grip(GTK_WINDOW(window), FALSE);
-  G_GNUC_END_IGNORE_DEPRECATIONS
-  gtk_window_set_title(GTK_WINDOW(window), kWindowTitle);
-  gtk_container_set_border_width(GTK_CONTAINER(window), 3);
-  g_signal_connect(window, "delete_event", G_CALLBACK(onDeleteEvent), nullptr);
-  g_signal_connect(window, "destroy", G_CALLBACK(onWindowDestroyed), nullptr);
-
+// The options of the settings file: a check box for each, the Ctrl+Enter
+// list.
+GtkWidget* buildSettingsPage(const Options& options) {
   GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 3);
   gtk_box_set_homogeneous(GTK_BOX(column), FALSE);
-  gtk_container_add(GTK_CONTAINER(window), column);
+  gtk_container_set_border_width(GTK_CONTAINER(column), 4);
 
   for (size_t i = 0; i < kBoolOptions.size(); ++i) {
     GtkWidget* check = gtk_check_button_new();
@@ -116,14 +141,45 @@ void buildWindow() {
   gtk_combo_box_set_active(GTK_COMBO_BOX(combo), static_cast<int>(options.ctrl_enter));
   gOpen.ctrlEnterCombo = combo;
   addRow(column, kCtrlEnterLabel, combo);
+  return column;
+}
+
+void buildWindow() {
+  const Options options = readOptions(settingsFilePath());
+
+  GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gOpen.window = window;
+  gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_MOUSE);
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  gtk_window_set_has_resize_grip(GTK_WINDOW(window), FALSE);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  gtk_window_set_title(GTK_WINDOW(window), kWindowTitle);
+  gtk_container_set_border_width(GTK_CONTAINER(window), 3);
+  g_signal_connect(window, "delete_event", G_CALLBACK(onDeleteEvent), nullptr);
+  g_signal_connect(window, "destroy", G_CALLBACK(onWindowDestroyed), nullptr);
+  g_signal_connect(window, "size-allocate", G_CALLBACK(keepOnScreen), nullptr);
+
+  GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 3);
+  gtk_box_set_homogeneous(GTK_BOX(column), FALSE);
+  gtk_container_add(GTK_CONTAINER(window), column);
+
+  // The settings are saved by OK; the phrases change as they are edited.
+  // The phrase page is built when it is first shown: until then neither
+  // the phrase data nor the user files are touched.
+  GtkWidget* notebook = gtk_notebook_new();
+  gtk_notebook_append_page(GTK_NOTEBOOK(notebook), buildSettingsPage(options),
+                           gtk_label_new(kSettingsPageLabel));
+  gtk_notebook_append_page(GTK_NOTEBOOK(notebook), gtk_box_new(GTK_ORIENTATION_VERTICAL, 0),
+                           gtk_label_new(kPhrasesPageLabel));
+  g_signal_connect(notebook, "switch-page", G_CALLBACK(onSwitchPage), nullptr);
+  gtk_box_pack_start(GTK_BOX(column), notebook, TRUE, TRUE, 0);
 
   GtkWidget* buttons = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 10);
   gtk_box_set_homogeneous(GTK_BOX(buttons), FALSE);
   gtk_box_pack_start(GTK_BOX(column), buttons, FALSE, FALSE, 5);
-  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-  GtkWidget* cancel = gtk_button_new_from_stock("gtk-cancel");
-  GtkWidget* ok = gtk_button_new_from_stock("gtk-ok");
-  G_GNUC_END_IGNORE_DEPRECATIONS
+  // In Chinese like the rest of the window, whatever the locale.
+  GtkWidget* cancel = gtk_button_new_with_mnemonic(kCancelLabel);
+  GtkWidget* ok = gtk_button_new_with_mnemonic(kOkLabel);
 
   // Desktops that want the affirmative button first set this; packing both
   // from the end then shows OK to the left of Cancel.

@@ -67,59 +67,8 @@ fs::path outputDir() {
   return dir;
 }
 
-// Warnings and criticals that GLib, GTK or the window logged: a misused GTK
-// call shows up here rather than as a visible fault.
-std::vector<std::string> gLoggedProblems;
-
-GLogWriterOutput recordProblems(GLogLevelFlags level, const GLogField* fields, gsize count,
-                                gpointer data) {
-  if (level & (G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING)) {
-    for (gsize i = 0; i < count; ++i) {
-      if (std::string_view(fields[i].key) == "MESSAGE" && fields[i].length < 0) {
-        gLoggedProblems.emplace_back(static_cast<const char*>(fields[i].value));
-      }
-    }
-  }
-  return g_log_writer_default(level, fields, count, data);
-}
-
-// One X server and one GTK for the whole test program.
-class XEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    // Keep GTK away from the session bus, the accessibility bus, dconf and
-    // any input method server of the machine.
-    setenv("NO_AT_BRIDGE", "1", 1);
-    setenv("GSETTINGS_BACKEND", "memory", 1);
-    setenv("GDK_BACKEND", "x11", 1);
-    setenv("GTK_IM_MODULE", "gtk-im-context-simple", 1);
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    g_log_set_writer_func(recordProblems, nullptr, nullptr);
-    // Test cases may run in parallel, each with a server of its own.
-    log_ = outputDir() / ("xvfb-" + std::to_string(getpid()) + ".log");
-    // The server exits with its last client, so a crashed test does not
-    // leave it behind.
-    server_ = std::make_unique<Kestova::PrivateXServer>(
-        Kestova::PrivateXServerOptions{log_.string(), /*exitWithLastClient=*/true});
-    if (!server_->running()) {
-      FAIL() << server_->error();
-    }
-    ASSERT_TRUE(gtk_init_check(nullptr, nullptr)) << "GTK cannot open " << server_->display();
-  }
-  void TearDown() override {
-    server_.reset();
-    // The server's log only matters when it failed to start.
-    std::error_code ignored;
-    fs::remove(log_, ignored);
-  }
-
- private:
-  std::unique_ptr<Kestova::PrivateXServer> server_;
-  fs::path log_;
-};
-
 [[maybe_unused]] ::testing::Environment* const gXEnvironment =
-    ::testing::AddGlobalTestEnvironment(new XEnvironment);
+    ::testing::AddGlobalTestEnvironment(new XEnvironment(outputDir()));
 
 std::optional<std::string> readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -164,7 +113,11 @@ Entries expectedEntries(const Checks& checked, int ctrlEnter) {
 // The widgets of an open settings window, found by walking its widget tree.
 struct SettingsView {
   GtkWidget* window = nullptr;
-  std::vector<std::string> labels;  // eight options, then the Ctrl+Enter label
+  GtkWidget* notebook = nullptr;
+  GtkWidget* settingsPage = nullptr;
+  std::vector<std::string> pageTitles;
+  std::vector<std::string> labels;  // the options, then the Ctrl+Enter label
+  std::vector<GtkWidget*> labelWidgets;
   std::array<GtkWidget*, kOptionCount> checks{};
   GtkWidget* combo = nullptr;
   GtkWidget* cancel = nullptr;
@@ -184,8 +137,14 @@ const char* labelText(GtkWidget* widget) {
   return GTK_IS_LABEL(widget) ? gtk_label_get_text(GTK_LABEL(widget)) : "(not a label)";
 }
 
+// The button labels, in Chinese like the rest of the window, with the
+// mnemonics GTK's own Chinese labels have.
+constexpr char kCancelLabel[] = "取消(_C)";
+constexpr char kOkLabel[] = "確定(_O)";
+
 // Reads the layout of the window; records a failure and returns nothing when
-// the window is not built as a column of rows.
+// the window is not built as pages over a button row, the settings page a
+// column of rows.
 std::optional<SettingsView> inspect(GtkWidget* window) {
   SettingsView view;
   view.window = window;
@@ -194,10 +153,26 @@ std::optional<SettingsView> inspect(GtkWidget* window) {
     ADD_FAILURE() << "the window does not hold one box";
     return std::nullopt;
   }
-  std::vector<GtkWidget*> rows = childrenOf(top[0]);
-  if (rows.size() != kOptionCount + 2) {
-    ADD_FAILURE() << "expected " << kOptionCount
-                  << " option rows, the Ctrl+Enter row and the button row, got " << rows.size();
+  std::vector<GtkWidget*> parts = childrenOf(top[0]);
+  if (parts.size() != 2 || !GTK_IS_NOTEBOOK(parts[0])) {
+    ADD_FAILURE() << "expected the pages and the button row";
+    return std::nullopt;
+  }
+  GtkNotebook* notebook = GTK_NOTEBOOK(parts[0]);
+  view.notebook = parts[0];
+  if (gtk_notebook_get_n_pages(notebook) != 2) {
+    ADD_FAILURE() << "expected two pages, got " << gtk_notebook_get_n_pages(notebook);
+    return std::nullopt;
+  }
+  for (int i = 0; i < 2; ++i) {
+    view.pageTitles.emplace_back(
+        gtk_notebook_get_tab_label_text(notebook, gtk_notebook_get_nth_page(notebook, i)));
+  }
+  view.settingsPage = gtk_notebook_get_nth_page(notebook, 0);
+  std::vector<GtkWidget*> rows = childrenOf(view.settingsPage);
+  if (rows.size() != kOptionCount + 1) {
+    ADD_FAILURE() << "expected " << kOptionCount << " option rows and the Ctrl+Enter row, got "
+                  << rows.size();
     return std::nullopt;
   }
   for (size_t i = 0; i <= kOptionCount; ++i) {
@@ -207,9 +182,10 @@ std::optional<SettingsView> inspect(GtkWidget* window) {
       return std::nullopt;
     }
     view.labels.push_back(labelText(cells[0]));
+    view.labelWidgets.push_back(cells[0]);
     if (i < kOptionCount) {
       if (!GTK_IS_CHECK_BUTTON(cells[1])) {
-        ADD_FAILURE() << "row " << i << " has no check box on the right";
+        ADD_FAILURE() << "row " << i << " has no check box after its label";
         return std::nullopt;
       }
       view.checks[i] = cells[1];
@@ -217,13 +193,13 @@ std::optional<SettingsView> inspect(GtkWidget* window) {
       view.combo = cells[1];
     }
   }
-  for (GtkWidget* button : childrenOf(rows[kOptionCount + 1])) {
-    const char* stock = GTK_IS_BUTTON(button) ? gtk_button_get_label(GTK_BUTTON(button)) : nullptr;
-    if (stock && std::string(stock) == "gtk-cancel") view.cancel = button;
-    if (stock && std::string(stock) == "gtk-ok") view.ok = button;
+  for (GtkWidget* button : childrenOf(parts[1])) {
+    const char* label = GTK_IS_BUTTON(button) ? gtk_button_get_label(GTK_BUTTON(button)) : nullptr;
+    if (label && std::string(label) == kCancelLabel) view.cancel = button;
+    if (label && std::string(label) == kOkLabel) view.ok = button;
   }
   if (!view.combo || !view.cancel || !view.ok) {
-    ADD_FAILURE() << "missing the combo box or a stock button";
+    ADD_FAILURE() << "missing the combo box or a button";
     return std::nullopt;
   }
   return view;
@@ -238,7 +214,7 @@ class SettingsWindowTest : public ::testing::Test {
     setenv("HOME", home_.c_str(), 1);
     setAlternativeButtonOrder(false);
     // The window opens at the pointer.
-    ASSERT_TRUE(movePointer(300, 200));
+    ASSERT_TRUE(movePointer(300, 300));
   }
 
   void TearDown() override {
@@ -254,9 +230,9 @@ class SettingsWindowTest : public ::testing::Test {
     }
     g_list_free_full(list, g_object_unref);
     pumpFor(std::chrono::milliseconds(50));
-    EXPECT_TRUE(gLoggedProblems.empty())
-        << "GTK reported: " << (gLoggedProblems.empty() ? "" : gLoggedProblems.front());
-    gLoggedProblems.clear();
+    EXPECT_TRUE(loggedProblems().empty())
+        << "GTK reported: " << (loggedProblems().empty() ? "" : loggedProblems().front());
+    loggedProblems().clear();
     if (savedHome_.empty()) {
       unsetenv("HOME");
     } else {
@@ -366,12 +342,13 @@ TEST_F(SettingsWindowTest, ShowsDefaultsWithoutSettingsFile) {
   gtk_widget_get_allocation(view->checks[0], &check);
   EXPECT_LT(label.x, check.x);
 
-  // The window opens centred on the pointer, which the fixture put at 300,200.
+  // The window opens centred on the pointer, which the fixture put at 300,300 (the window, with its
+  // page tabs, is too tall to be centred higher without leaving the screen).
   int x = 0;
   int y = 0;
   gdk_window_get_origin(gtk_widget_get_window(view->window), &x, &y);
   EXPECT_NEAR(x + gtk_widget_get_allocated_width(view->window) / 2, 300, 2);
-  EXPECT_NEAR(y + gtk_widget_get_allocated_height(view->window) / 2, 200, 2);
+  EXPECT_NEAR(y + gtk_widget_get_allocated_height(view->window) / 2, 300, 2);
 
   // Opening the window writes nothing.
   EXPECT_FALSE(fs::exists(settingsPath()));
@@ -380,6 +357,46 @@ TEST_F(SettingsWindowTest, ShowsDefaultsWithoutSettingsFile) {
   const fs::path shot = outputDir() / "settings-window.png";
   EXPECT_TRUE(captureScreen(shot.string()));
   EXPECT_GT(fs::file_size(shot), 0u);
+}
+
+// Where a label's text is drawn, from its allocation, alignment and layout,
+// in the coordinates of `page`.
+struct TextSpan {
+  int start = 0;
+  int end = 0;
+};
+TextSpan textSpan(GtkWidget* label, GtkWidget* page) {
+  int width = 0;
+  pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(label)), &width, nullptr);
+  const int allocated = gtk_widget_get_allocated_width(label);
+  int x = 0;
+  int y = 0;
+  gtk_widget_translate_coordinates(label, page, 0, 0, &x, &y);
+  const int start =
+      x + static_cast<int>((allocated - width) * gtk_label_get_xalign(GTK_LABEL(label)));
+  return {start, start + width};
+}
+
+// As gcin's own setup windows have it: every label at the left edge of the
+// page, its control right after it; the buttons in Chinese.
+TEST_F(SettingsWindowTest, LabelsStartAtTheLeftWithTheirControlsRightAfterThem) {
+  std::optional<SettingsView> view = open();
+  ASSERT_TRUE(view);
+  EXPECT_EQ(view->pageTitles, (std::vector<std::string>{"設定", "自訂詞庫"}));
+  for (size_t i = 0; i < view->labelWidgets.size(); ++i) {
+    SCOPED_TRACE(view->labels[i]);
+    const TextSpan text = textSpan(view->labelWidgets[i], view->settingsPage);
+    EXPECT_LE(text.start, 8) << "the label's text does not start at the left";
+    GtkWidget* control = i < kOptionCount ? view->checks[i] : view->combo;
+    int x = 0;
+    int y = 0;
+    gtk_widget_translate_coordinates(control, view->settingsPage, 0, 0, &x, &y);
+    EXPECT_GE(x, text.end);
+    EXPECT_LE(x - text.end, 8) << "the control is not right after its label";
+  }
+  for (GtkWidget* button : {view->cancel, view->ok}) {
+    EXPECT_TRUE(gtk_button_get_use_underline(GTK_BUTTON(button)));
+  }
 }
 
 TEST_F(SettingsWindowTest, ShowsTheValuesOfTheSettingsFile) {

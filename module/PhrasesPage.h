@@ -1,0 +1,19 @@
+// The settings window's "自訂詞庫" page: a GTK face on PhraseBook (the list
+// with its search box, the buttons that remove, exclude and undo, the form
+// that adds a phrase, import and export). Everything it decides PhraseBook
+// decides; this file only shows it.
+#pragma once
+
+#include <gtk/gtk.h>
+
+namespace Kestova::PhrasesPage {
+
+// Builds the page for a window of the settings window. The page keeps its
+// state with its widgets and lets it go with them. Its widgets are named
+// (gtk_widget_set_name) "phrases-search", "phrases-list", "phrases-remove",
+// "phrases-exclude", "phrases-undo", "phrases-import", "phrases-export",
+// "phrases-value", "phrases-reading", "phrases-choices", "phrases-add",
+// "phrases-verdict" and "phrases-status".
+GtkWidget* create(GtkWindow* window);
+
+}  // namespace Kestova::PhrasesPage

@@ -1,0 +1,232 @@
+#include "models/UserFilesEditor.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/FileAccess.h"
+#include "models/UserFileParser.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TempDir.h"
+
+namespace Kestova {
+namespace {
+
+namespace fs = std::filesystem;
+using File = UserFilesEditor::File;
+using Testing::readFile;
+using Testing::TempDir;
+
+// A user files directory holding the four files.
+class UserFilesEditorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    write(File::Phrases, "# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\n");
+    write(File::ExcludedPhrases, "# 手動刪詞\n側視 ㄘㄜˋ-ㄕˋ\n");
+    write(File::Replacements, "台 臺\n裡 裏\n");
+    write(File::LearntWords, "測試 ㄘㄜˋ-ㄕˋ 0.5\r\n好 ㄏㄠˇ 1\n測試 ㄘㄜˋ-ㄕˋ 0.25\n");
+  }
+  void write(File file, const std::string& text) {
+    dir_.write(editor_.pathOf(file).filename().string(), text);
+  }
+  std::string read(File file) const { return readFile(editor_.pathOf(file).string()); }
+  // Every file's contents, to compare before and after.
+  std::vector<std::string> all() const {
+    return {read(File::Phrases), read(File::ExcludedPhrases), read(File::Replacements),
+            read(File::LearntWords)};
+  }
+
+  TempDir dir_;
+  UserFilesEditor editor_{dir_.path().string()};
+  ScopedLogCapture log_;
+};
+
+TEST_F(UserFilesEditorTest, NamesTheFilesOfTheDirectory) {
+  EXPECT_EQ(editor_.pathOf(File::Phrases), dir_.path() / "data.txt");
+  EXPECT_EQ(editor_.pathOf(File::ExcludedPhrases), dir_.path() / "exclude-phrases.txt");
+  EXPECT_EQ(editor_.pathOf(File::Replacements), dir_.path() / "phrases-replacement.txt");
+  EXPECT_EQ(editor_.pathOf(File::LearntWords), dir_.path() / "learnt.txt");
+}
+
+// Each change, what the files hold after it, and that undo gives back the
+// files as they were (lines removed come back at the end of their file).
+TEST_F(UserFilesEditorTest, EveryChangeIsWrittenAndUndone) {
+  struct Case {
+    const char* name;
+    std::function<UserFilesEditor::Outcome(UserFilesEditor&)> change;
+    File file;
+    std::string after;
+    std::string undone;
+  };
+  const std::vector<Case> cases = {
+      {"add",
+       [](UserFilesEditor& e) {
+         return e.addPhrase({"ㄋㄧˇ-ㄏㄠˇ", "你好"});
+       },
+       File::Phrases, "# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\n你好 ㄋㄧˇ-ㄏㄠˇ\n",
+       "# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\n"},
+      {"add an excluded phrase",
+       [](UserFilesEditor& e) {
+         return e.addPhrase({"ㄘㄜˋ-ㄕˋ", "側視"});
+       },
+       File::ExcludedPhrases, "# 手動刪詞\n", "# 手動刪詞\n側視 ㄘㄜˋ-ㄕˋ\n"},
+      {"remove",
+       [](UserFilesEditor& e) {
+         return e.removePhrase({"ㄘㄜˋ-ㄕˋ", "策士"});
+       },
+       File::Phrases, "# 手動加詞\n", "# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\n"},
+      {"exclude",
+       [](UserFilesEditor& e) {
+         return e.excludePhrase({"ㄘㄜˋ-ㄕˋ", "測試"});
+       },
+       File::ExcludedPhrases, "# 手動刪詞\n側視 ㄘㄜˋ-ㄕˋ\n測試 ㄘㄜˋ-ㄕˋ\n",
+       "# 手動刪詞\n側視 ㄘㄜˋ-ㄕˋ\n"},
+      {"exclude an added phrase",
+       [](UserFilesEditor& e) {
+         return e.excludePhrase({"ㄘㄜˋ-ㄕˋ", "策士"});
+       },
+       File::Phrases, "# 手動加詞\n", "# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\n"},
+      {"include",
+       [](UserFilesEditor& e) {
+         return e.includePhrase({"ㄘㄜˋ-ㄕˋ", "側視"});
+       },
+       File::ExcludedPhrases, "# 手動刪詞\n", "# 手動刪詞\n側視 ㄘㄜˋ-ㄕˋ\n"},
+      {"remove a replacement", [](UserFilesEditor& e) { return e.removeReplacement("台", "臺"); },
+       File::Replacements, "裡 裏\n", "裡 裏\n台 臺\n"},
+      // Every line of the word goes, whatever its weight, and the file is
+      // written as the learnt-word store writes it; undo learns the word
+      // back, weights included, as the most recently learnt.
+      {"remove a learnt word",
+       [](UserFilesEditor& e) {
+         return e.removeLearntWord({"ㄘㄜˋ-ㄕˋ", "測試"});
+       },
+       File::LearntWords, "好 ㄏㄠˇ 1\n", "好 ㄏㄠˇ 1\n測試 ㄘㄜˋ-ㄕˋ 0.5\n測試 ㄘㄜˋ-ㄕˋ 0.25\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    UserFilesEditor editor(dir_.path().string());
+    const std::vector<std::string> before = all();
+    const UserFilesEditor::Outcome outcome = c.change(editor);
+    EXPECT_TRUE(outcome.ok) << outcome.failure;
+    EXPECT_TRUE(outcome.changed);
+    EXPECT_EQ(read(c.file), c.after);
+    ASSERT_TRUE(editor.canUndo());
+    const UserFilesEditor::Outcome undone = editor.undo();
+    EXPECT_TRUE(undone.ok) << undone.failure;
+    EXPECT_EQ(read(c.file), c.undone);
+    EXPECT_FALSE(editor.canUndo());
+    // The other files are as they were.
+    std::vector<std::string> now = all();
+    for (size_t i = 0; i < now.size(); ++i) {
+      if (i != static_cast<size_t>(c.file)) {
+        EXPECT_EQ(now[i], before[i]) << "file " << i;
+      }
+    }
+  }
+}
+
+TEST_F(UserFilesEditorTest, ChangesThatFindNothingToDoAreNotRemembered) {
+  const std::vector<std::string> before = all();
+  for (const UserFilesEditor::Outcome& outcome : {
+           editor_.addPhrase({"ㄘㄜˋ-ㄕˋ", "策士"}),
+           editor_.removePhrase({"ㄘㄜˋ-ㄕˋ", "測試"}),
+           editor_.excludePhrase({"ㄘㄜˋ-ㄕˋ", "側視"}),
+           editor_.includePhrase({"ㄘㄜˋ-ㄕˋ", "策士"}),
+           editor_.removeReplacement("台", "台"),
+       }) {
+    EXPECT_TRUE(outcome.ok) << outcome.failure;
+    EXPECT_FALSE(outcome.changed);
+  }
+  EXPECT_EQ(all(), before);
+  EXPECT_FALSE(editor_.canUndo());
+  EXPECT_TRUE(editor_.undo().ok);
+}
+
+TEST_F(UserFilesEditorTest, UndoGoesBackOneChangeAtATimeNewestFirst) {
+  ASSERT_TRUE(
+      editor_.addPhrases({{"ㄋㄧˇ-ㄏㄠˇ", "你好"}, {"ㄘㄜˋ-ㄕˋ", "側視"}, {"ㄋㄧˇ-ㄏㄠˇ", "你好"}})
+          .ok);
+  EXPECT_EQ(read(File::Phrases), "# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\n你好 ㄋㄧˇ-ㄏㄠˇ\n側視 ㄘㄜˋ-ㄕˋ\n");
+  EXPECT_EQ(read(File::ExcludedPhrases), "# 手動刪詞\n");
+  ASSERT_TRUE(editor_.excludePhrase({"ㄘㄜˋ-ㄕˋ", "策士"}).ok);
+  EXPECT_EQ(read(File::Phrases), "# 手動加詞\n你好 ㄋㄧˇ-ㄏㄠˇ\n側視 ㄘㄜˋ-ㄕˋ\n");
+  EXPECT_EQ(read(File::ExcludedPhrases), "# 手動刪詞\n策士 ㄘㄜˋ-ㄕˋ\n");
+  EXPECT_EQ(editor_.undoCount(), 2u);
+
+  ASSERT_TRUE(editor_.undo().ok);
+  EXPECT_EQ(read(File::Phrases), "# 手動加詞\n你好 ㄋㄧˇ-ㄏㄠˇ\n側視 ㄘㄜˋ-ㄕˋ\n策士 ㄘㄜˋ-ㄕˋ\n");
+  EXPECT_EQ(read(File::ExcludedPhrases), "# 手動刪詞\n");
+  // The import is one change: both phrases go, the exclusion comes back.
+  ASSERT_TRUE(editor_.undo().ok);
+  EXPECT_EQ(read(File::Phrases), "# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\n");
+  EXPECT_EQ(read(File::ExcludedPhrases), "# 手動刪詞\n側視 ㄘㄜˋ-ㄕˋ\n");
+  EXPECT_FALSE(editor_.canUndo());
+}
+
+TEST_F(UserFilesEditorTest, RefusalsAndFailuresLeaveTheFilesAndSayWhy) {
+  const std::vector<std::string> before = all();
+  // A phrase that would not read back as itself.
+  UserFilesEditor::Outcome outcome = editor_.addPhrases({{"ㄅㄚ", "八"}, {"ㄅㄚ", "#八"}});
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_FALSE(outcome.failure.empty());
+  EXPECT_FALSE(editor_.excludePhrase({"ㄅㄚ ㄅㄚ", "八"}).ok);
+
+  // Another instance holds the lock for longer than an edit takes.
+  {
+    std::optional<FileAccess::FileLock> held =
+        LanguageModelLoader::lockUserFiles(dir_.path().string(), nullptr);
+    ASSERT_TRUE(held);
+    outcome = editor_.removePhrase({"ㄘㄜˋ-ㄕˋ", "策士"});
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.failure, "another process holds the lock");
+  }
+  EXPECT_EQ(all(), before);
+  EXPECT_FALSE(editor_.canUndo());
+
+  // A learnt-word file that is not there, a phrase file grown too large.
+  fs::remove(editor_.pathOf(File::LearntWords));
+  outcome = editor_.removeLearntWord({"ㄏㄠˇ", "好"});
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.failure, "no such file");
+  fs::resize_file(editor_.pathOf(File::Phrases), FileAccess::kUserFileLimit + 1);
+  outcome = editor_.addPhrase({"ㄋㄧˇ-ㄏㄠˇ", "你好"});
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.failure, "larger than 67108864 bytes");
+  EXPECT_EQ(fs::file_size(editor_.pathOf(File::Phrases)), FileAccess::kUserFileLimit + 1);
+
+  // With no directory at all nothing is edited.
+  UserFilesEditor nowhere("");
+  EXPECT_FALSE(nowhere.addPhrase({"ㄋㄧˇ-ㄏㄠˇ", "你好"}).ok);
+  EXPECT_FALSE(nowhere.removePhrase({"ㄋㄧˇ-ㄏㄠˇ", "你好"}).ok);
+}
+
+TEST_F(UserFilesEditorTest, AnUndoneAdditionStaysUndoneWhenTheLineWasAlreadyGone) {
+  ASSERT_TRUE(editor_.addPhrase({"ㄋㄧˇ-ㄏㄠˇ", "你好"}).ok);
+  // Someone removed the line by hand meanwhile.
+  write(File::Phrases, "# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\n");
+  const UserFilesEditor::Outcome undone = editor_.undo();
+  EXPECT_TRUE(undone.ok) << undone.failure;
+  EXPECT_EQ(read(File::Phrases), "# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\n");
+}
+
+TEST(UserFileParserTest, EntriesComeInFileOrderWithTheirLineNumbers) {
+  std::vector<std::string> seen;
+  ASSERT_TRUE(forEachUserFileEntry("乙 ㄧˇ\n\n甲 ㄐㄧㄚˇ\r\n乙 ㄧˇ\r丙", UserFileKind::kPhrases,
+                                   [&](const UserFileEntry& entry) {
+                                     seen.push_back(std::to_string(entry.lineNumber) + " " +
+                                                    std::string(entry.value));
+                                   }));
+  EXPECT_EQ(seen, (std::vector<std::string>{"1 乙", "3 甲", "4 乙"}));
+  // A NUL anywhere but at the very end rejects the file, as parseUserFile does.
+  bool visited = false;
+  EXPECT_FALSE(forEachUserFileEntry(std::string("甲 ㄅ\n\0乙 ㄆ", 16), UserFileKind::kPhrases,
+                                    [&](const UserFileEntry&) { visited = true; }));
+  EXPECT_FALSE(visited);
+}
+
+}  // namespace
+}  // namespace Kestova
