@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "text/Utf8.h"
@@ -117,6 +118,81 @@ void appendRow(std::string& out, const Row& row, BrailleEncoding encoding) {
   }
 }
 
+// The parts of a syllable read so far. Each add function takes one
+// character of its kind, or returns the message that refuses it.
+struct SyllableParts {
+  const Row* initial = nullptr;
+  const Row* medial = nullptr;
+  const Row* final = nullptr;
+  // The cell of medial + final, once both are there.
+  const Row* combination = nullptr;
+  const Row* tone = nullptr;
+
+  std::string_view addInitial(const Row& row) {
+    if (initial) return "Invalid Bopomofo: multiple consonants";
+    if (medial || final) return "Invalid Bopomofo: consonant after vowel";
+    initial = &row;
+    return {};
+  }
+
+  std::string_view addMedial(const Row& row) {
+    if (medial) return "Invalid Bopomofo: multiple middle vowels";
+    if (final) return "Invalid Bopomofo: middle vowel after vowel";
+    medial = &row;
+    return {};
+  }
+
+  std::string_view addFinal(const Row& row) {
+    if (final) return "Invalid Bopomofo: multiple vowels";
+    if (medial) {
+      combination = findRow(kCombinations, std::string(medial->text) + std::string(row.text));
+      if (!combination) return "Invalid Bopomofo: invalid combination";
+    }
+    final = &row;
+    return {};
+  }
+
+  std::string_view addTone(const Row& row) {
+    if (tone) return "Invalid Bopomofo: multiple tones";
+    if (!initial && !medial && !final) {
+      return "Invalid Bopomofo: tone without consonant, middle vowel, or vowel";
+    }
+    tone = &row;
+    return {};
+  }
+
+  std::string_view add(std::string_view character) {
+    if (const Row* row = findRow(kInitials, character)) return addInitial(*row);
+    if (const Row* row = findRow(kMedials, character)) return addMedial(*row);
+    if (const Row* row = findRow(kFinals, character)) return addFinal(*row);
+    if (const Row* row = findRow(kToneMarks, character)) return addTone(*row);
+    return "Invalid Bopomofo: invalid character";
+  }
+
+  bool hasEmptyRime() const {
+    return initial && std::find(std::begin(kEmptyRimeInitials), std::end(kEmptyRimeInitials),
+                                initial->text) != std::end(kEmptyRimeInitials);
+  }
+
+  // The cell of the rime: the combined cell, the medial's or the final's,
+  // ㄦ's for the empty rime after ㄓ-ㄙ, or none.
+  std::string_view rimeCell() const {
+    if (combination) return combination->unicode;
+    if (medial) return medial->unicode;
+    if (final) return final->unicode;
+    return hasEmptyRime() ? kEmptyRimeCell : std::string_view();
+  }
+
+  // Initial, rime and tone as Unicode Braille.
+  std::string cells() const {
+    std::string result;
+    if (initial) result += initial->unicode;
+    result += rimeCell();
+    result += tone ? tone->unicode : kFirstToneCell;
+    return result;
+  }
+};
+
 // Converts one syllable into `out`; on failure returns the message and
 // leaves `out` untouched.
 std::string_view syllableToBraille(std::string_view text, BrailleEncoding encoding,
@@ -126,52 +202,11 @@ std::string_view syllableToBraille(std::string_view text, BrailleEncoding encodi
   if (first == std::string_view::npos) return "Invalid Bopomofo length";
   text = text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 
-  const Row* initial = nullptr;
-  const Row* medial = nullptr;
-  const Row* final = nullptr;
-  const Row* combination = nullptr;
-  const Row* tone = nullptr;
+  SyllableParts parts;
   for (std::string_view character : Utf8::splitCharacters(text)) {
-    if (const Row* row = findRow(kInitials, character)) {
-      if (initial) return "Invalid Bopomofo: multiple consonants";
-      if (medial || final) return "Invalid Bopomofo: consonant after vowel";
-      initial = row;
-    } else if (const Row* row = findRow(kMedials, character)) {
-      if (medial) return "Invalid Bopomofo: multiple middle vowels";
-      if (final) return "Invalid Bopomofo: middle vowel after vowel";
-      medial = row;
-    } else if (const Row* row = findRow(kFinals, character)) {
-      if (final) return "Invalid Bopomofo: multiple vowels";
-      if (medial) {
-        combination = findRow(kCombinations, std::string(medial->text) + std::string(row->text));
-        if (!combination) return "Invalid Bopomofo: invalid combination";
-      }
-      final = row;
-    } else if (const Row* row = findRow(kToneMarks, character)) {
-      if (tone) return "Invalid Bopomofo: multiple tones";
-      if (!initial && !medial && !final) {
-        return "Invalid Bopomofo: tone without consonant, middle vowel, or vowel";
-      }
-      tone = row;
-    } else {
-      return "Invalid Bopomofo: invalid character";
-    }
+    if (std::string_view error = parts.add(character); !error.empty()) return error;
   }
-
-  std::string cells;
-  if (initial) cells += initial->unicode;
-  if (combination) {
-    cells += combination->unicode;
-  } else if (medial) {
-    cells += medial->unicode;
-  } else if (final) {
-    cells += final->unicode;
-  } else if (initial && std::find(std::begin(kEmptyRimeInitials), std::end(kEmptyRimeInitials),
-                                  initial->text) != std::end(kEmptyRimeInitials)) {
-    cells += kEmptyRimeCell;
-  }
-  cells += tone ? tone->unicode : kFirstToneCell;
-  appendCells(out, cells, encoding);
+  appendCells(out, parts.cells(), encoding);
   return {};
 }
 
@@ -200,6 +235,179 @@ void appendDigit(std::string& out, char digit, BrailleEncoding encoding) {
   }
 }
 
+// Converts a whole text token by token: one function per kind of token.
+class TextConverter {
+ public:
+  TextConverter(std::string_view text, BrailleEncoding encoding)
+      : text_(text), encoding_(encoding) {
+    // Character boundaries as byte offsets, so that a run of characters is
+    // a slice of the text.
+    for (size_t pos = 0; pos < text.size(); pos += Utf8::characterLength(text, pos)) {
+      offsets_.push_back(pos);
+    }
+    offsets_.push_back(text.size());
+    count_ = offsets_.size() - 1;
+  }
+
+  std::string convert() {
+    while (pos_ < count_) {
+      const std::string_view character = run(pos_, 1);
+      if (character == " ") {
+        convertSpace();
+      } else if (!continueToken(character) && !convertSyllable()) {
+        convertCharacter(character);
+      }
+    }
+    return std::move(out_);
+  }
+
+ private:
+  // What the previous token was; decides the spaces between tokens.
+  enum class Kind { None, Bopomofo, Number, Letters };
+
+  std::string_view run(size_t from, size_t n) const {
+    return text_.substr(offsets_[from], offsets_[from + n] - offsets_[from]);
+  }
+
+  // Writes a row for the next `n` characters.
+  void takeRow(const Row& row, size_t n) {
+    appendRow(out_, row, encoding_);
+    pos_ += n;
+  }
+
+  // A space ends the token; several spaces give one.
+  void convertSpace() {
+    if (!out_.empty() && out_.back() != ' ') out_ += ' ';
+    ++pos_;
+    kind_ = Kind::None;
+  }
+
+  // Carries a run of letters or a number on with `character`, or ends it
+  // with a space and returns false.
+  bool continueToken(std::string_view character) {
+    bool continued = false;
+    if (kind_ == Kind::Letters) {
+      continued = continueLetters(character);
+    } else if (kind_ == Kind::Number) {
+      continued = continueNumber(character);
+    } else {
+      return false;
+    }
+    if (!continued) {
+      out_ += ' ';
+      kind_ = Kind::None;
+    }
+    return continued;
+  }
+
+  // Letters go on with letters and ASCII punctuation.
+  bool continueLetters(std::string_view character) {
+    if (isAsciiLetter(character)) {
+      appendLetter(out_, character[0], encoding_);
+      ++pos_;
+      return true;
+    }
+    if (const Row* row = findRow(kAsciiPunctuation, character)) {
+      takeRow(*row, 1);
+      return true;
+    }
+    return false;
+  }
+
+  // A number goes on with digits and the symbols that continue a number
+  // (two-character ones first).
+  bool continueNumber(std::string_view character) {
+    if (isDigit(character)) {
+      appendDigit(out_, character[0], encoding_);
+      ++pos_;
+      return true;
+    }
+    if (pos_ + 1 < count_) {
+      if (const Row* row = findRow(kNumberSymbols, run(pos_, 2))) {
+        takeRow(*row, 2);
+        return true;
+      }
+    }
+    if (const Row* row = findRow(kNumberSymbols, character)) {
+      takeRow(*row, 1);
+      return true;
+    }
+    return false;
+  }
+
+  // The longest run of up to four characters that is one syllable wins.
+  bool convertSyllable() {
+    for (size_t n = std::min<size_t>(4, count_ - pos_); n >= 1; --n) {
+      if (syllableToBraille(run(pos_, n), encoding_, out_).empty()) {
+        pos_ += n;
+        kind_ = Kind::Bopomofo;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // A space between this token and a previous one of another kind.
+  void separateFromPrevious() {
+    if (kind_ != Kind::None) out_ += ' ';
+  }
+
+  void startNumber(char digit) {
+    separateFromPrevious();
+    appendCells(out_, kNumberSign, encoding_);
+    appendDigit(out_, digit, encoding_);
+    kind_ = Kind::Number;
+  }
+
+  void startLetters(char letter) {
+    separateFromPrevious();
+    appendLetter(out_, letter, encoding_);
+    kind_ = Kind::Letters;
+  }
+
+  // ASCII punctuation outside a run of letters starts one, after a space.
+  void startAsciiPunctuation(const Row& row) {
+    if (kind_ == Kind::None) out_ += ' ';
+    appendRow(out_, row, encoding_);
+    kind_ = Kind::Letters;
+  }
+
+  void convertChinesePunctuation(const Row& row) {
+    appendRow(out_, row, encoding_);
+    kind_ = Kind::Bopomofo;
+  }
+
+  void copyUnchanged(std::string_view character) {
+    separateFromPrevious();
+    out_ += character;
+    kind_ = Kind::None;
+  }
+
+  // One character that neither continues a token nor begins a syllable.
+  void convertCharacter(std::string_view character) {
+    if (const Row* row = findRow(kChinesePunctuation, character)) {
+      convertChinesePunctuation(*row);
+    } else if (isDigit(character)) {
+      startNumber(character[0]);
+    } else if (isAsciiLetter(character)) {
+      startLetters(character[0]);
+    } else if (const Row* row = findRow(kAsciiPunctuation, character)) {
+      startAsciiPunctuation(*row);
+    } else {
+      copyUnchanged(character);
+    }
+    ++pos_;
+  }
+
+  std::string_view text_;
+  BrailleEncoding encoding_;
+  std::vector<size_t> offsets_;
+  size_t count_ = 0;
+  size_t pos_ = 0;
+  Kind kind_ = Kind::None;
+  std::string out_;
+};
+
 }  // namespace
 
 std::string convertSyllableToBraille(std::string_view text, BrailleEncoding encoding) {
@@ -210,105 +418,7 @@ std::string convertSyllableToBraille(std::string_view text, BrailleEncoding enco
 }
 
 std::string convertTextToBraille(std::string_view text, BrailleEncoding encoding) {
-  // What the previous token was; decides the spaces between tokens.
-  enum class Kind { None, Bopomofo, Number, Letters };
-
-  // Character boundaries as byte offsets, so that a run of characters is a
-  // slice of the text.
-  std::vector<size_t> offsets;
-  for (size_t pos = 0; pos < text.size(); pos += Utf8::characterLength(text, pos)) {
-    offsets.push_back(pos);
-  }
-  offsets.push_back(text.size());
-  const size_t count = offsets.size() - 1;
-  auto run = [&](size_t from, size_t n) {
-    return text.substr(offsets[from], offsets[from + n] - offsets[from]);
-  };
-
-  std::string out;
-  Kind kind = Kind::None;
-  size_t pos = 0;
-  while (pos < count) {
-    const std::string_view character = run(pos, 1);
-
-    if (character == " ") {
-      if (!out.empty() && out.back() != ' ') out += ' ';
-      ++pos;
-      kind = Kind::None;
-      continue;
-    }
-
-    if (kind == Kind::Letters) {
-      if (isAsciiLetter(character)) {
-        appendLetter(out, character[0], encoding);
-        ++pos;
-        continue;
-      }
-      if (const Row* row = findRow(kAsciiPunctuation, character)) {
-        appendRow(out, *row, encoding);
-        ++pos;
-        continue;
-      }
-      out += ' ';
-      kind = Kind::None;
-    } else if (kind == Kind::Number) {
-      if (isDigit(character)) {
-        appendDigit(out, character[0], encoding);
-        ++pos;
-        continue;
-      }
-      if (pos + 1 < count) {
-        if (const Row* row = findRow(kNumberSymbols, run(pos, 2))) {
-          appendRow(out, *row, encoding);
-          pos += 2;
-          continue;
-        }
-      }
-      if (const Row* row = findRow(kNumberSymbols, character)) {
-        appendRow(out, *row, encoding);
-        ++pos;
-        continue;
-      }
-      out += ' ';
-      kind = Kind::None;
-    }
-
-    // Kind is None or Bopomofo from here on. The longest run of up to four
-    // characters that is one syllable wins.
-    bool converted = false;
-    for (size_t n = std::min<size_t>(4, count - pos); n >= 1 && !converted; --n) {
-      if (syllableToBraille(run(pos, n), encoding, out).empty()) {
-        pos += n;
-        kind = Kind::Bopomofo;
-        converted = true;
-      }
-    }
-    if (converted) continue;
-
-    if (const Row* row = findRow(kChinesePunctuation, character)) {
-      appendRow(out, *row, encoding);
-      kind = Kind::Bopomofo;
-    } else if (isDigit(character)) {
-      if (kind != Kind::None) out += ' ';
-      appendCells(out, kNumberSign, encoding);
-      appendDigit(out, character[0], encoding);
-      kind = Kind::Number;
-    } else if (isAsciiLetter(character)) {
-      if (kind != Kind::None) out += ' ';
-      appendLetter(out, character[0], encoding);
-      kind = Kind::Letters;
-    } else if (const Row* row = findRow(kAsciiPunctuation, character)) {
-      if (kind == Kind::None) out += ' ';
-      appendRow(out, *row, encoding);
-      kind = Kind::Letters;
-    } else {
-      if (kind != Kind::None) out += ' ';
-      out += character;
-      kind = Kind::None;
-    }
-    ++pos;
-  }
-  return out;
+  return TextConverter(text, encoding).convert();
 }
 
 }  // namespace Kestova
