@@ -15,6 +15,54 @@ Sink& currentSink() {
   return sink;
 }
 
+constexpr char kHex[] = "0123456789abcdef";
+
+void appendHexByte(std::string& out, unsigned char byte) {
+  out += kHex[byte >> 4];
+  out += kHex[byte & 15];
+}
+
+// \n, \r and \t by name, other C0 controls and DEL as \xHH, the rest as is.
+void appendAscii(std::string& out, unsigned char byte) {
+  if (byte >= 0x20 && byte < 0x7f) {
+    out += static_cast<char>(byte);
+  } else if (byte == '\n') {
+    out += "\\n";
+  } else if (byte == '\r') {
+    out += "\\r";
+  } else if (byte == '\t') {
+    out += "\\t";
+  } else {
+    out += "\\x";
+    appendHexByte(out, byte);
+  }
+}
+
+// One character that does not start with an ASCII byte, or one ill-formed
+// subsequence, which is written byte by byte as \xHH.
+void appendNonAscii(std::string& out, std::string_view character) {
+  if (!Utf8::isValid(character)) {
+    for (char c : character) {
+      out += "\\x";
+      appendHexByte(out, static_cast<unsigned char>(c));
+    }
+    return;
+  }
+  // C1 controls (U+0080 to U+009F) and U+2028, U+2029 break lines in some
+  // terminals and viewers.
+  const auto second = static_cast<unsigned char>(character[1]);
+  if (character[0] == '\xc2' && second < 0xa0) {
+    out += "\\u00";
+    appendHexByte(out, second);
+  } else if (character == "\u2028") {
+    out += "\\u2028";
+  } else if (character == "\u2029") {
+    out += "\\u2029";
+  } else {
+    out += character;
+  }
+}
+
 }  // namespace
 
 std::string_view levelName(Level level) {
@@ -30,53 +78,18 @@ std::string_view levelName(Level level) {
 }
 
 std::string escaped(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
   std::string out;
   out.reserve(text.size());
-  auto escapeByte = [&out](unsigned char byte) {
-    out += "\\x";
-    out += kHex[byte >> 4];
-    out += kHex[byte & 15];
-  };
   for (std::size_t offset = 0; offset < text.size();) {
     const auto byte = static_cast<unsigned char>(text[offset]);
-    if (byte >= 0x20 && byte < 0x7f) {
-      out += static_cast<char>(byte);
-      ++offset;
-      continue;
-    }
     if (byte < 0x80) {
-      if (byte == '\n') {
-        out += "\\n";
-      } else if (byte == '\r') {
-        out += "\\r";
-      } else if (byte == '\t') {
-        out += "\\t";
-      } else {
-        escapeByte(byte);
-      }
+      appendAscii(out, byte);
       ++offset;
       continue;
     }
     const std::size_t length = Utf8::characterLength(text, offset);
-    const std::string_view character = text.substr(offset, length);
+    appendNonAscii(out, text.substr(offset, length));
     offset += length;
-    if (!Utf8::isValid(character)) {
-      for (char c : character) escapeByte(static_cast<unsigned char>(c));
-      continue;
-    }
-    // C1 controls (U+0080 to U+009F) and U+2028, U+2029 break lines in some
-    // terminals and viewers.
-    const auto second = static_cast<unsigned char>(character[1]);
-    if (byte == 0xc2 && second < 0xa0) {
-      out += "\\u00";
-      out += kHex[second >> 4];
-      out += kHex[second & 15];
-    } else if (character == "\u2028" || character == "\u2029") {
-      out += character == "\u2028" ? "\\u2028" : "\\u2029";
-    } else {
-      out += character;
-    }
   }
   return out;
 }
