@@ -29,9 +29,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "grid/PickHistory.h"
@@ -80,121 +82,243 @@ std::vector<std::string> SplitReadings(std::string_view text) {
 }
 
 using Palisar::Lattivor2::BestPath;
+using Palisar::Lattivor2::GridCandidate;
 using Palisar::Lattivor2::ReadingGrid;
+
+// ---- Options ----
+
+// What the run measures: each mode is one Run function, chosen in Run().
+enum class Mode { Accuracy, Corrections };
+
+enum class Half { All, Odd, Even };
+
+// The command line.
+struct Options {
+  Mode mode = Mode::Accuracy;
+  std::string dataPath;
+  std::string corpusPath;
+  std::string contextPath;  // empty: kestova-context.bin beside the data
+  bool useContext = true;
+  Half half = Half::All;
+  double contextWeight = -1;    // negative: the file's own
+  double characterWeight = -1;  // negative: the file's own
+  Palisar::Lattivor2::WalkLimits limits;
+  // Accuracy.
+  size_t errorsToShow = 0;
+  double minChar = -1;  // negative: no threshold
+  double minSentence = -1;
+  // Corrections.
+  double maxCorrections = -1;
+  double maxLearningCorrections = -1;
+};
+
+// How an option stores what it was given; false if the value is not
+// acceptable. A flag is given no value (nullptr).
+using OptionSetter = bool (*)(Options& options, const char* value);
+
+template <auto Member>
+bool SetText(Options& options, const char* value) {
+  options.*Member = value;
+  return true;
+}
+
+template <auto Member>
+bool SetNumber(Options& options, const char* value) {
+  options.*Member = std::strtod(value, nullptr);
+  return true;
+}
+
+template <auto Member>
+bool SetCount(Options& options, const char* value) {
+  options.*Member = std::strtoul(value, nullptr, 10);
+  return true;
+}
+
+template <auto Member, auto Value>
+bool SetFlag(Options& options, const char*) {
+  options.*Member = Value;
+  return true;
+}
+
+// "P,M,S": phrases per node, then optionally score margin and states per
+// position.
+bool SetWalkLimits(Options& options, const char* value) {
+  char* end = nullptr;
+  options.limits.phrasesPerNode = std::strtoul(value, &end, 10);
+  if (*end == ',') options.limits.scoreMargin = std::strtod(end + 1, &end);
+  if (*end == ',') options.limits.statesPerPosition = std::strtoul(end + 1, &end, 10);
+  return true;
+}
+
+bool SetHalf(Options& options, const char* value) {
+  const std::string_view which = value;
+  if (which != "odd" && which != "even") return false;
+  options.half = which == "odd" ? Half::Odd : Half::Even;
+  return true;
+}
+
+struct OptionSpec {
+  std::string_view name;
+  bool takesValue;
+  OptionSetter set;
+};
+
+// Every option (kUsage lists them for the user); a new mode adds its flag
+// (SetFlag<&Options::mode, ...>), its own settings and its case in Run().
+constexpr OptionSpec kOptionSpecs[] = {
+    {"--data", true, SetText<&Options::dataPath>},
+    {"--no-context", false, SetFlag<&Options::useContext, false>},
+    {"--context", true, SetText<&Options::contextPath>},
+    {"--context-weight", true, SetNumber<&Options::contextWeight>},
+    {"--character-weight", true, SetNumber<&Options::characterWeight>},
+    {"--walk-limits", true, SetWalkLimits},
+    {"--half", true, SetHalf},
+    {"--errors", true, SetCount<&Options::errorsToShow>},
+    {"--min-char", true, SetNumber<&Options::minChar>},
+    {"--min-sentence", true, SetNumber<&Options::minSentence>},
+    {"--corrections", false, SetFlag<&Options::mode, Mode::Corrections>},
+    {"--max-corrections", true, SetNumber<&Options::maxCorrections>},
+    {"--max-learning-corrections", true, SetNumber<&Options::maxLearningCorrections>},
+};
+
+const OptionSpec* FindOption(std::string_view name) {
+  for (const OptionSpec& spec : kOptionSpecs) {
+    if (spec.name == name) return &spec;
+  }
+  return nullptr;
+}
+
+// The options, or nothing (after printing the usage) if the command line is
+// not understood. An option that lacks its value counts as not understood.
+std::optional<Options> ParseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const OptionSpec* spec = FindOption(arg);
+    if (spec && (!spec->takesValue || i + 1 < argc)) {
+      const char* value = spec->takesValue ? argv[++i] : nullptr;
+      if (spec->set(options, value)) continue;
+    } else if (!arg.empty() && arg[0] != '-' && options.corpusPath.empty()) {
+      options.corpusPath = arg;
+      continue;
+    }
+    std::fputs(kUsage, stderr);
+    return std::nullopt;
+  }
+  if (options.dataPath.empty() || options.corpusPath.empty()) {
+    std::fputs(kUsage, stderr);
+    return std::nullopt;
+  }
+  return options;
+}
+
+// ---- What every mode works on ----
 
 struct Sentence {
   std::string gold;
   std::vector<std::string> readings;
 };
 
-// Pick cost of one sentence: see the header. The history is the key
-// handler's (capacity 500, half-life 5400 s); suggestions are applied after
-// every reading as the key handler applies them.
-struct CorrectionCost {
-  size_t picks = 0;      // picks plus page turns
-  size_t choices = 0;    // picks alone
-  size_t unfixable = 0;  // characters no candidate could make right
+// The model, the context (none if absent or not wanted) and the corpus.
+struct Evaluation {
+  std::shared_ptr<Kestova::KestovaLM> model;
+  std::shared_ptr<Kestova::ContextLM> context;
+  std::vector<Sentence> sentences;
+
+  // A fresh grid over the model, set up as the options ask.
+  ReadingGrid makeGrid(const Options& options) const {
+    ReadingGrid grid(model);
+    grid.setContextModel(context);
+    grid.setWalkLimits(options.limits);
+    return grid;
+  }
 };
 
-constexpr double kLearningThreshold = -8.0;
-
-CorrectionCost Correct(const std::shared_ptr<Kestova::KestovaLM>& model,
-                       const std::shared_ptr<const Palisar::Lattivor2::ContextModel>& context,
-                       const Palisar::Lattivor2::WalkLimits& limits, const Sentence& sentence,
-                       Kestova::PickHistory& history, double& clock) {
-  using OverrideKind = ReadingGrid::OverrideKind;
-  CorrectionCost cost;
-  ReadingGrid grid(model);
-  grid.setContextModel(context);
-  grid.setWalkLimits(limits);
-  const auto gold = SplitCharacters(sentence.gold);
-  std::vector<size_t> accepted;
-  for (size_t i = 0; i < sentence.readings.size(); ++i) {
-    if (!grid.addReading(sentence.readings[i])) {
-      ++cost.unfixable;
-      continue;
-    }
-    accepted.push_back(i);
-    clock += 1;
-    BestPath path = grid.bestPath();
-    const size_t position = grid.readingCount() - 1;
-    Kestova::PickSuggestion suggestion = history.suggestPick(path, position, clock);
-    if (!suggestion.empty()) {
-      grid.overrideAt(position, suggestion.value,
-                      suggestion.forceHighScore ? OverrideKind::HighScore : OverrideKind::TopScore);
-    }
-  }
-  // The gold text of the accepted readings, which is what the grid can show.
-  std::vector<std::string> target;
-  for (size_t i : accepted) target.push_back(i < gold.size() ? gold[i] : std::string());
-  std::vector<bool> givenUp(target.size(), false);
-  std::vector<std::pair<size_t, size_t>> fixed;  // spans picked so far
-  for (size_t round = 0; round < 4 * target.size() + 4; ++round) {
-    BestPath path = grid.bestPath();
-    const auto output = SplitCharacters(path.composedText());
-    size_t wrong = target.size();
-    for (size_t j = 0; j < target.size(); ++j) {
-      if (!givenUp[j] && (j >= output.size() || output[j] != target[j])) {
-        wrong = j;
-        break;
-      }
-    }
-    if (wrong == target.size()) break;
-    // The first candidate whose node covers `wrong` and whose value is the
-    // gold text of that node's readings.
-    const auto candidates = grid.candidateList(wrong);
-    size_t chosen = candidates.size();
-    size_t chosenStart = 0, chosenLength = 0;
-    for (size_t c = 0; c < candidates.size() && chosen == candidates.size(); ++c) {
-      const auto value = SplitCharacters(candidates[c].value);
-      const size_t length = static_cast<size_t>(std::count(candidates[c].reading.begin(),
-                                                           candidates[c].reading.end(), '-')) +
-                            1;
-      if (value.size() != length) continue;
-      // Where the candidate's node starts: it covers `wrong`.
-      for (size_t start = wrong + 1 >= length ? wrong + 1 - length : 0; start <= wrong; ++start) {
-        if (start + length > target.size()) break;
-        std::string readings = sentence.readings[accepted[start]];
-        for (size_t k = 1; k < length; ++k)
-          readings += "-" + sentence.readings[accepted[start + k]];
-        if (readings != candidates[c].reading) continue;
-        if (!std::equal(value.begin(), value.end(), target.begin() + start)) continue;
-        // Fixing a node releases the nodes that cross it: a typist does not
-        // pick what would undo part of an earlier pick.
-        const bool undoes = std::any_of(fixed.begin(), fixed.end(), [&](const auto& span) {
-          const bool overlaps = start < span.second && span.first < start + length;
-          const bool contains = start <= span.first && span.second <= start + length;
-          return overlaps && !contains;
-        });
-        if (undoes) continue;
-        chosen = c;
-        chosenStart = start;
-        chosenLength = length;
-        break;
-      }
-    }
-    if (chosen == candidates.size()) {
-      givenUp[wrong] = true;
-      ++cost.unfixable;
-      continue;
-    }
-    cost.picks += 1 + chosen / 9;
-    ++cost.choices;
-    std::erase_if(fixed, [&](const auto& span) {
-      return chosenStart <= span.first && span.second <= chosenStart + chosenLength;
-    });
-    fixed.emplace_back(chosenStart, chosenStart + chosenLength);
-    const Palisar::Lattivor2::GridCandidate& pick = candidates[chosen];
-    grid.overrideAt(wrong, pick, OverrideKind::HighScore);
-    BestPath after = grid.bestPath();
-    auto covering = after.nodeCovering(wrong);
-    clock += 1;
-    if (covering && covering->node->currentPhrase().score > kLearningThreshold) {
-      history.recordPick(path, after, wrong, clock);
-    }
-  }
-  return cost;
+std::string DefaultContextPath(const std::string& dataPath) {
+  const size_t slash = dataPath.rfind('/');
+  return (slash == std::string::npos ? std::string() : dataPath.substr(0, slash + 1)) +
+         "kestova-context.bin";
 }
+
+// The context file the options name, or none (not wanted, or unreadable).
+std::shared_ptr<Kestova::ContextLM> OpenContext(Options& options) {
+  if (!options.useContext) return nullptr;
+  if (options.contextPath.empty()) options.contextPath = DefaultContextPath(options.dataPath);
+  auto context = std::make_shared<Kestova::ContextLM>();
+  if (!context->open(options.contextPath)) return nullptr;
+  if (options.contextWeight >= 0) context->setWeight(options.contextWeight);
+  if (options.characterWeight >= 0) context->setCharacterWeight(options.characterWeight);
+  return context;
+}
+
+void PrintModel(const Options& options, const Kestova::ContextLM* context) {
+  if (context) {
+    std::printf(
+        "model:              %s + context %s (%zu words, %zu pairs, weight %.2f, characters "
+        "%.2f)\n",
+        options.dataPath.c_str(), options.contextPath.c_str(), context->wordCount(),
+        context->pairCount(), context->weight(), context->characterWeight());
+  } else {
+    std::printf("model:              %s, no context file%s\n", options.dataPath.c_str(),
+                options.useContext ? " (none found)" : "");
+  }
+}
+
+bool InHalf(Half half, size_t number) {
+  switch (half) {
+    case Half::All:
+      return true;
+    case Half::Odd:
+      return number % 2 == 1;
+    case Half::Even:
+      return number % 2 == 0;
+  }
+  return true;
+}
+
+// The sentences of the corpus (lines "gold TAB readings"; blank lines,
+// comments and lines without a tab are skipped), or nothing if it cannot be
+// read.
+std::optional<std::vector<Sentence>> ReadCorpus(const Options& options) {
+  std::ifstream in(options.corpusPath);
+  if (!in) {
+    std::fprintf(stderr, "kestova-eval: cannot read %s\n", options.corpusPath.c_str());
+    return std::nullopt;
+  }
+  std::vector<Sentence> sentences;
+  std::string line;
+  size_t number = 0;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t tab = line.find('\t');
+    if (line.empty() || line[0] == '#' || tab == std::string::npos) continue;
+    if (!InHalf(options.half, ++number)) continue;
+    sentences.push_back(
+        {line.substr(0, tab), SplitReadings(std::string_view(line).substr(tab + 1))});
+  }
+  return sentences;
+}
+
+// Opens the model and the context (printing which), then reads the corpus;
+// nothing if the database or the corpus cannot be read.
+std::optional<Evaluation> Prepare(Options& options) {
+  Evaluation evaluation;
+  evaluation.model = std::make_shared<Kestova::KestovaLM>();
+  evaluation.model->openBuiltInTable(options.dataPath);
+  if (!evaluation.model->builtInTableLoaded()) {
+    std::fprintf(stderr, "kestova-eval: cannot open the phrase database %s\n",
+                 options.dataPath.c_str());
+    return std::nullopt;
+  }
+  evaluation.context = OpenContext(options);
+  PrintModel(options, evaluation.context.get());
+  auto sentences = ReadCorpus(options);
+  if (!sentences) return std::nullopt;
+  evaluation.sentences = std::move(*sentences);
+  return evaluation;
+}
+
+// ---- Accuracy ----
 
 struct Outcome {
   std::string gold;
@@ -204,240 +328,335 @@ struct Outcome {
   size_t rejected = 0;
 };
 
+struct AccuracyTotals {
+  size_t characters = 0;
+  size_t correct = 0;
+  size_t rejected = 0;
+  size_t exactSentences = 0;
+  size_t syllables = 0;
+  std::chrono::steady_clock::duration elapsed{};
+
+  void add(const Outcome& outcome, size_t syllableCount) {
+    characters += outcome.characters;
+    correct += outcome.correct;
+    rejected += outcome.rejected;
+    syllables += syllableCount;
+    if (outcome.output == outcome.gold && outcome.rejected == 0) ++exactSentences;
+  }
+};
+
+// Types one sentence into a fresh grid and walks it; the time spent is added
+// to `elapsed`.
+Outcome Convert(const Evaluation& evaluation, const Options& options, const Sentence& sentence,
+                std::chrono::steady_clock::duration& elapsed) {
+  Outcome outcome;
+  outcome.gold = sentence.gold;
+  const auto gold = SplitCharacters(outcome.gold);
+
+  const auto start = std::chrono::steady_clock::now();
+  ReadingGrid grid = evaluation.makeGrid(options);
+  std::vector<size_t> accepted;  // gold positions of the accepted syllables
+  for (size_t i = 0; i < sentence.readings.size(); ++i) {
+    if (grid.addReading(sentence.readings[i])) {
+      accepted.push_back(i);
+    } else {
+      ++outcome.rejected;
+    }
+  }
+  const BestPath path = grid.bestPath();
+  for (const auto& node : path.nodes) outcome.output += node->currentValue();
+  elapsed += std::chrono::steady_clock::now() - start;
+
+  const auto output = SplitCharacters(outcome.output);
+  outcome.characters = gold.size();
+  for (size_t j = 0; j < output.size() && j < accepted.size(); ++j) {
+    if (accepted[j] < gold.size() && output[j] == gold[accepted[j]]) ++outcome.correct;
+  }
+  return outcome;
+}
+
+void PrintWorst(const std::vector<Outcome>& outcomes, size_t count) {
+  std::vector<const Outcome*> worst;
+  for (const auto& outcome : outcomes) {
+    if (outcome.correct < outcome.characters) worst.push_back(&outcome);
+  }
+  std::stable_sort(worst.begin(), worst.end(), [](const Outcome* a, const Outcome* b) {
+    return a->characters - a->correct > b->characters - b->correct;
+  });
+  if (worst.size() > count) worst.resize(count);
+  std::printf("\nworst sentences (wrong characters, gold | output):\n");
+  for (const Outcome* outcome : worst) {
+    std::printf("%3zu  %s | %s%s\n", outcome->characters - outcome->correct, outcome->gold.c_str(),
+                outcome->output.c_str(), outcome->rejected ? "  (syllables rejected)" : "");
+  }
+}
+
+// Whether a measured percentage meets its threshold (negative: none); says
+// why not on standard error.
+bool MeetsMinimum(const char* what, double measured, double minimum) {
+  if (minimum < 0 || measured >= minimum) return true;
+  std::fprintf(stderr, "kestova-eval: %s accuracy %.2f%% is below %.2f%%\n", what, measured,
+               minimum);
+  return false;
+}
+
+int RunAccuracy(const Evaluation& evaluation, const Options& options) {
+  std::vector<Outcome> outcomes;
+  AccuracyTotals totals;
+  for (const Sentence& sentence : evaluation.sentences) {
+    outcomes.push_back(Convert(evaluation, options, sentence, totals.elapsed));
+    totals.add(outcomes.back(), sentence.readings.size());
+  }
+  if (outcomes.empty()) {
+    std::fprintf(stderr, "kestova-eval: no sentences in %s\n", options.corpusPath.c_str());
+    return 2;
+  }
+
+  const double charAccuracy = 100.0 * totals.correct / std::max<size_t>(totals.characters, 1);
+  const double sentenceAccuracy = 100.0 * totals.exactSentences / outcomes.size();
+  const double micros = std::chrono::duration<double, std::micro>(totals.elapsed).count();
+  std::printf("sentences:          %zu\n", outcomes.size());
+  std::printf("character accuracy: %.2f%% (%zu/%zu)\n", charAccuracy, totals.correct,
+              totals.characters);
+  std::printf("sentence accuracy:  %.2f%% (%zu/%zu)\n", sentenceAccuracy, totals.exactSentences,
+              outcomes.size());
+  std::printf("rejected syllables: %zu\n", totals.rejected);
+  std::printf("time per sentence:  %.1f us (%.1f us per syllable)\n", micros / outcomes.size(),
+              micros / std::max<size_t>(totals.syllables, 1));
+
+  if (options.errorsToShow > 0) PrintWorst(outcomes, options.errorsToShow);
+
+  const bool charPass = MeetsMinimum("character", charAccuracy, options.minChar);
+  const bool sentencePass = MeetsMinimum("sentence", sentenceAccuracy, options.minSentence);
+  return charPass && sentencePass ? 0 : 1;
+}
+
+// ---- Corrections ----
+
+// Pick cost of one sentence: see the top of this file. The history is the
+// key handler's (capacity 500, half-life 5400 s); suggestions are applied
+// after every reading as the key handler applies them.
+struct CorrectionCost {
+  size_t picks = 0;      // picks plus page turns
+  size_t choices = 0;    // picks alone
+  size_t unfixable = 0;  // characters no candidate could make right
+
+  CorrectionCost& operator+=(const CorrectionCost& other) {
+    picks += other.picks;
+    choices += other.choices;
+    unfixable += other.unfixable;
+    return *this;
+  }
+};
+
+constexpr double kLearningThreshold = -8.0;
+
+// A candidate that fixes the text from `start` on, `length` characters long.
+struct Fix {
+  size_t candidate;
+  size_t start;
+  size_t length;
+};
+
+// Types one sentence and fixes it pick by pick, as described at the top of
+// this file.
+class Corrector {
+ public:
+  Corrector(const Evaluation& evaluation, const Options& options, const Sentence& sentence,
+            Kestova::PickHistory& history, double& clock)
+      : sentence_(sentence),
+        history_(history),
+        clock_(clock),
+        grid_(evaluation.makeGrid(options)) {}
+
+  CorrectionCost run() {
+    type();
+    for (size_t round = 0; round < 4 * target_.size() + 4; ++round) {
+      if (!fixLeftmostWrong()) break;
+    }
+    return cost_;
+  }
+
+ private:
+  using OverrideKind = ReadingGrid::OverrideKind;
+
+  // Adds the readings, applying the history's suggestion after each, and
+  // sets the target: the gold text of the accepted readings, which is what
+  // the grid can show.
+  void type() {
+    const auto gold = SplitCharacters(sentence_.gold);
+    for (size_t i = 0; i < sentence_.readings.size(); ++i) {
+      if (!grid_.addReading(sentence_.readings[i])) {
+        ++cost_.unfixable;
+        continue;
+      }
+      accepted_.push_back(i);
+      clock_ += 1;
+      applySuggestion();
+    }
+    for (size_t i : accepted_) target_.push_back(i < gold.size() ? gold[i] : std::string());
+    givenUp_.assign(target_.size(), false);
+  }
+
+  void applySuggestion() {
+    const BestPath path = grid_.bestPath();
+    const size_t position = grid_.readingCount() - 1;
+    const Kestova::PickSuggestion suggestion = history_.suggestPick(path, position, clock_);
+    if (suggestion.empty()) return;
+    grid_.overrideAt(position, suggestion.value,
+                     suggestion.forceHighScore ? OverrideKind::HighScore : OverrideKind::TopScore);
+  }
+
+  // The leftmost wrong character not given up on, or the target's size.
+  size_t leftmostWrong(const std::vector<std::string>& output) const {
+    for (size_t j = 0; j < target_.size(); ++j) {
+      if (!givenUp_[j] && (j >= output.size() || output[j] != target_[j])) return j;
+    }
+    return target_.size();
+  }
+
+  // Fixes the leftmost wrong character, or gives up on it; false when the
+  // text is right.
+  bool fixLeftmostWrong() {
+    const BestPath path = grid_.bestPath();
+    const size_t wrong = leftmostWrong(SplitCharacters(path.composedText()));
+    if (wrong == target_.size()) return false;
+    const auto candidates = grid_.candidateList(wrong);
+    if (const auto fix = findFix(candidates, wrong)) {
+      pick(path, candidates[fix->candidate], *fix, wrong);
+    } else {
+      givenUp_[wrong] = true;
+      ++cost_.unfixable;
+    }
+    return true;
+  }
+
+  // The first candidate whose node covers `wrong` and whose value is the
+  // gold text of that node's readings.
+  std::optional<Fix> findFix(const std::vector<GridCandidate>& candidates, size_t wrong) const {
+    for (size_t c = 0; c < candidates.size(); ++c) {
+      const size_t length = static_cast<size_t>(std::count(candidates[c].reading.begin(),
+                                                           candidates[c].reading.end(), '-')) +
+                            1;
+      if (const auto start = fittingStart(candidates[c], length, wrong)) {
+        return Fix{c, *start, length};
+      }
+    }
+    return std::nullopt;
+  }
+
+  // The readings of accepted positions start .. start + length - 1, joined
+  // with "-".
+  std::string readingsAt(size_t start, size_t length) const {
+    std::string readings = sentence_.readings[accepted_[start]];
+    for (size_t k = 1; k < length; ++k) readings += "-" + sentence_.readings[accepted_[start + k]];
+    return readings;
+  }
+
+  // Where the candidate's node starts, if it covers `wrong`, holds the
+  // readings there and gives their gold text without undoing an earlier
+  // pick.
+  std::optional<size_t> fittingStart(const GridCandidate& candidate, size_t length,
+                                     size_t wrong) const {
+    const auto value = SplitCharacters(candidate.value);
+    if (value.size() != length) return std::nullopt;
+    for (size_t start = wrong + 1 >= length ? wrong + 1 - length : 0; start <= wrong; ++start) {
+      if (start + length > target_.size()) break;
+      if (readingsAt(start, length) != candidate.reading) continue;
+      if (!std::equal(value.begin(), value.end(), target_.begin() + start)) continue;
+      if (undoesEarlierPick(start, length)) continue;
+      return start;
+    }
+    return std::nullopt;
+  }
+
+  // Fixing a node releases the nodes that cross it: a typist does not pick
+  // what would undo part of an earlier pick.
+  bool undoesEarlierPick(size_t start, size_t length) const {
+    return std::any_of(fixed_.begin(), fixed_.end(), [&](const auto& span) {
+      const bool overlaps = start < span.second && span.first < start + length;
+      const bool contains = start <= span.first && span.second <= start + length;
+      return overlaps && !contains;
+    });
+  }
+
+  void pick(const BestPath& before, const GridCandidate& candidate, const Fix& fix, size_t wrong) {
+    cost_.picks += 1 + fix.candidate / 9;
+    ++cost_.choices;
+    std::erase_if(fixed_, [&](const auto& span) {
+      return fix.start <= span.first && span.second <= fix.start + fix.length;
+    });
+    fixed_.emplace_back(fix.start, fix.start + fix.length);
+    grid_.overrideAt(wrong, candidate, OverrideKind::HighScore);
+    const BestPath after = grid_.bestPath();
+    const auto covering = after.nodeCovering(wrong);
+    clock_ += 1;
+    if (covering && covering->node->currentPhrase().score > kLearningThreshold) {
+      history_.recordPick(before, after, wrong, clock_);
+    }
+  }
+
+  const Sentence& sentence_;
+  Kestova::PickHistory& history_;
+  double& clock_;
+  ReadingGrid grid_;
+  CorrectionCost cost_;
+  std::vector<size_t> accepted_;  // sentence positions of the accepted readings
+  std::vector<std::string> target_;
+  std::vector<bool> givenUp_;
+  std::vector<std::pair<size_t, size_t>> fixed_;  // spans picked so far
+};
+
+int RunCorrections(const Evaluation& evaluation, const Options& options) {
+  size_t characters = 0;
+  CorrectionCost fresh, learning;
+  Kestova::PickHistory shared(500, 5400.0);
+  double clock = 0, sharedClock = 0;
+  for (const Sentence& sentence : evaluation.sentences) {
+    characters += SplitCharacters(sentence.gold).size();
+    Kestova::PickHistory own(500, 5400.0);
+    fresh += Corrector(evaluation, options, sentence, own, clock).run();
+    learning += Corrector(evaluation, options, sentence, shared, sharedClock).run();
+  }
+  const double per100 = 100.0 / std::max<size_t>(characters, 1);
+  std::printf("sentences:          %zu (%zu characters)\n", evaluation.sentences.size(),
+              characters);
+  for (const auto& [name, cost] :
+       {std::pair{"fresh:   ", fresh}, std::pair{"learning:", learning}}) {
+    std::printf(
+        "corrections %s %.2f picks per 100 characters (%zu choices, %zu page turns; %zu "
+        "characters no candidate fixes)\n",
+        name, cost.picks * per100, cost.choices, cost.picks - cost.choices, cost.unfixable);
+  }
+  bool pass = true;
+  for (const auto& [name, cost, limit] :
+       {std::tuple{"fresh", fresh, options.maxCorrections},
+        std::tuple{"learning", learning, options.maxLearningCorrections}}) {
+    if (limit >= 0 && cost.picks * per100 > limit) {
+      std::fprintf(stderr, "kestova-eval: %.2f picks per 100 characters %s is above %.2f\n",
+                   cost.picks * per100, name, limit);
+      pass = false;
+    }
+  }
+  return pass ? 0 : 1;
+}
+
+int Run(const Evaluation& evaluation, const Options& options) {
+  switch (options.mode) {
+    case Mode::Accuracy:
+      return RunAccuracy(evaluation, options);
+    case Mode::Corrections:
+      return RunCorrections(evaluation, options);
+  }
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string dataPath;
-  std::string corpusPath;
-  std::string contextPath;
-  bool useContext = true;
-  bool corrections = false;
-  int half = 0;  // 1 odd lines, 2 even lines
-  double contextWeight = -1;
-  double characterWeight = -1;
-  double maxCorrections = -1;
-  double maxLearningCorrections = -1;
-  Palisar::Lattivor2::WalkLimits limits;
-  size_t errorsToShow = 0;
-  double minChar = -1, minSentence = -1;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    bool hasValue = i + 1 < argc;
-    if (arg == "--data" && hasValue) {
-      dataPath = argv[++i];
-    } else if (arg == "--errors" && hasValue) {
-      errorsToShow = std::strtoul(argv[++i], nullptr, 10);
-    } else if (arg == "--min-char" && hasValue) {
-      minChar = std::strtod(argv[++i], nullptr);
-    } else if (arg == "--min-sentence" && hasValue) {
-      minSentence = std::strtod(argv[++i], nullptr);
-    } else if (arg == "--no-context") {
-      useContext = false;
-    } else if (arg == "--context" && hasValue) {
-      contextPath = argv[++i];
-    } else if (arg == "--context-weight" && hasValue) {
-      contextWeight = std::strtod(argv[++i], nullptr);
-    } else if (arg == "--character-weight" && hasValue) {
-      characterWeight = std::strtod(argv[++i], nullptr);
-    } else if (arg == "--walk-limits" && hasValue) {
-      char* end = argv[++i];
-      limits.phrasesPerNode = std::strtoul(end, &end, 10);
-      if (*end == ',') limits.scoreMargin = std::strtod(end + 1, &end);
-      if (*end == ',') limits.statesPerPosition = std::strtoul(end + 1, &end, 10);
-    } else if (arg == "--half" && hasValue) {
-      std::string_view which = argv[++i];
-      half = which == "odd" ? 1 : which == "even" ? 2 : -1;
-      if (half < 0) {
-        std::fputs(kUsage, stderr);
-        return 2;
-      }
-    } else if (arg == "--corrections") {
-      corrections = true;
-    } else if (arg == "--max-corrections" && hasValue) {
-      maxCorrections = std::strtod(argv[++i], nullptr);
-    } else if (arg == "--max-learning-corrections" && hasValue) {
-      maxLearningCorrections = std::strtod(argv[++i], nullptr);
-    } else if (!arg.empty() && arg[0] != '-' && corpusPath.empty()) {
-      corpusPath = arg;
-    } else {
-      std::fputs(kUsage, stderr);
-      return 2;
-    }
-  }
-  if (dataPath.empty() || corpusPath.empty()) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
-
-  auto model = std::make_shared<Kestova::KestovaLM>();
-  model->openBuiltInTable(dataPath);
-  if (!model->builtInTableLoaded()) {
-    std::fprintf(stderr, "kestova-eval: cannot open the phrase database %s\n", dataPath.c_str());
-    return 2;
-  }
-  std::shared_ptr<Kestova::ContextLM> context;
-  if (useContext) {
-    if (contextPath.empty()) {
-      const size_t slash = dataPath.rfind('/');
-      contextPath = (slash == std::string::npos ? std::string() : dataPath.substr(0, slash + 1)) +
-                    "kestova-context.bin";
-    }
-    context = std::make_shared<Kestova::ContextLM>();
-    if (!context->open(contextPath)) context.reset();
-    if (context && contextWeight >= 0) context->setWeight(contextWeight);
-    if (context && characterWeight >= 0) context->setCharacterWeight(characterWeight);
-  }
-  if (context) {
-    std::printf(
-        "model:              %s + context %s (%zu words, %zu pairs, weight %.2f, characters "
-        "%.2f)\n",
-        dataPath.c_str(), contextPath.c_str(), context->wordCount(), context->pairCount(),
-        context->weight(), context->characterWeight());
-  } else {
-    std::printf("model:              %s, no context file%s\n", dataPath.c_str(),
-                useContext ? " (none found)" : "");
-  }
-  std::ifstream in(corpusPath);
-  if (!in) {
-    std::fprintf(stderr, "kestova-eval: cannot read %s\n", corpusPath.c_str());
-    return 2;
-  }
-  std::vector<Sentence> sentences;
-  {
-    std::string line;
-    size_t number = 0;
-    while (std::getline(in, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      size_t tab = line.find('\t');
-      if (line.empty() || line[0] == '#' || tab == std::string::npos) continue;
-      ++number;
-      if (half == 1 && number % 2 == 0) continue;
-      if (half == 2 && number % 2 == 1) continue;
-      sentences.push_back(
-          {line.substr(0, tab), SplitReadings(std::string_view(line).substr(tab + 1))});
-    }
-  }
-  if (corrections) {
-    size_t characters = 0;
-    CorrectionCost fresh, learning;
-    Kestova::PickHistory shared(500, 5400.0);
-    double clock = 0, sharedClock = 0;
-    for (const Sentence& sentence : sentences) {
-      characters += SplitCharacters(sentence.gold).size();
-      Kestova::PickHistory own(500, 5400.0);
-      CorrectionCost one = Correct(model, context, limits, sentence, own, clock);
-      fresh.picks += one.picks;
-      fresh.choices += one.choices;
-      fresh.unfixable += one.unfixable;
-      CorrectionCost kept = Correct(model, context, limits, sentence, shared, sharedClock);
-      learning.picks += kept.picks;
-      learning.choices += kept.choices;
-      learning.unfixable += kept.unfixable;
-    }
-    const double per100 = 100.0 / std::max<size_t>(characters, 1);
-    std::printf("sentences:          %zu (%zu characters)\n", sentences.size(), characters);
-    for (const auto& [name, cost] :
-         {std::pair{"fresh:   ", fresh}, std::pair{"learning:", learning}}) {
-      std::printf(
-          "corrections %s %.2f picks per 100 characters (%zu choices, %zu page turns; %zu "
-          "characters no candidate fixes)\n",
-          name, cost.picks * per100, cost.choices, cost.picks - cost.choices, cost.unfixable);
-    }
-    bool pass = true;
-    for (const auto& [name, cost, limit] :
-         {std::tuple{"fresh", fresh, maxCorrections},
-          std::tuple{"learning", learning, maxLearningCorrections}}) {
-      if (limit >= 0 && cost.picks * per100 > limit) {
-        std::fprintf(stderr, "kestova-eval: %.2f picks per 100 characters %s is above %.2f\n",
-                     cost.picks * per100, name, limit);
-        pass = false;
-      }
-    }
-    return pass ? 0 : 1;
-  }
-
-  std::vector<Outcome> outcomes;
-  size_t totalCharacters = 0, totalCorrect = 0, totalRejected = 0, exactSentences = 0;
-  size_t totalSyllables = 0;
-  std::chrono::steady_clock::duration elapsed{};
-  for (const Sentence& sentence : sentences) {
-    Outcome outcome;
-    outcome.gold = sentence.gold;
-    auto gold = SplitCharacters(outcome.gold);
-    const auto& readings = sentence.readings;
-
-    auto start = std::chrono::steady_clock::now();
-    ReadingGrid grid(model);
-    grid.setContextModel(context);
-    grid.setWalkLimits(limits);
-    std::vector<size_t> accepted;  // gold positions of the accepted syllables
-    for (size_t i = 0; i < readings.size(); ++i) {
-      if (grid.addReading(readings[i])) {
-        accepted.push_back(i);
-      } else {
-        ++outcome.rejected;
-      }
-    }
-    Palisar::Lattivor2::BestPath path = grid.bestPath();
-    for (const auto& node : path.nodes) outcome.output += node->currentValue();
-    elapsed += std::chrono::steady_clock::now() - start;
-
-    auto output = SplitCharacters(outcome.output);
-    outcome.characters = gold.size();
-    for (size_t j = 0; j < output.size() && j < accepted.size(); ++j) {
-      if (accepted[j] < gold.size() && output[j] == gold[accepted[j]]) ++outcome.correct;
-    }
-    totalCharacters += outcome.characters;
-    totalCorrect += outcome.correct;
-    totalRejected += outcome.rejected;
-    totalSyllables += readings.size();
-    if (outcome.output == outcome.gold && outcome.rejected == 0) ++exactSentences;
-    outcomes.push_back(std::move(outcome));
-  }
-  if (outcomes.empty()) {
-    std::fprintf(stderr, "kestova-eval: no sentences in %s\n", corpusPath.c_str());
-    return 2;
-  }
-
-  double charAccuracy = 100.0 * totalCorrect / std::max<size_t>(totalCharacters, 1);
-  double sentenceAccuracy = 100.0 * exactSentences / outcomes.size();
-  double micros = std::chrono::duration<double, std::micro>(elapsed).count();
-  std::printf("sentences:          %zu\n", outcomes.size());
-  std::printf("character accuracy: %.2f%% (%zu/%zu)\n", charAccuracy, totalCorrect,
-              totalCharacters);
-  std::printf("sentence accuracy:  %.2f%% (%zu/%zu)\n", sentenceAccuracy, exactSentences,
-              outcomes.size());
-  std::printf("rejected syllables: %zu\n", totalRejected);
-  std::printf("time per sentence:  %.1f us (%.1f us per syllable)\n", micros / outcomes.size(),
-              micros / std::max<size_t>(totalSyllables, 1));
-
-  if (errorsToShow > 0) {
-    std::vector<const Outcome*> worst;
-    for (const auto& outcome : outcomes) {
-      if (outcome.correct < outcome.characters) worst.push_back(&outcome);
-    }
-    std::stable_sort(worst.begin(), worst.end(), [](const Outcome* a, const Outcome* b) {
-      return a->characters - a->correct > b->characters - b->correct;
-    });
-    if (worst.size() > errorsToShow) worst.resize(errorsToShow);
-    std::printf("\nworst sentences (wrong characters, gold | output):\n");
-    for (const Outcome* outcome : worst) {
-      std::printf("%3zu  %s | %s%s\n", outcome->characters - outcome->correct,
-                  outcome->gold.c_str(), outcome->output.c_str(),
-                  outcome->rejected ? "  (syllables rejected)" : "");
-    }
-  }
-
-  bool pass = true;
-  if (minChar >= 0 && charAccuracy < minChar) {
-    std::fprintf(stderr, "kestova-eval: character accuracy %.2f%% is below %.2f%%\n", charAccuracy,
-                 minChar);
-    pass = false;
-  }
-  if (minSentence >= 0 && sentenceAccuracy < minSentence) {
-    std::fprintf(stderr, "kestova-eval: sentence accuracy %.2f%% is below %.2f%%\n",
-                 sentenceAccuracy, minSentence);
-    pass = false;
-  }
-  return pass ? 0 : 1;
+  std::optional<Options> options = ParseOptions(argc, argv);
+  if (!options) return 2;
+  const std::optional<Evaluation> evaluation = Prepare(*options);
+  if (!evaluation) return 2;
+  return Run(*evaluation, *options);
 }
