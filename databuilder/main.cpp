@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -117,232 +118,341 @@ int writeContextFromPairs(const std::string& input, const std::string& output,
   return 0;
 }
 
-}  // namespace
+// ---- Options ----
 
-int main(int argc, char** argv) {
-  using namespace Kestova;
-  using namespace Kestova::DataBuilder;
+using namespace Kestova;
+using namespace Kestova::DataBuilder;
+
+// The command line.
+struct Options {
   std::string output;
   std::string essay = "/usr/share/rime-data/essay.txt";
   std::string pinyin = "/usr/share/rime-data/terra_pinyin.dict.yaml";
   std::string gcin = "/usr/lib/x86_64-linux-gnu/gcin/table/tsin32";
-  std::string characters;
+  std::string characters;  // empty: enumerated through libchewing
   std::string fromLines;
   std::string fromPairs;
+  std::string contextOutput;
+  std::vector<std::string> catalogues;
+  std::vector<std::string> documents;
+  std::vector<std::string> excluded;
   bool quiet = false;
-  BuilderOptions options;
+  BuilderOptions builder;
   TextOptions text;
   ContextOptions context;
-  std::vector<std::string> catalogues, documents, excluded;
-  std::string contextOutput;
-  auto setOption = [&options, &text, &context](std::string_view assignment) {
-    size_t equals = assignment.find('=');
-    if (equals == std::string_view::npos) return false;
-    std::string_view name = assignment.substr(0, equals);
-    double value = std::strtod(std::string(assignment.substr(equals + 1)).c_str(), nullptr);
-    if (name == "phrase-table-only-count")
-      options.phraseTableOnlyCount = value;
-    else if (name == "pinyin-only-count")
-      options.pinyinOnlyCount = value;
-    else if (name == "unseen-character-count")
-      options.unseenCharacterCount = value;
-    else if (name == "in-word-character-share")
-      options.inWordCharacterShare = value;
-    else if (name == "corpus-only-factor")
-      options.corpusOnlyFactor = value;
-    else if (name == "homophone-in-word-share")
-      options.homophoneInWordShare = value;
-    else if (name == "phrase-evidence-weight")
-      options.phraseEvidenceWeight = value;
-    else if (name == "keep-stated-shares")
-      options.keepStatedShares = value != 0;
-    else if (name == "alone-counts-against-evidence")
-      options.aloneCountsAgainstEvidence = value != 0;
-    else if (name == "keep-other-characters")
-      options.keepOtherCharacters = value != 0;
-    else if (name == "reading-rank-exponent")
-      options.readingRankExponent = value;
-    else if (name == "listed-word-count")
-      options.listedWordCount = value;
-    else if (name == "taiwan-share")
-      text.taiwanShare = value;
-    else if (name == "single-character-factor")
-      text.singleCharacterFactor = value;
-    else if (name == "unknown-character-score")
-      text.unknownCharacterScore = value;
-    else if (name == "context-min-pair")
-      context.minimumPairCount = value;
-    else if (name == "context-smoothing")
-      context.smoothing = value;
-    else if (name == "context-limit")
-      context.scoreLimit = value;
-    else if (name == "context-weight")
-      context.weight = value;
-    else if (name == "context-character-weight")
-      context.characterWeight = value;
-    else if (name == "context-backoff-scale")
-      context.backoffScale = value;
-    else
-      return false;
+};
+
+// --set NAME=VALUE: one row per scoring option, each stored in the options
+// of the builder, of the Taiwan text or of the context model.
+using ScoreSetter = void (*)(Options& options, double value);
+
+template <auto Group, auto Member>
+void setScore(Options& options, double value) {
+  (options.*Group).*Member = value;
+}
+
+// 0 or 1.
+template <auto Group, auto Member>
+void setSwitch(Options& options, double value) {
+  (options.*Group).*Member = value != 0;
+}
+
+struct ScoreSpec {
+  std::string_view name;
+  ScoreSetter set;
+};
+
+constexpr auto kBuilder = &Options::builder;
+constexpr auto kText = &Options::text;
+constexpr auto kContext = &Options::context;
+
+constexpr ScoreSpec kScoreSpecs[] = {
+    {"phrase-table-only-count", setScore<kBuilder, &BuilderOptions::phraseTableOnlyCount>},
+    {"pinyin-only-count", setScore<kBuilder, &BuilderOptions::pinyinOnlyCount>},
+    {"unseen-character-count", setScore<kBuilder, &BuilderOptions::unseenCharacterCount>},
+    {"in-word-character-share", setScore<kBuilder, &BuilderOptions::inWordCharacterShare>},
+    {"corpus-only-factor", setScore<kBuilder, &BuilderOptions::corpusOnlyFactor>},
+    {"homophone-in-word-share", setScore<kBuilder, &BuilderOptions::homophoneInWordShare>},
+    {"phrase-evidence-weight", setScore<kBuilder, &BuilderOptions::phraseEvidenceWeight>},
+    {"keep-stated-shares", setSwitch<kBuilder, &BuilderOptions::keepStatedShares>},
+    {"alone-counts-against-evidence",
+     setSwitch<kBuilder, &BuilderOptions::aloneCountsAgainstEvidence>},
+    {"keep-other-characters", setSwitch<kBuilder, &BuilderOptions::keepOtherCharacters>},
+    {"reading-rank-exponent", setScore<kBuilder, &BuilderOptions::readingRankExponent>},
+    {"listed-word-count", setScore<kBuilder, &BuilderOptions::listedWordCount>},
+    {"taiwan-share", setScore<kText, &TextOptions::taiwanShare>},
+    {"single-character-factor", setScore<kText, &TextOptions::singleCharacterFactor>},
+    {"unknown-character-score", setScore<kText, &TextOptions::unknownCharacterScore>},
+    {"context-min-pair", setScore<kContext, &ContextOptions::minimumPairCount>},
+    {"context-smoothing", setScore<kContext, &ContextOptions::smoothing>},
+    {"context-limit", setScore<kContext, &ContextOptions::scoreLimit>},
+    {"context-weight", setScore<kContext, &ContextOptions::weight>},
+    {"context-character-weight", setScore<kContext, &ContextOptions::characterWeight>},
+    {"context-backoff-scale", setScore<kContext, &ContextOptions::backoffScale>},
+};
+
+// False if the assignment has no "=" or names no scoring option.
+bool setScoreOption(Options& options, std::string_view assignment) {
+  const size_t equals = assignment.find('=');
+  if (equals == std::string_view::npos) return false;
+  const std::string_view name = assignment.substr(0, equals);
+  const double value = std::strtod(std::string(assignment.substr(equals + 1)).c_str(), nullptr);
+  for (const ScoreSpec& spec : kScoreSpecs) {
+    if (spec.name != name) continue;
+    spec.set(options, value);
     return true;
-  };
+  }
+  return false;
+}
+
+// What an option makes of its value.
+enum class Verdict {
+  GoOn,
+  BadUsage,  // the usage on standard error, status 2
+  Failed,    // the option said why on standard error, status 1
+  Help,      // the usage on standard output, status 0
+};
+
+// A flag is given no value (nullptr).
+using OptionHandler = Verdict (*)(Options& options, const char* value);
+
+template <auto Member>
+Verdict setText(Options& options, const char* value) {
+  options.*Member = value;
+  return Verdict::GoOn;
+}
+
+// For options that may be repeated.
+template <auto Member>
+Verdict append(Options& options, const char* value) {
+  (options.*Member).emplace_back(value);
+  return Verdict::GoOn;
+}
+
+Verdict addCatalogueDir(Options& options, const char* folder) {
+  if (catalogueFilesIn(folder, options.catalogues)) return Verdict::GoOn;
+  std::fprintf(stderr, "kestova-databuilder: cannot list %s\n", folder);
+  return Verdict::Failed;
+}
+
+Verdict setQuiet(Options& options, const char*) {
+  options.quiet = true;
+  return Verdict::GoOn;
+}
+
+Verdict setScoreAssignment(Options& options, const char* assignment) {
+  return setScoreOption(options, assignment) ? Verdict::GoOn : Verdict::BadUsage;
+}
+
+Verdict askForHelp(Options&, const char*) {
+  return Verdict::Help;
+}
+
+struct OptionSpec {
+  std::string_view name;
+  bool takesValue;
+  OptionHandler handle;
+};
+
+constexpr OptionSpec kOptionSpecs[] = {
+    {"--output", true, setText<&Options::output>},
+    {"--essay", true, setText<&Options::essay>},
+    {"--pinyin", true, setText<&Options::pinyin>},
+    {"--gcin-phrases", true, setText<&Options::gcin>},
+    {"--characters", true, setText<&Options::characters>},
+    {"--from-lines", true, setText<&Options::fromLines>},
+    {"--context-from-pairs", true, setText<&Options::fromPairs>},
+    {"--catalogue", true, append<&Options::catalogues>},
+    {"--catalogue-dir", true, addCatalogueDir},
+    {"--document", true, append<&Options::documents>},
+    {"--exclude", true, append<&Options::excluded>},
+    {"--context-output", true, setText<&Options::contextOutput>},
+    {"--quiet", false, setQuiet},
+    {"--set", true, setScoreAssignment},
+    {"--help", false, askForHelp},
+};
+
+Verdict handleOption(Options& options, int argc, char** argv, int& i) {
+  const std::string_view arg = argv[i];
+  for (const OptionSpec& spec : kOptionSpecs) {
+    if (spec.name != arg) continue;
+    if (!spec.takesValue) return spec.handle(options, nullptr);
+    if (i + 1 >= argc) return Verdict::BadUsage;
+    return spec.handle(options, argv[++i]);
+  }
+  return Verdict::BadUsage;
+}
+
+// Fills `options`; the exit status if the program is to stop here.
+std::optional<int> parseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    auto value = [&](std::string& target) {
-      if (i + 1 >= argc) return false;
-      target = argv[++i];
-      return true;
-    };
-    bool ok = true;
-    if (arg == "--output")
-      ok = value(output);
-    else if (arg == "--essay")
-      ok = value(essay);
-    else if (arg == "--pinyin")
-      ok = value(pinyin);
-    else if (arg == "--gcin-phrases")
-      ok = value(gcin);
-    else if (arg == "--characters")
-      ok = value(characters);
-    else if (arg == "--from-lines")
-      ok = value(fromLines);
-    else if (arg == "--context-from-pairs")
-      ok = value(fromPairs);
-    else if (arg == "--catalogue")
-      ok = value(catalogues.emplace_back());
-    else if (arg == "--catalogue-dir") {
-      std::string folder;
-      ok = value(folder);
-      if (ok && !catalogueFilesIn(folder, catalogues)) {
-        std::fprintf(stderr, "kestova-databuilder: cannot list %s\n", folder.c_str());
+    switch (handleOption(options, argc, argv, i)) {
+      case Verdict::GoOn:
+        break;
+      case Verdict::BadUsage:
+        std::fputs(kUsage, stderr);
+        return 2;
+      case Verdict::Failed:
         return 1;
-      }
-    } else if (arg == "--document")
-      ok = value(documents.emplace_back());
-    else if (arg == "--exclude")
-      ok = value(excluded.emplace_back());
-    else if (arg == "--context-output")
-      ok = value(contextOutput);
-    else if (arg == "--quiet")
-      quiet = true;
-    else if (arg == "--set")
-      ok = i + 1 < argc && setOption(argv[++i]);
-    else if (arg == "--help") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else
-      ok = false;
-    if (!ok) {
-      std::fputs(kUsage, stderr);
-      return 2;
+      case Verdict::Help:
+        std::fputs(kUsage, stdout);
+        return 0;
     }
   }
-  if (!fromPairs.empty() && !contextOutput.empty()) {
-    return writeContextFromPairs(fromPairs, contextOutput, context);
-  }
-  if (output.empty()) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
-  if (!fromLines.empty()) return writeFromLines(fromLines, output);
+  return std::nullopt;
+}
 
-  auto start = std::chrono::steady_clock::now();
-  BuilderInputs inputs;
-  if (!readWordFrequencies(essay, inputs.wordCounts)) {
-    std::fprintf(stderr, "kestova-databuilder: cannot read %s\n", essay.c_str());
-    return 1;
-  }
-  if (!readPinyinDictionary(pinyin, inputs.pinyinEntries)) {
-    std::fprintf(stderr, "kestova-databuilder: cannot read %s\n", pinyin.c_str());
-    return 1;
-  }
-  if (!readGcinPhraseTable(gcin, inputs.phraseTableEntries)) {
-    std::fprintf(stderr, "kestova-databuilder: cannot read %s\n", gcin.c_str());
-    return 1;
-  }
-  bool haveCharacters = characters.empty()
-                            ? enumerateChewingCharacters(inputs.taiwanCharacters)
-                            : readSyllableCharacters(characters, inputs.taiwanCharacters);
-  if (!haveCharacters) {
+// ---- Building the database ----
+
+bool cannotRead(const std::string& path) {
+  std::fprintf(stderr, "kestova-databuilder: cannot read %s\n", path.c_str());
+  return false;
+}
+
+bool readTaiwanCharacters(const Options& options, BuilderInputs& inputs) {
+  const bool read = options.characters.empty()
+                        ? enumerateChewingCharacters(inputs.taiwanCharacters)
+                        : readSyllableCharacters(options.characters, inputs.taiwanCharacters);
+  if (!read) {
     std::fprintf(stderr, "kestova-databuilder: cannot read the Taiwan character table%s%s\n",
-                 characters.empty() ? "" : " ", characters.c_str());
-    return 1;
+                 options.characters.empty() ? "" : " ", options.characters.c_str());
   }
+  return read;
+}
 
+// Reads every source but the Taiwan text; false (having said why) if one
+// cannot be read.
+bool readInputs(const Options& options, BuilderInputs& inputs) {
+  if (!readWordFrequencies(options.essay, inputs.wordCounts)) return cannotRead(options.essay);
+  if (!readPinyinDictionary(options.pinyin, inputs.pinyinEntries)) {
+    return cannotRead(options.pinyin);
+  }
+  if (!readGcinPhraseTable(options.gcin, inputs.phraseTableEntries)) {
+    return cannotRead(options.gcin);
+  }
+  if (!readTaiwanCharacters(options, inputs)) return false;
   inputs.standardCharacters = StandardCharacterSet::fromConverters();
   if (inputs.standardCharacters.empty()) {
     std::fprintf(stderr, "kestova-databuilder: ICU has no Big5 or CNS 11643 converter\n");
-    return 1;
+    return false;
   }
+  return true;
+}
 
+// What the build has made so far.
+struct Build {
+  std::vector<PhraseFileLine> lines;
   BuildStatistics statistics;
-  std::vector<PhraseFileLine> lines = buildPhraseLines(inputs, options, &statistics);
   TextStatistics textStatistics;
-  if (!catalogues.empty() || !documents.empty()) {
-    // The Taiwan text, cut into words with the phrases just built, adds its
-    // word counts to the corpus's; the phrases are then built again.
-    std::vector<std::string> runs;
-    std::string error;
-    if (!readTrainingRuns(catalogues, documents, excluded, runs, textStatistics, &error)) {
-      std::fprintf(stderr, "kestova-databuilder: %s\n", error.c_str());
-      return 1;
-    }
-    TextCounts counts = countWithPhrases(runs, lines, text);
-    mixWordCounts(counts, text, inputs.wordCounts);
-    statistics = BuildStatistics();
-    lines = buildPhraseLines(inputs, options, &statistics);
-    counts = countWithPhrases(runs, lines, text);
-    textStatistics.tokens = counts.tokens;
-    if (!contextOutput.empty()) {
-      ContextFileContents contents = buildContextModel(counts, context);
-      textStatistics.contextWords = contents.words.size();
-      textStatistics.contextPairs = contents.pairs.size();
-      if (!writeContextFile(contextOutput, contents)) {
-        std::fprintf(stderr, "kestova-databuilder: cannot write %s\n", contextOutput.c_str());
-        return 1;
-      }
-    }
-  } else if (!contextOutput.empty()) {
+  size_t fixedLines = 0;  // special readings and macros
+};
+
+// 0, or the exit status.
+int writeContext(const TextCounts& counts, const Options& options, Build& build) {
+  ContextFileContents contents = buildContextModel(counts, options.context);
+  build.textStatistics.contextWords = contents.words.size();
+  build.textStatistics.contextPairs = contents.pairs.size();
+  if (writeContextFile(options.contextOutput, contents)) return 0;
+  std::fprintf(stderr, "kestova-databuilder: cannot write %s\n", options.contextOutput.c_str());
+  return 1;
+}
+
+// The Taiwan text, cut into words with the phrases just built, adds its word
+// counts to the corpus's; the phrases are then built again, and the context
+// file is written from the text cut with them. 0, or the exit status.
+int learnFromText(const Options& options, BuilderInputs& inputs, Build& build) {
+  if (options.catalogues.empty() && options.documents.empty()) {
+    if (options.contextOutput.empty()) return 0;
     std::fprintf(stderr, "kestova-databuilder: --context-output needs Taiwan text\n");
     return 2;
   }
-  auto special = buildSpecialReadingLines();
-  auto macros = buildMacroLines();
-  lines.insert(lines.end(), special.begin(), special.end());
-  lines.insert(lines.end(), macros.begin(), macros.end());
-  sortPhraseFileLines(lines);
-  if (!writeSortedPhraseFile(output, lines)) {
-    std::fprintf(stderr, "kestova-databuilder: cannot write %s\n", output.c_str());
+  std::vector<std::string> runs;
+  std::string error;
+  if (!readTrainingRuns(options.catalogues, options.documents, options.excluded, runs,
+                        build.textStatistics, &error)) {
+    std::fprintf(stderr, "kestova-databuilder: %s\n", error.c_str());
     return 1;
   }
-  if (!quiet) {
-    std::string variants;
-    for (const auto& [form, replacement] : statistics.variants) {
-      variants += " " + form + ">" + replacement;
-    }
-    std::printf("kestova-databuilder: corpus forms replaced:%s\n", variants.c_str());
-    if (textStatistics.runs > 0) {
-      std::printf(
-          "kestova-databuilder: Taiwan text: %zu runs kept, %zu dropped as evaluation text, "
-          "%.0f words; context file: %zu words, %zu pairs\n",
-          textStatistics.runs, textStatistics.excludedRuns, textStatistics.tokens,
-          textStatistics.contextWords, textStatistics.contextPairs);
-    }
-    std::printf(
-        "kestova-databuilder: %zu character lines outside the standard sets (%zu beyond the "
-        "Basic Multilingual Plane); %zu lines ranked below the standard values of their "
-        "reading\n",
-        statistics.otherCharacterLines, statistics.supplementaryCharacterLines,
-        statistics.demotedLines);
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf(
-        "kestova-databuilder: %zu lines (%zu character, %zu phrase readings; phrases from the "
-        "phrase table %zu, from pinyin %zu, composed %zu; %zu phrase-table readings rejected; "
-        "%zu special) in %.1f s\n",
-        lines.size(), statistics.characterLines, statistics.phraseLines,
-        statistics.phrasesFromPhraseTable, statistics.phrasesFromPinyin, statistics.phrasesComposed,
-        statistics.rejectedPhraseTableReadings, special.size() + macros.size(), seconds);
+  TextCounts counts = countWithPhrases(runs, build.lines, options.text);
+  mixWordCounts(counts, options.text, inputs.wordCounts);
+  build.statistics = BuildStatistics();
+  build.lines = buildPhraseLines(inputs, options.builder, &build.statistics);
+  counts = countWithPhrases(runs, build.lines, options.text);
+  build.textStatistics.tokens = counts.tokens;
+  if (options.contextOutput.empty()) return 0;
+  return writeContext(counts, options, build);
+}
+
+// Adds the special readings and the macros, sorts and writes the file.
+bool writePhraseFile(const Options& options, Build& build) {
+  auto special = buildSpecialReadingLines();
+  auto macros = buildMacroLines();
+  build.fixedLines = special.size() + macros.size();
+  build.lines.insert(build.lines.end(), special.begin(), special.end());
+  build.lines.insert(build.lines.end(), macros.begin(), macros.end());
+  sortPhraseFileLines(build.lines);
+  if (writeSortedPhraseFile(options.output, build.lines)) return true;
+  std::fprintf(stderr, "kestova-databuilder: cannot write %s\n", options.output.c_str());
+  return false;
+}
+
+void printStatistics(const Build& build, std::chrono::steady_clock::time_point start) {
+  const BuildStatistics& statistics = build.statistics;
+  const TextStatistics& textStatistics = build.textStatistics;
+  std::string variants;
+  for (const auto& [form, replacement] : statistics.variants) {
+    variants += " " + form + ">" + replacement;
   }
+  std::printf("kestova-databuilder: corpus forms replaced:%s\n", variants.c_str());
+  if (textStatistics.runs > 0) {
+    std::printf(
+        "kestova-databuilder: Taiwan text: %zu runs kept, %zu dropped as evaluation text, "
+        "%.0f words; context file: %zu words, %zu pairs\n",
+        textStatistics.runs, textStatistics.excludedRuns, textStatistics.tokens,
+        textStatistics.contextWords, textStatistics.contextPairs);
+  }
+  std::printf(
+      "kestova-databuilder: %zu character lines outside the standard sets (%zu beyond the "
+      "Basic Multilingual Plane); %zu lines ranked below the standard values of their "
+      "reading\n",
+      statistics.otherCharacterLines, statistics.supplementaryCharacterLines,
+      statistics.demotedLines);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf(
+      "kestova-databuilder: %zu lines (%zu character, %zu phrase readings; phrases from the "
+      "phrase table %zu, from pinyin %zu, composed %zu; %zu phrase-table readings rejected; "
+      "%zu special) in %.1f s\n",
+      build.lines.size(), statistics.characterLines, statistics.phraseLines,
+      statistics.phrasesFromPhraseTable, statistics.phrasesFromPinyin, statistics.phrasesComposed,
+      statistics.rejectedPhraseTableReadings, build.fixedLines, seconds);
+}
+
+// Builds the database (and the context file) from the open data.
+int buildDatabase(const Options& options) {
+  const auto start = std::chrono::steady_clock::now();
+  BuilderInputs inputs;
+  if (!readInputs(options, inputs)) return 1;
+  Build build;
+  build.lines = buildPhraseLines(inputs, options.builder, &build.statistics);
+  if (const int status = learnFromText(options, inputs, build); status != 0) return status;
+  if (!writePhraseFile(options, build)) return 1;
+  if (!options.quiet) printStatistics(build, start);
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (const std::optional<int> status = parseOptions(argc, argv, options)) return *status;
+  if (!options.fromPairs.empty() && !options.contextOutput.empty()) {
+    return writeContextFromPairs(options.fromPairs, options.contextOutput, options.context);
+  }
+  if (options.output.empty()) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  if (!options.fromLines.empty()) return writeFromLines(options.fromLines, options.output);
+  return buildDatabase(options);
 }
