@@ -234,6 +234,62 @@ struct ChewingDeleter {
   void operator()(ChewingContext* context) const { chewing_delete(context); }
 };
 
+// Every well-formed syllable, by consonant, medial, vowel, then tone.
+std::vector<BpmfSyllable> wellFormedSyllables() {
+  std::vector<BpmfSyllable> syllables;
+  for (unsigned consonant = 0; consonant <= 21; ++consonant) {
+    for (unsigned medial = 0; medial <= 3; ++medial) {
+      for (unsigned vowel = 0; vowel <= 13; ++vowel) {
+        for (BpmfSyllable::Component tone :
+             {BpmfSyllable::Tone1, BpmfSyllable::Tone2, BpmfSyllable::Tone3, BpmfSyllable::Tone4,
+              BpmfSyllable::Tone5}) {
+          BpmfSyllable syllable(static_cast<BpmfSyllable::Component>(consonant | (medial << 5) |
+                                                                     (vowel << 7) | tone));
+          if (isWellFormedSyllable(syllable.toComposedText())) syllables.push_back(syllable);
+        }
+      }
+    }
+  }
+  return syllables;
+}
+
+// Types the syllable on the standard layout; the first tone ends with a space.
+void typeSyllable(ChewingContext* ctx, BpmfSyllable syllable) {
+  for (BpmfSyllable::Component part :
+       {syllable.consonantComponent(), syllable.middleVowelComponent(),
+        syllable.vowelComponent()}) {
+    if (part != 0) chewing_handle_Default(ctx, standardKey(part));
+  }
+  if (syllable.toneMarkComponent() == BpmfSyllable::Tone1) {
+    chewing_handle_Space(ctx);
+  } else {
+    chewing_handle_Default(ctx, standardKey(syllable.toneMarkComponent()));
+  }
+}
+
+// The single characters of the candidate list of what was typed, if it
+// became one character; none otherwise.
+std::vector<std::string> candidateCharacters(ChewingContext* ctx) {
+  std::vector<std::string> characters;
+  if (chewing_buffer_Len(ctx) != 1) return characters;
+  chewing_handle_Down(ctx);
+  chewing_cand_Enumerate(ctx);
+  while (chewing_cand_hasNext(ctx)) {
+    const char* candidate = chewing_cand_String_static(ctx);
+    if (candidate != nullptr && splitCharacters(candidate).size() == 1) {
+      characters.emplace_back(candidate);
+    }
+  }
+  return characters;
+}
+
+void clearInput(ChewingContext* ctx) {
+  chewing_handle_Esc(ctx);
+  chewing_clean_preedit_buf(ctx);
+  chewing_clean_bopomofo_buf(ctx);
+  chewing_Reset(ctx);
+}
+
 }  // namespace
 
 bool enumerateChewingCharacters(SyllableCharacters& table) {
@@ -253,46 +309,11 @@ bool enumerateChewingCharacters(SyllableCharacters& table) {
   chewing_set_candPerPage(ctx, 10);
   chewing_set_maxChiSymbolLen(ctx, 16);
 
-  for (unsigned consonant = 0; consonant <= 21; ++consonant) {
-    for (unsigned medial = 0; medial <= 3; ++medial) {
-      for (unsigned vowel = 0; vowel <= 13; ++vowel) {
-        for (BpmfSyllable::Component tone :
-             {BpmfSyllable::Tone1, BpmfSyllable::Tone2, BpmfSyllable::Tone3, BpmfSyllable::Tone4,
-              BpmfSyllable::Tone5}) {
-          auto value =
-              static_cast<BpmfSyllable::Component>(consonant | (medial << 5) | (vowel << 7) | tone);
-          BpmfSyllable syllable(value);
-          std::string composed = syllable.toComposedText();
-          if (!isWellFormedSyllable(composed)) continue;
-          for (BpmfSyllable::Component part :
-               {syllable.consonantComponent(), syllable.middleVowelComponent(),
-                syllable.vowelComponent()}) {
-            if (part != 0) chewing_handle_Default(ctx, standardKey(part));
-          }
-          if (tone == BpmfSyllable::Tone1) {
-            chewing_handle_Space(ctx);
-          } else {
-            chewing_handle_Default(ctx, standardKey(tone));
-          }
-          if (chewing_buffer_Len(ctx) == 1) {
-            chewing_handle_Down(ctx);
-            std::vector<std::string> characters;
-            chewing_cand_Enumerate(ctx);
-            while (chewing_cand_hasNext(ctx)) {
-              const char* candidate = chewing_cand_String_static(ctx);
-              if (candidate != nullptr && splitCharacters(candidate).size() == 1) {
-                characters.emplace_back(candidate);
-              }
-            }
-            if (!characters.empty()) table[composed] = std::move(characters);
-          }
-          chewing_handle_Esc(ctx);
-          chewing_clean_preedit_buf(ctx);
-          chewing_clean_bopomofo_buf(ctx);
-          chewing_Reset(ctx);
-        }
-      }
-    }
+  for (BpmfSyllable syllable : wellFormedSyllables()) {
+    typeSyllable(ctx, syllable);
+    std::vector<std::string> characters = candidateCharacters(ctx);
+    if (!characters.empty()) table[syllable.toComposedText()] = std::move(characters);
+    clearInput(ctx);
   }
   context.reset();
   std::filesystem::remove(userPath, error);

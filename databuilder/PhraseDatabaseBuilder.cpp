@@ -144,31 +144,80 @@ class Builder {
   // same reading in its place. Those forms are replaced in the corpus
   // before anything is counted.
   void normalizeCorpusVariants() {
+    const TablePatterns table = collectTablePatterns();
+    const VariantPairs pairs = countVariantPairs(table);
+    chooseVariants(pairs, table);
+    for (const auto& [form, replacement] : variants_) {
+      statistics_.variants.emplace_back(form, replacement);
+    }
+    normalizeWordCounts();
+  }
+
+  // What the Taiwan phrase table says about its words' characters.
+  struct TablePatterns {
     // Phrase-table words with one character blanked out, and the reading
     // there -> the characters the table has in that place.
     std::unordered_map<std::string, std::vector<std::string>> patterns;
+    // The number of phrase-table words each character is in.
     std::unordered_map<std::string, size_t> phrasesWith;
     std::unordered_set<std::string> tableWords;
+
+    size_t phrasesOf(const std::string& character) const {
+      auto it = phrasesWith.find(character);
+      return it == phrasesWith.end() ? 0 : it->second;
+    }
+  };
+
+  TablePatterns collectTablePatterns() const {
+    TablePatterns table;
     for (const auto& entry : inputs_.phraseTableEntries) {
       auto characters = splitCharacters(entry.word);
       if (characters.size() < 2 || !allHan(characters)) continue;
       if (characters.size() != entry.syllables.size()) continue;
-      if (tableWords.insert(entry.word).second) {
+      if (table.tableWords.insert(entry.word).second) {
         std::set<std::string> distinct(characters.begin(), characters.end());
-        for (const auto& character : distinct) ++phrasesWith[character];
+        for (const auto& character : distinct) ++table.phrasesWith[character];
       }
       for (size_t i = 0; i < characters.size(); ++i) {
         if (entry.syllables[i].empty()) continue;
-        auto& list = patterns[patternKey(characters, i) + '\t' + entry.syllables[i]];
+        auto& list = table.patterns[patternKey(characters, i) + '\t' + entry.syllables[i]];
         if (std::find(list.begin(), list.end(), characters[i]) == list.end()) {
           list.push_back(characters[i]);
         }
       }
     }
-    // Support of (form, replacement), keyed by form + "\t" + replacement:
-    // corpus words that are table words but for a homophone in one place.
-    std::unordered_map<std::string, size_t> pairs;
-    std::unordered_map<std::string, size_t> pairsOf;
+    return table;
+  }
+
+  // Support of (form, replacement): corpus words that are table words but
+  // for a homophone in one place.
+  struct VariantPairs {
+    // Keyed by form + "\t" + replacement.
+    std::unordered_map<std::string, size_t> support;
+    // Keyed by form: the support of all its replacements.
+    std::unordered_map<std::string, size_t> supportOf;
+  };
+
+  // The characters the table has in place of characters[blank], read as
+  // any of its readings, other than itself.
+  std::set<std::string> tableReplacements(const TablePatterns& table,
+                                          const std::set<std::string>& readings,
+                                          const std::vector<std::string>& characters,
+                                          size_t blank) const {
+    const std::string pattern = patternKey(characters, blank) + '\t';
+    std::set<std::string> replacements;
+    for (const auto& reading : readings) {
+      auto it = table.patterns.find(pattern + reading);
+      if (it == table.patterns.end()) continue;
+      for (const auto& replacement : it->second) {
+        if (replacement != characters[blank]) replacements.insert(replacement);
+      }
+    }
+    return replacements;
+  }
+
+  VariantPairs countVariantPairs(const TablePatterns& table) const {
+    VariantPairs pairs;
     std::unordered_map<std::string, std::set<std::string>> readingCache;
     auto readingsOf = [&](const std::string& character) -> const std::set<std::string>& {
       auto it = readingCache.find(character);
@@ -179,40 +228,44 @@ class Builder {
     for (const auto& [word, count] : inputs_.wordCounts) {
       auto characters = splitCharacters(word);
       if (characters.size() < 2 || characters.size() > options_.maxSyllables) continue;
-      if (!allHan(characters) || tableWords.count(word)) continue;
+      if (!allHan(characters) || table.tableWords.count(word)) continue;
       for (size_t i = 0; i < characters.size(); ++i) {
-        std::string pattern = patternKey(characters, i) + '\t';
-        std::set<std::string> replacements;
-        for (const auto& reading : readingsOf(characters[i])) {
-          auto it = patterns.find(pattern + reading);
-          if (it == patterns.end()) continue;
-          for (const auto& replacement : it->second) {
-            if (replacement != characters[i]) replacements.insert(replacement);
-          }
-        }
-        for (const auto& replacement : replacements) {
-          ++pairs[characters[i] + '\t' + replacement];
-          ++pairsOf[characters[i]];
+        for (const auto& replacement :
+             tableReplacements(table, readingsOf(characters[i]), characters, i)) {
+          ++pairs.support[characters[i] + '\t' + replacement];
+          ++pairs.supportOf[characters[i]];
         }
       }
     }
+    return pairs;
+  }
+
+  // Whether a form is a variant worth replacing with the replacement: well
+  // supported, and absent or rare in the phrase table.
+  static bool isVariant(size_t support, double share, size_t formPhrases,
+                        size_t replacementPhrases) {
+    const bool absent = formPhrases <= 2;
+    const bool rare = support >= 20 && share >= 0.8 && formPhrases * 100 <= replacementPhrases * 15;
+    return support >= 5 && share >= 0.5 && (absent || rare);
+  }
+
+  // Each form's best-supported replacement into variants_.
+  void chooseVariants(const VariantPairs& pairs, const TablePatterns& table) {
     std::map<std::string, size_t> bestSupport;
-    for (const auto& [key, support] : pairs) {
+    for (const auto& [key, support] : pairs.support) {
       size_t tab = key.find('\t');
       std::string form = key.substr(0, tab), replacement = key.substr(tab + 1);
-      double share = static_cast<double>(support) / pairsOf[form];
-      size_t formPhrases = phrasesWith[form], replacementPhrases = phrasesWith[replacement];
-      bool absent = formPhrases <= 2;
-      bool rare = support >= 20 && share >= 0.8 && formPhrases * 100 <= replacementPhrases * 15;
-      if (support < 5 || share < 0.5 || !(absent || rare)) continue;
+      double share = static_cast<double>(support) / pairs.supportOf.at(form);
+      if (!isVariant(support, share, table.phrasesOf(form), table.phrasesOf(replacement))) continue;
       if (support > bestSupport[form]) {
         bestSupport[form] = support;
         variants_[form] = replacement;
       }
     }
-    for (const auto& [form, replacement] : variants_) {
-      statistics_.variants.emplace_back(form, replacement);
-    }
+  }
+
+  // The corpus's word counts with the variants replaced.
+  void normalizeWordCounts() {
     for (const auto& [word, count] : inputs_.wordCounts) {
       auto characters = splitCharacters(word);
       std::string normalized;
@@ -297,68 +350,94 @@ class Builder {
       if (std::string_view written = writtenToneReading(character); !written.empty())
         readings = {std::string(written)};
       if (readings.empty()) continue;
-      // Prior from the pinyin dictionary's percentages, carried over to
-      // the Taiwan reading of the same syllable when only the tone differs.
-      std::map<std::string, double> prior;
-      for (const auto& reading : readings) prior[reading] = 0;
-      // Readings whose share the dictionary states outright.
       std::set<std::string> stated;
-      for (const auto& [reading, percent] : info.pinyinPercents) {
-        double share = percent >= 0 ? percent / 100.0 : 1.0 / info.pinyinPercents.size();
-        if (prior.count(reading)) {
-          prior[reading] += share;
-          if (percent > 0) stated.insert(reading);
-          continue;
-        }
-        std::vector<std::string> sameSyllable;
-        for (const auto& candidate : readings) {
-          if (withoutTone(candidate) == withoutTone(reading)) sameSyllable.push_back(candidate);
-        }
-        // A reading Taiwan does not have at all adds to no share.
-        for (const auto& candidate : sameSyllable) {
-          prior[candidate] += share / sameSyllable.size();
-          if (percent > 0) stated.insert(candidate);
-        }
+      std::map<std::string, double> prior = pinyinPrior(info, readings, stated);
+      const double priorTotal = weighPrior(info, stated, prior);
+      distribute(character, info, readings, prior, priorTotal);
+    }
+  }
+
+  // Prior from the pinyin dictionary's percentages, carried over to the
+  // Taiwan reading of the same syllable when only the tone differs. Adds to
+  // `stated` the readings whose share the dictionary states outright.
+  static std::map<std::string, double> pinyinPrior(const CharacterInfo& info,
+                                                   const std::set<std::string>& readings,
+                                                   std::set<std::string>& stated) {
+    std::map<std::string, double> prior;
+    for (const auto& reading : readings) prior[reading] = 0;
+    for (const auto& [reading, percent] : info.pinyinPercents) {
+      double share = percent >= 0 ? percent / 100.0 : 1.0 / info.pinyinPercents.size();
+      if (prior.count(reading)) {
+        prior[reading] += share;
+        if (percent > 0) stated.insert(reading);
+        continue;
       }
-      double priorTotal = 0;
-      for (auto& [reading, value] : prior) {
-        // Readings only the Taiwan sources know still get a fair share, the
-        // more so the more common the character is under that syllable.
-        // A share the dictionary states is kept as it is.
-        auto rank = info.taiwanRanks.find(reading);
-        if (!options_.keepStatedShares || !stated.count(reading)) {
-          double floor = 0.02;
-          if (rank != info.taiwanRanks.end()) floor = rank->second < 10 ? 0.15 : 0.05;
-          value = std::max(value, floor);
-        }
-        // Where the Taiwan character table ranks the character far down a
-        // syllable, that reading of it is a rare one there.
-        if (rank != info.taiwanRanks.end() && info.taiwanRanks.size() > 1) {
-          value /= std::pow(1.0 + static_cast<double>(rank->second), options_.readingRankExponent);
-        }
-        priorTotal += value;
+      std::vector<std::string> sameSyllable;
+      for (const auto& candidate : readings) {
+        if (withoutTone(candidate) == withoutTone(reading)) sameSyllable.push_back(candidate);
       }
-      double evidenceTotal = 0;
-      for (const auto& reading : readings) {
-        auto it = info.phraseEvidence.find(reading);
-        if (it != info.phraseEvidence.end()) evidenceTotal += it->second;
+      // A reading Taiwan does not have at all adds to no share.
+      for (const auto& candidate : sameSyllable) {
+        prior[candidate] += share / sameSyllable.size();
+        if (percent > 0) stated.insert(candidate);
       }
-      // Readings inside phrases say little about a character typed alone, but
-      // they do show which readings Taiwan uses at all.
-      // The more a character is written alone, the less its readings inside
-      // phrases tell about it (的 alone is ㄉㄜ˙, in phrases mostly ㄉㄧˊ).
-      double alone = options_.aloneCountsAgainstEvidence ? corpusCount(character) : 0;
-      double evidenceWeight =
-          options_.phraseEvidenceWeight * evidenceTotal / (evidenceTotal + alone + 20.0);
-      for (const auto& reading : readings) {
-        double share = prior[reading] / priorTotal * (1 - evidenceWeight);
-        if (evidenceTotal > 0) {
-          auto it = info.phraseEvidence.find(reading);
-          double evidence = it == info.phraseEvidence.end() ? 0 : it->second;
-          share += evidence / evidenceTotal * evidenceWeight;
-        }
-        info.distribution[reading] = std::max(share, 0.005);
+    }
+    return prior;
+  }
+
+  // Gives every reading of the prior its floor and its rank penalty;
+  // returns the prior's total.
+  double weighPrior(const CharacterInfo& info, const std::set<std::string>& stated,
+                    std::map<std::string, double>& prior) const {
+    double priorTotal = 0;
+    for (auto& [reading, value] : prior) {
+      // Readings only the Taiwan sources know still get a fair share, the
+      // more so the more common the character is under that syllable.
+      // A share the dictionary states is kept as it is.
+      auto rank = info.taiwanRanks.find(reading);
+      if (!options_.keepStatedShares || !stated.count(reading)) {
+        double floor = 0.02;
+        if (rank != info.taiwanRanks.end()) floor = rank->second < 10 ? 0.15 : 0.05;
+        value = std::max(value, floor);
       }
+      // Where the Taiwan character table ranks the character far down a
+      // syllable, that reading of it is a rare one there.
+      if (rank != info.taiwanRanks.end() && info.taiwanRanks.size() > 1) {
+        value /= std::pow(1.0 + static_cast<double>(rank->second), options_.readingRankExponent);
+      }
+      priorTotal += value;
+    }
+    return priorTotal;
+  }
+
+  static double phraseEvidenceOf(const CharacterInfo& info, const std::string& reading) {
+    auto it = info.phraseEvidence.find(reading);
+    return it == info.phraseEvidence.end() ? 0 : it->second;
+  }
+
+  // The character's distribution: the prior, mixed with its readings inside
+  // phrases.
+  void distribute(const std::string& character, CharacterInfo& info,
+                  const std::set<std::string>& readings, const std::map<std::string, double>& prior,
+                  double priorTotal) const {
+    double evidenceTotal = 0;
+    for (const auto& reading : readings) {
+      auto it = info.phraseEvidence.find(reading);
+      if (it != info.phraseEvidence.end()) evidenceTotal += it->second;
+    }
+    // Readings inside phrases say little about a character typed alone, but
+    // they do show which readings Taiwan uses at all.
+    // The more a character is written alone, the less its readings inside
+    // phrases tell about it (的 alone is ㄉㄜ˙, in phrases mostly ㄉㄧˊ).
+    double alone = options_.aloneCountsAgainstEvidence ? corpusCount(character) : 0;
+    double evidenceWeight =
+        options_.phraseEvidenceWeight * evidenceTotal / (evidenceTotal + alone + 20.0);
+    for (const auto& reading : readings) {
+      double share = prior.at(reading) / priorTotal * (1 - evidenceWeight);
+      if (evidenceTotal > 0) {
+        share += phraseEvidenceOf(info, reading) / evidenceTotal * evidenceWeight;
+      }
+      info.distribution[reading] = std::max(share, 0.005);
     }
   }
 
