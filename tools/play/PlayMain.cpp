@@ -361,37 +361,102 @@ fs::path makePrivateHome() {
   return pattern;
 }
 
+// The keys of --keys, checked before anything is started; false (having
+// said why) if they cannot be read.
+bool readTypedKeys(const Options& options, std::vector<TypedKey>& keys) {
+  if (!options.keys) return true;
+  std::string error;
+  auto parsed = parseKeys(*options.keys, &error);
+  if (!parsed) {
+    std::cerr << "kestova-play: " << error << "\n";
+    return false;
+  }
+  keys = std::move(*parsed);
+  return true;
+}
+
+// With --layout, a private home whose gcin configuration names that
+// keyboard becomes $HOME; false (having said why) for an unknown layout.
+bool useLayout(const Options& options, fs::path& privateHome) {
+  if (options.layout.empty()) return true;
+  std::string gcinName = gcinKeyboardName(options.layout);
+  if (gcinName.empty()) {
+    std::cerr << "kestova-play: unknown layout " << options.layout
+              << " (Standard, ETen, Hsu, ETen26, IBM, HanyuPinyin)\n";
+    return false;
+  }
+  privateHome = makePrivateHome();
+  fs::create_directories(privateHome / ".gcin/config");
+  std::ofstream(privateHome / ".gcin/config/phonetic-keyboard2") << gcinName << " 123456789\n";
+  setenv("HOME", privateHome.c_str(), 1);
+  return true;
+}
+
+// Presses the keys of --keys, then prints what was committed.
+void playKeys(Playground& playground, TestHost& host, const Options& options,
+              const std::vector<TypedKey>& keys) {
+  for (const TypedKey& key : keys) {
+    int used = playground.press(key.event);
+    if (options.trace) std::cout << playground.traceLine(key.notation, used) << "\n";
+  }
+  std::cout << host.committed() << "\n";
+}
+
+// Plays keys from the terminal until it closes; the exit status.
+int playTerminal(Playground& playground) {
+  RawTerminal terminal;
+  if (!terminal.active()) {
+    std::cerr << "kestova-play: standard input is not a terminal; use --keys\n";
+    return 2;
+  }
+  playground.draw();
+  while (auto key = readKey()) {
+    playground.press(*key);
+    playground.draw();
+  }
+  std::cout << "\r\n";
+  return 0;
+}
+
+// Loads the module into a host and plays it (or opens its settings); the
+// exit status.
+int play(const std::string& module, const Options& options, const std::vector<TypedKey>& keys) {
+  std::string error;
+  std::unique_ptr<TestHost> host = TestHost::load(module, &error);
+  if (!host) {
+    std::cerr << "kestova-play: cannot load " << module << ": " << error << "\n";
+    return 1;
+  }
+  if (options.settings) {
+    host->openSettingsWindow();
+    while (anyWindowShown()) gtk_main_iteration();
+    return 0;
+  }
+  if (host->initWin() != 1) {
+    for (const std::string& message : host->errors()) {
+      std::cerr << "kestova-play: " << message << "\n";
+    }
+    std::cerr << "kestova-play: the phrase data is missing; install it or pass --data-root\n";
+    return 1;
+  }
+  const char* home = std::getenv("HOME");
+  Playground playground(*host, selectionKeysOf(home ? home : ""));
+  if (!options.keys) return playTerminal(playground);
+  playKeys(playground, *host, options, keys);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::optional<Options> options = parseOptions(argc, argv);
   if (!options) return 2;
 
-  // Check the keys before anything is started.
   std::vector<TypedKey> keys;
-  if (options->keys) {
-    std::string error;
-    auto parsed = parseKeys(*options->keys, &error);
-    if (!parsed) {
-      std::cerr << "kestova-play: " << error << "\n";
-      return 2;
-    }
-    keys = std::move(*parsed);
-  }
+  if (!readTypedKeys(*options, keys)) return 2;
 
   fs::path privateHome;
-  if (!options->layout.empty()) {
-    std::string gcinName = gcinKeyboardName(options->layout);
-    if (gcinName.empty()) {
-      std::cerr << "kestova-play: unknown layout " << options->layout
-                << " (Standard, ETen, Hsu, ETen26, IBM, HanyuPinyin)\n";
-      return 2;
-    }
-    privateHome = makePrivateHome();
-    fs::create_directories(privateHome / ".gcin/config");
-    std::ofstream(privateHome / ".gcin/config/phonetic-keyboard2") << gcinName << " 123456789\n";
-    setenv("HOME", privateHome.c_str(), 1);
-  }
+  if (!useLayout(*options, privateHome)) return 2;
   if (!options->dataRoot.empty()) setenv("KESTOVA_DATA_ROOT", options->dataRoot.c_str(), 1);
 
   std::string module = options->module.empty() ? defaultModule() : options->module;
@@ -406,47 +471,7 @@ int main(int argc, char** argv) {
     }
   }
 
-  int status = 0;
-  {
-    std::string error;
-    std::unique_ptr<TestHost> host = TestHost::load(module, &error);
-    if (!host) {
-      std::cerr << "kestova-play: cannot load " << module << ": " << error << "\n";
-      status = 1;
-    } else if (options->settings) {
-      host->openSettingsWindow();
-      while (anyWindowShown()) gtk_main_iteration();
-    } else if (host->initWin() != 1) {
-      for (const std::string& message : host->errors()) {
-        std::cerr << "kestova-play: " << message << "\n";
-      }
-      std::cerr << "kestova-play: the phrase data is missing; install it or pass --data-root\n";
-      status = 1;
-    } else {
-      const char* home = std::getenv("HOME");
-      Playground playground(*host, selectionKeysOf(home ? home : ""));
-      if (options->keys) {
-        for (const TypedKey& key : keys) {
-          int used = playground.press(key.event);
-          if (options->trace) std::cout << playground.traceLine(key.notation, used) << "\n";
-        }
-        std::cout << host->committed() << "\n";
-      } else {
-        RawTerminal terminal;
-        if (!terminal.active()) {
-          std::cerr << "kestova-play: standard input is not a terminal; use --keys\n";
-          status = 2;
-        } else {
-          playground.draw();
-          while (auto key = readKey()) {
-            playground.press(*key);
-            playground.draw();
-          }
-          std::cout << "\r\n";
-        }
-      }
-    }
-  }
+  const int status = play(module, *options, keys);
   if (!privateHome.empty()) {
     std::error_code ignored;
     fs::remove_all(privateHome, ignored);
