@@ -1,3 +1,9 @@
+// Read-only memory mappings of whole files, through which the models read
+// the built-in phrase database and the context file without copying them.
+// A MappedFile owns its descriptor and its mapping and releases both when
+// closed, moved from or destroyed; it knows nothing of what the file holds.
+// The layers above base may use it (today the models' phrase and context
+// files do), and so may the tools and tests.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,15 @@
+// The module's log: one line per entry, "gcin kestova <Level>: <message>",
+// written to standard error and flushed at once so that nothing is lost when
+// the host dies. Everything runs on the host's thread; there is no locking.
+// It owns the one process-wide destination of log lines (standard error, or
+// the sink a test installs). Every layer above base may write to it (the
+// models, the engine and the module do); tests, benchmarks and fuzzers
+// replace the sink to read or silence what is logged.
+//
+// Messages carry text from outside (paths under $HOME, phrases from user
+// files), so every entry is escaped on its way out: a line break, any other
+// control character, U+2028/U+2029 and bytes that are not UTF-8 never reach
+// the log as they are, and an entry stays one line of valid UTF-8.
 #pragma once
 
 #include <filesystem>
@@ -7,14 +19,6 @@
 
 namespace Kestova {
 
-// The module's log: one line per entry, "gcin kestova <Level>: <message>",
-// written to standard error and flushed at once so that nothing is lost when
-// the host dies. Everything runs on the host's thread; there is no locking.
-//
-// Messages carry text from outside (paths under $HOME, phrases from user
-// files), so every entry is escaped on its way out: a line break, any other
-// control character, U+2028/U+2029 and bytes that are not UTF-8 never reach
-// the log as they are, and an entry stays one line of valid UTF-8.
 namespace ModuleLog {
 
 enum class Level { Info, Warn, Error };

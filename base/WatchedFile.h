@@ -1,3 +1,9 @@
+// Telling with one stat() whether a file changed on disk since it was
+// loaded, so that what the module keeps loaded (user phrase files, the
+// built-in database, the context file) is reloaded when it is edited or
+// replaced. A WatchedFile owns a path and what was last seen of it, and
+// never opens the file. The layers above base may use it (today the models'
+// loader does).
 #pragma once
 
 #include <cstdint>

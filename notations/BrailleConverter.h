@@ -1,3 +1,8 @@
+// Bopomofo and mixed text into Braille, in Unicode cells or in Braille
+// ASCII: one syllable at a time, or a whole text with digits, letters and
+// punctuation. Free functions over fixed tables; they own nothing. The
+// Braille export of the composition (ExportFormats) calls them; the
+// layers above notations, tools, tests and fuzzers may too.
 #pragma once
 
 #include <string>

@@ -1,12 +1,12 @@
-#pragma once
-
 // The notations that Control+Enter commits instead of the composed text.
 // Each function reads the key handler's grid or its last walk as they stand
 // and returns UTF-8 text; none of them fails or throws (beyond memory
-// exhaustion).
+// exhaustion). They own nothing and change nothing: the grid and the walk
+// stay the caller's. The engine's key handler calls them; tests may too.
 //
 // A walk node whose reading begins with "_" is special (punctuation, letters
 // and other keys typed into the composition): only its value is used.
+#pragma once
 
 #include <string>
 

@@ -1,3 +1,10 @@
+// The input macros themselves: named placeholders (dates, years, weekdays,
+// the time, the time zone, year names) whose text ICU works out anew each
+// time it is asked for, and the clock they all read. Each macro owns its
+// ICU pattern; the clock is one process-wide function that tests replace.
+// Only InputMacroTable (which owns the macros) and tests include this
+// header; everything else goes through InputMacroTable.h, so that ICU stays
+// inside notations.
 #pragma once
 
 #include <unicode/datefmt.h>

@@ -1,6 +1,9 @@
 // The table of input macros by name: what the composite model asks to
-// expand every phrase value it returns. The macros themselves, and ICU with
-// them, stay behind this header.
+// expand every phrase value it returns. A table owns every macro, made once
+// when it is constructed; the macros themselves, and ICU with them, stay
+// behind this header. The models' loader makes the one table the module
+// uses and hands it to the composite model; tests and benchmarks make their
+// own.
 #pragma once
 
 #include <memory>

@@ -1,3 +1,8 @@
+// The reading buffer: the key strokes of one syllable, read through a
+// keyboard layout (or as Hanyu Pinyin) into a BpmfSyllable. A composer owns
+// its syllable and, in pinyin mode, the letters typed; it borrows its
+// layout. The engine's key handler holds one; tools, tests and benchmarks
+// use it too.
 #pragma once
 
 #include <string>

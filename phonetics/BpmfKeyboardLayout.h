@@ -1,3 +1,9 @@
+// The six Bopomofo keyboard layouts: which components each key of a US
+// keyboard types, and how a key sequence is read back into a syllable. It
+// owns the six shared layout objects, made once and never freed. The
+// reading buffer (BpmfComposer) reads keys through it; the engine and the
+// module name and choose layouts with it; tools, tests and benchmarks use
+// it too. The grid, beside phonetics, may not.
 #pragma once
 
 #include <array>

@@ -1,3 +1,8 @@
+// The Bopomofo syllable as a 16-bit value, and its composed text ("ㄋㄧˇ"),
+// which is the reading every other part of the system stores and looks up.
+// It owns nothing beyond its value. The layers above phonetics (notations,
+// the engine, the module), the data builder, tools and tests may use it; the
+// grid, beside phonetics, knows readings only as text.
 #pragma once
 
 #include <cstdint>

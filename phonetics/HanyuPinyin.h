@@ -1,3 +1,8 @@
+// Hanyu Pinyin spellings of Bopomofo syllables, both ways: the reading
+// buffer's pinyin mode reads them, the Control+Enter export writes them, and
+// the data builder reads the pinyin dictionary with them. Free functions
+// that own nothing. The layers above phonetics, the data builder, tools and
+// tests may call them.
 #pragma once
 
 #include <string>

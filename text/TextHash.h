@@ -1,3 +1,7 @@
+// A transparent hash for string-keyed unordered containers, so that a
+// container of std::string (with std::equal_to<>) is searched with a
+// std::string_view without building a string for each look-up. Header only;
+// it owns nothing. Any layer, and anything outside the layers, may use it.
 #pragma once
 
 #include <cstddef>
