@@ -130,7 +130,12 @@ bool KeyHandler::applyNewSuggestion(const BestPath& before, double now) {
     start += node->length;
     if (k < first || node->isOverridden()) continue;
     const PickSuggestion suggestion = pickHistory_.suggestPick(walk_, nodeStart, now);
-    if (suggestion.empty() || suggestion.value == walk_.valueAt(k)) continue;
+    if (suggestion.empty()) continue;
+    // A word the user taught (or their own phrase) is their latest choice
+    // for its readings: the pick history does not overrule it. A
+    // suggestion that agrees with what is shown is applied all the same, so
+    // that the walk of a later syllable keeps it.
+    if (showsUsersChoice(k) && suggestion.value != walk_.valueAt(k)) continue;
     if (applySuggestion(nodeStart, suggestion)) return true;
   }
   return false;
@@ -175,6 +180,20 @@ bool KeyHandler::applySuggestion(std::size_t position, const PickSuggestion& sug
   return false;
 }
 
+bool KeyHandler::showsUsersChoice(std::size_t index) const {
+  const ReadingGrid::Node& node = *walk_.nodes[index];
+  const std::size_t selected =
+      index < walk_.selections.size() ? walk_.selections[index] : node.selected;
+  return selected < node.phrases.size() && node.phrases[selected].fromUser;
+}
+
+bool KeyHandler::usersChoiceCrosses(std::size_t position, const ReadingGrid::NodePtr& node) const {
+  for (const ReadingGrid::CrossingNode& entry : grid_.nodesCrossing(position)) {
+    if (entry.node != node && entry.node->phrases.front().fromUser) return true;
+  }
+  return false;
+}
+
 // A suggestion made in this composition stays: when the walk of a later
 // syllable leaves its node (a longer word formed around it), the node is
 // fixed for good, as the user's pick was.
@@ -188,6 +207,17 @@ bool KeyHandler::keepSuggestionsOnWalk() {
         grid_.column(entry.start).node(node->length) != node) {
       return true;
     }
+    // A word the user taught (or their own phrase) across it is their
+    // latest choice: the suggestion goes back to competing with its own
+    // score, and is kept no more.
+    if (usersChoiceCrosses(entry.start, node)) {
+      if (node->overrideKind == OverrideKind::HighScore) {
+        grid_.overrideAt(entry.start, GridCandidate{node->reading, entry.value, {}},
+                         OverrideKind::TopScore);
+        changed = true;
+      }
+      return true;
+    }
     if (std::find(walk_.nodes.begin(), walk_.nodes.end(), node) != walk_.nodes.end()) return false;
     if (node->overrideKind == OverrideKind::HighScore) return false;
     changed = grid_.overrideAt(entry.start, GridCandidate{node->reading, entry.value, {}},
@@ -198,8 +228,58 @@ bool KeyHandler::keepSuggestionsOnWalk() {
   return changed;
 }
 
+// The words of the user's own that the walk showed over [start, end) before
+// a pick and shows no more: the pick replaced them, and if the commit
+// confirms it they are forgotten.
+void KeyHandler::noteReplacedWords(const BestPath& before, std::size_t start, std::size_t end) {
+  std::size_t position = 0;
+  for (std::size_t k = 0; k < before.nodes.size(); ++k) {
+    const ReadingGrid::Node& node = *before.nodes[k];
+    const std::size_t nodeStart = position;
+    position += node.length;
+    if (position <= start || nodeStart >= end) continue;
+    const std::size_t selected = k < before.selections.size() ? before.selections[k] : 0;
+    if (selected >= node.phrases.size() || !node.phrases[selected].fromUser) continue;
+    replaced_.emplace_back(node.reading, before.valueAt(k));
+  }
+}
+
+// A pick of a shorter phrase out of a longer word breaks the word: what the
+// user makes of its readings is learnt at the commit, as a word of its own.
+void KeyHandler::noteBrokenWord(const BestPath& before, std::size_t position,
+                                std::size_t pickedLength) {
+  const auto old = before.nodeCovering(position);
+  if (!old || old->node->length <= pickedLength) return;
+  brokenWords_.push_back({old->end - old->node->length, old->node->length, old->node->reading});
+}
+
+// The text the walk shows over exactly [start, start + length), if its nodes
+// begin and end there.
+std::optional<std::string> KeyHandler::textOver(std::size_t start, std::size_t length) const {
+  std::size_t position = 0;
+  std::string text;
+  for (std::size_t k = 0; k < walk_.nodes.size() && position < start + length; ++k) {
+    const std::size_t nodeStart = position;
+    position += walk_.nodes[k]->length;
+    if (position <= start) continue;
+    if (nodeStart < start) return std::nullopt;
+    text += walk_.valueAt(k);
+  }
+  if (position != start + length) return std::nullopt;
+  return text;
+}
+
 void KeyHandler::learnPicks() {
-  if (!options_.learn_words || !wordLearner_ || picked_.empty()) return;
+  if (!options_.learn_words || !wordLearner_) return;
+  // Replaced words that the composition shows again are not forgotten.
+  std::erase_if(replaced_, [&](const auto& word) {
+    for (std::size_t k = 0; k < walk_.nodes.size(); ++k) {
+      if (walk_.nodes[k]->reading == word.first && walk_.valueAt(k) == word.second) return true;
+    }
+    return false;
+  });
+  if (!replaced_.empty()) wordLearner_->forgetWords(replaced_);
+  if (picked_.empty()) return;
   std::vector<std::pair<std::string, std::string>> words;
   for (std::size_t k = 0; k < walk_.nodes.size(); ++k) {
     const ReadingGrid::NodePtr& node = walk_.nodes[k];
@@ -210,6 +290,12 @@ void KeyHandler::learnPicks() {
     // are not remembered.
     if (!picked || !(node->currentPhrase().score > kLearningThreshold)) continue;
     words.emplace_back(node->reading, walk_.valueAt(k));
+  }
+  for (const BrokenWord& broken : brokenWords_) {
+    const auto text = textOver(broken.start, broken.length);
+    if (text && Utf8::characterCount(*text) == broken.length) {
+      words.emplace_back(broken.reading, *text);
+    }
   }
   if (!words.empty()) wordLearner_->learnWords(words);
 }
@@ -313,6 +399,8 @@ void KeyHandler::reset() {
   walk_ = BestPath();
   composed_.rebuild(walk_);
   picked_.clear();
+  replaced_.clear();
+  brokenWords_.clear();
   suggested_.clear();
 }
 
@@ -700,6 +788,8 @@ void KeyHandler::fixCandidate(std::size_t fallbackCursor, const Candidate& candi
   }
   // Learnt when the composition is committed, if the node still shows it.
   if (covering->node->overrideKind == OverrideKind::HighScore) picked_.push_back(covering->node);
+  noteReplacedWords(before, covering->end - covering->node->length, covering->end);
+  noteBrokenWord(before, position, covering->node->length);
   const std::size_t end = covering->end;
   followSuggestions(before);
   setGridCursor(moveCursorAfter && options_.move_cursor_after_selection ? end : fallbackCursor);

@@ -182,10 +182,22 @@ class KeyHandler {
   bool applyNewSuggestion(const Palisar::Lattivor2::BestPath& before, double now);
   bool keepSuggestionsOnWalk();
   bool applySuggestion(std::size_t position, const PickSuggestion& suggestion);
+  // Whether node `index` of the last walk shows a phrase of the user's own
+  // (a learnt word or a user phrase).
+  bool showsUsersChoice(std::size_t index) const;
+  // Whether a node other than `node` crossing `position` leads with a
+  // phrase of the user's own.
+  bool usersChoiceCrosses(std::size_t position,
+                          const Palisar::Lattivor2::ReadingGrid::NodePtr& node) const;
   bool undoesAPick(const Palisar::Lattivor2::ReadingGrid::CrossingNode& entry) const;
   // The phrases the user picked that the walk still shows are taught to the
   // word learner; called when the composition is committed.
   void learnPicks();
+  void noteReplacedWords(const Palisar::Lattivor2::BestPath& before, std::size_t start,
+                         std::size_t end);
+  void noteBrokenWord(const Palisar::Lattivor2::BestPath& before, std::size_t position,
+                      std::size_t pickedLength);
+  std::optional<std::string> textOver(std::size_t start, std::size_t length) const;
   // Commits `text` and resets, learning the picks first.
   void commit(std::string text, const StateCallback& onState);
   void showInputting(const StateCallback& onState);
@@ -242,8 +254,17 @@ class KeyHandler {
   ComposedText composed_;
   Options options_;
   std::shared_ptr<WordLearner> wordLearner_;
-  // The nodes the user picked a phrase for in this composition.
+  // The nodes the user picked a phrase for in this composition, and the
+  // words of their own (reading, value) those picks replaced.
   std::vector<std::weak_ptr<Palisar::Lattivor2::ReadingGrid::Node>> picked_;
+  std::vector<std::pair<std::string, std::string>> replaced_;
+  // The words the picks of this composition broke: where they were.
+  struct BrokenWord {
+    std::size_t start = 0;
+    std::size_t length = 0;
+    std::string reading;
+  };
+  std::vector<BrokenWord> brokenWords_;
   // The nodes a suggestion of the pick history fixed in this composition,
   // where they start, and the value suggested.
   struct Suggested {

@@ -22,6 +22,8 @@ struct ScoredPhrase {
   // The user's own choice: a phrase of their phrase file or a word learnt
   // from their picks. The context walk never lets a pair score overrule it.
   bool fromUser = false;
+  // Ranked first because the user's picks taught it (a learnt word).
+  bool learnt = false;
 
   ScoredPhrase() = default;
   ScoredPhrase(std::string v, double s, std::string raw = {}, bool user = false)

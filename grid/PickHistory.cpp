@@ -23,6 +23,18 @@ std::string term(const std::string& reading, const std::string& value) {
   return "(" + reading + "," + value + ")";
 }
 
+// The value that names a node in a key: its first phrase as the phrase
+// sources rank it. A word learnt from the user's picks goes first once it
+// is learnt, and must not change the key of the node it was learnt at.
+const std::string& keyValue(const ReadingGrid::Node& node) {
+  static const std::string kNone;
+  if (node.phrases.empty()) return kNone;
+  for (const auto& phrase : node.phrases) {
+    if (!phrase.learnt) return phrase.value;
+  }
+  return node.phrases.front().value;
+}
+
 }  // namespace
 
 PickHistory::PickHistory(std::size_t capacity, double halfLife)
@@ -30,7 +42,7 @@ PickHistory::PickHistory(std::size_t capacity, double halfLife)
 
 std::string PickHistory::contextKey(const BestPath& path, std::size_t nodeIndex) {
   const ReadingGrid::Node& node = *path.nodes[nodeIndex];
-  const std::string own = term(node.reading, node.phrases.empty() ? "" : node.phrases[0].value);
+  const std::string own = term(node.reading, keyValue(node));
   std::string first = "()";
   std::string middle = "()";
   // The context does not reach back across a special reading such as

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/ModuleLog.h"
+#include "text/Utf8.h"
 
 namespace Kestova {
 
@@ -21,6 +22,8 @@ constexpr std::string_view kMacroPrefix = "MACRO@";
 constexpr double kMacroScore = -8;
 // How far a user's single character ranks above the best built-in one.
 constexpr double kUserBoost = 1e-9;
+// The score a learnt word the sources lack starts from.
+constexpr double kLowestScore = -8;
 
 }  // namespace
 
@@ -92,24 +95,38 @@ void KestovaLM::setLearntWords(std::shared_ptr<const LearntWords> words) {
 
 void KestovaLM::rankLearntWords(std::string_view reading,
                                 std::vector<ScoredPhrase>& phrases) const {
-  if (!learntWords_ || learntWords_->empty() || phrases.empty()) return;
+  if (!learntWords_ || learntWords_->empty()) return;
   const std::vector<LearntWords::Word> learnt = learntWords_->wordsOf(reading);
   if (learnt.empty()) return;
-  double top = std::numeric_limits<double>::lowest();
-  for (const ScoredPhrase& phrase : phrases) top = std::max(top, phrase.score);
   const bool singleSyllable = reading.find('-') == std::string_view::npos;
+  if (singleSyllable && phrases.empty()) return;
+  double top = phrases.empty() ? kLowestScore : std::numeric_limits<double>::lowest();
+  for (const ScoredPhrase& phrase : phrases) top = std::max(top, phrase.score);
   // Strongest first, each ahead of the ones after it.
   std::size_t front = 0;
   for (std::size_t rank = 0; rank < learnt.size(); ++rank) {
     const LearntWords::Word& word = learnt[rank];
-    const auto found =
-        std::find_if(phrases.begin() + static_cast<std::ptrdiff_t>(front), phrases.end(),
-                     [&](const ScoredPhrase& p) { return p.value == word.value; });
-    if (found == phrases.end()) continue;
+    auto found = std::find_if(phrases.begin() + static_cast<std::ptrdiff_t>(front), phrases.end(),
+                              [&](const ScoredPhrase& p) { return p.value == word.value; });
+    if (found == phrases.end()) {
+      // A word of several syllables the sources lack is what the user
+      // made of a word they broke with their picks: it is theirs now.
+      if (singleSyllable ||
+          Utf8::characterCount(word.value) != LearntWords::syllableCount(reading)) {
+        continue;
+      }
+      found = phrases.insert(phrases.end(), ScoredPhrase(word.value, top, word.value));
+    }
     const double above = static_cast<double>(learnt.size() - rank);
+    // A learnt word scores as a user's phrase does (0) while it is fresh,
+    // less as other picks wear it away, and never less than the boost
+    // above its reading's best phrase.
     found->score = singleSyllable ? top + kUserBoost * (1 + above)
-                                  : top + kLearntBoost * word.weight + kUserBoost * above;
+                                  : std::max(top + kLearntBoost * word.weight,
+                                             -kLearntFade * (1 - word.weight)) +
+                                        kUserBoost * above;
     found->fromUser = true;
+    found->learnt = true;
     std::rotate(phrases.begin() + static_cast<std::ptrdiff_t>(front), found, found + 1);
     ++front;
   }
@@ -162,7 +179,8 @@ bool KestovaLM::hasScoredPhrases(std::string_view reading) {
   followLearntWords();
   if (auto cached = cache_.find(reading); cached != cache_.end()) return !cached->second.empty();
   if (excludedPhrases_.hasScoredPhrases(reading)) return !getScoredPhrases(reading).empty();
-  return userPhrases_.hasScoredPhrases(reading) || builtIn_.hasScoredPhrases(reading);
+  return userPhrases_.hasScoredPhrases(reading) || builtIn_.hasScoredPhrases(reading) ||
+         (learntWords_ && learntWords_->has(reading));
 }
 
 void KestovaLM::setReplacementEnabled(bool enabled) {

@@ -49,11 +49,14 @@ class KestovaLM : public Palisar::Lattivor2::LanguageModel {
 
   // Learnt words rank first among the phrases of their reading: a learnt
   // single syllable just above the best other phrase (like a user's single
-  // character), a learnt word kLearntBoost times its weight above it, so
+  // character); a learnt word of several syllables scores as a user's
+  // phrase (0) when it is freshly learnt, kLearntFade less at weight 0, and
+  // at least kLearntBoost times its weight above the best other phrase, so
   // that it wins over the built-in phrases and the pair scores in any
   // context. Null learns nothing.
   void setLearntWords(std::shared_ptr<const LearntWords> words);
   static constexpr double kLearntBoost = 3.0;
+  static constexpr double kLearntFade = 4.0;
 
   void setReplacementEnabled(bool enabled);
   bool replacementEnabled() const { return replacementEnabled_; }

@@ -27,7 +27,7 @@ void LearntWordStore::configure(bool learn, bool remember) {
   if (startsRemembering && !file_.path().empty()) {
     // What was learnt so far joins what the file kept.
     for (const LearntWords::Word& word : words_->words()) {
-      unwritten_.emplace_back(word.reading, word.value);
+      unwritten_.push_back({word.reading, word.value, true});
     }
     writeOrRead();
   }
@@ -38,17 +38,38 @@ std::shared_ptr<const LearntWords> LearntWordStore::words() const {
 }
 
 void LearntWordStore::learnWords(const std::vector<std::pair<std::string, std::string>>& words) {
+  record(words, true);
+}
+
+void LearntWordStore::forgetWords(const std::vector<std::pair<std::string, std::string>>& words) {
+  record(words, false);
+}
+
+void LearntWordStore::record(const std::vector<std::pair<std::string, std::string>>& words,
+                             bool learnt) {
   if (!learn_ || words.empty()) return;
+  std::vector<Change> changes;
+  for (const auto& [reading, value] : words) changes.push_back({reading, value, learnt});
   if (remember_ && !file_.path().empty()) {
-    unwritten_.insert(unwritten_.end(), words.begin(), words.end());
-    if (writeFile(unwritten_)) return;
+    unwritten_.insert(unwritten_.end(), changes.begin(), changes.end());
+    if (writeFile()) return;
   }
-  for (const auto& [reading, value] : words) words_->learn(reading, value);
+  apply(*words_, changes);
+}
+
+void LearntWordStore::apply(LearntWords& words, const std::vector<Change>& changes) const {
+  for (const Change& change : changes) {
+    if (change.learnt) {
+      words.learn(change.reading, change.value);
+    } else {
+      words.forget(change.reading, change.value);
+    }
+  }
 }
 
 bool LearntWordStore::reloadIfChanged() {
   if (file_.path().empty() || !file_.changed()) {
-    if (remember_ && !unwritten_.empty()) writeFile(unwritten_);
+    if (remember_ && !unwritten_.empty()) writeFile();
     return false;
   }
   if (!remember_) {
@@ -64,10 +85,10 @@ bool LearntWordStore::reloadIfChanged() {
 }
 
 bool LearntWordStore::writeOrRead() {
-  if (!unwritten_.empty() && writeFile(unwritten_)) return true;
+  if (!unwritten_.empty() && writeFile()) return true;
   const bool changed = readFile();
-  // What could not be written yet stays learnt in memory.
-  for (const auto& [reading, value] : unwritten_) words_->learn(reading, value);
+  // What could not be written yet stays learnt (or forgotten) in memory.
+  apply(*words_, unwritten_);
   return changed || !unwritten_.empty();
 }
 
@@ -108,7 +129,7 @@ bool LearntWordStore::readFile() {
   return true;
 }
 
-bool LearntWordStore::writeFile(const std::vector<std::pair<std::string, std::string>>& learnt) {
+bool LearntWordStore::writeFile() {
   // Tried, never waited for: the key thread must not stall behind another
   // instance; the words stay unwritten until the next try.
   auto lock = FileAccess::FileLock::acquire(lockFile_.string(), std::chrono::milliseconds(0));
@@ -116,7 +137,7 @@ bool LearntWordStore::writeFile(const std::vector<std::pair<std::string, std::st
   LearntWords merged;
   const FileAccess::ReadResult read = FileAccess::readFile(file_.path().string(), kFileLimit);
   if (read.ok()) merged.assign(parseLearntFile(read.bytes).words);
-  for (const auto& [reading, value] : learnt) merged.learn(reading, value);
+  apply(merged, unwritten_);
   std::string failure;
   if (!FileAccess::replaceFile(file_.path().string(), formatLearntFile(merged.words()), &failure,
                                0600)) {

@@ -45,6 +45,7 @@ class LearntWordStore : public WordLearner {
   const std::filesystem::path& path() const { return file_.path(); }
 
   void learnWords(const std::vector<std::pair<std::string, std::string>>& words) override;
+  void forgetWords(const std::vector<std::pair<std::string, std::string>>& words) override;
   // Reads the file again when it changed, and writes what is still to be
   // written. True when the words changed.
   bool reloadIfChanged();
@@ -56,17 +57,25 @@ class LearntWordStore : public WordLearner {
   // Writes the unwritten words, or else reads the file and learns them into
   // it in memory. True when the words may have changed.
   bool writeOrRead();
-  // Learns the words into the file as it is now and writes it; false when
-  // the lock was held or the file could not be written.
-  bool writeFile(const std::vector<std::pair<std::string, std::string>>& learnt);
+  // Learns and forgets the unwritten words in the file as it is now and
+  // writes it; false when the lock was held or the file could not be written.
+  bool writeFile();
 
   std::shared_ptr<LearntWords> words_;
   bool learn_ = true;
   bool remember_ = false;
   WatchedFile file_;
   std::filesystem::path lockFile_;
-  // Words learnt in memory that the file does not have yet.
-  std::vector<std::pair<std::string, std::string>> unwritten_;
+  // A word learnt or forgotten in memory that the file does not know yet.
+  struct Change {
+    std::string reading;
+    std::string value;
+    bool learnt = true;
+  };
+  void apply(LearntWords& words, const std::vector<Change>& changes) const;
+  void record(const std::vector<std::pair<std::string, std::string>>& words, bool learnt);
+
+  std::vector<Change> unwritten_;
 };
 
 }  // namespace Kestova

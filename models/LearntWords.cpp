@@ -33,6 +33,17 @@ void LearntWords::learn(std::string_view reading, std::string_view value) {
   ++version_;
 }
 
+void LearntWords::forget(std::string_view reading, std::string_view value) {
+  const auto found = byReading_.find(reading);
+  if (found == byReading_.end()) return;
+  for (Order::iterator word : found->second) {
+    if (word->value != value) continue;
+    forget(word);
+    ++version_;
+    return;
+  }
+}
+
 void LearntWords::forget(Order::iterator word) {
   auto found = byReading_.find(word->reading);
   if (found != byReading_.end()) {

@@ -16,6 +16,7 @@
 // the composite model reads them.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <list>
@@ -45,8 +46,16 @@ class LearntWords {
   // The value becomes the strongest word of its reading (weight 1); every
   // other word of the reading loses half its weight.
   void learn(std::string_view reading, std::string_view value);
+  // Forgets the value learnt under the reading, if it was learnt.
+  void forget(std::string_view reading, std::string_view value);
   // The words of a reading, strongest first (the latest learnt among equals).
   std::vector<Word> wordsOf(std::string_view reading) const;
+  // Whether any word is learnt under the reading.
+  bool has(std::string_view reading) const { return byReading_.contains(reading); }
+  // The syllables of a reading ("-" joins them).
+  static std::size_t syllableCount(std::string_view reading) {
+    return static_cast<std::size_t>(std::count(reading.begin(), reading.end(), '-')) + 1;
+  }
   // Every word, least recently learnt first: the order of the file.
   std::vector<Word> words() const;
   // Replaces every word by these, in this order (least recently learnt
@@ -73,11 +82,13 @@ class LearntWords {
 };
 
 // Where the key handler sends the phrases the user picked in a composition
-// they committed: (reading, value) pairs.
+// they committed, and the learnt words their picks replaced: (reading,
+// value) pairs.
 class WordLearner {
  public:
   virtual ~WordLearner() = default;
   virtual void learnWords(const std::vector<std::pair<std::string, std::string>>& words) = 0;
+  virtual void forgetWords(const std::vector<std::pair<std::string, std::string>>& words) = 0;
 };
 
 // learnt.txt: one word per line, "VALUE READING WEIGHT", the weight a

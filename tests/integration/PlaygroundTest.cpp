@@ -169,90 +169,100 @@ const std::vector<std::string> kNotLikeYou = {
     "ㄅㄧㄥˋ 並 -2.5", "ㄅㄨˋ 不 -1.5",   "ㄅㄧㄥˋ-ㄅㄨˋ 並不 -3",  "ㄒㄧㄤˋ 向 -2.4",
     "ㄒㄧㄤˋ 像 -2.6", "ㄋㄧㄣˊ 您 -2.5", "ㄒㄧㄤˋ-ㄋㄧㄣˊ 向您 -4"};
 
-INSTANTIATE_TEST_SUITE_P(Faults, RetypeTest,
-                         ::testing::Values(
-                             // The pick of 位在 is remembered with the neighbours the user saw,
-                             // though the context walk chose another phrase for them meanwhile.
-                             RetypeCase{"PickWithTheNeighboursSeen",
-                                        kAlsoIsAt,
-                                        {{"未", "在", 1.0}},
-                                        "false",
-                                        "",
-                                        "",
-                                        "u,3jo4y94<Space>1<Enter>u,3jo4y94<Enter>",
-                                        "也位在也位在"},
-                             // A suggestion is asked for across the composition, and a later
-                             // syllable does not undo it.
-                             RetypeCase{
-                                 "PickKeptWhenALaterSyllableFormsAWord",
-                                 kNotLikeYou,
-                                 {},
-                                 "false",
-                                 "",
-                                 "",
-                                 "1u/41j4vu;4sup6<Left><Space>3<Enter>1u/41j4vu;4sup6<Enter>",
-                                 "並不像您並不像您"},
-                             // A word picked in a composition that was committed is
-                             // learnt: it comes back in another context, where the pick
-                             // history has nothing.
-                             RetypeCase{"PickLearntAsAWord",
-                                        kAlsoIsAt,
-                                        {{"未", "在", 1.0}},
-                                        "true",
-                                        "",
-                                        "",
-                                        "u,3jo4y94<Space>1<Enter>jo4y94<Enter>",
-                                        "也位在位在"},
-                             RetypeCase{"NothingLearntWithLearningOff",
-                                        kAlsoIsAt,
-                                        {{"未", "在", 1.0}},
-                                        "false",
-                                        "",
-                                        "",
-                                        "u,3jo4y94<Space>1<Enter>jo4y94<Enter>",
-                                        "也位在未在"},
-                             // A pick undone before the commit teaches nothing.
-                             RetypeCase{"APickThenEscapeTeachesNothing",
-                                        kAlsoIsAt,
-                                        {{"未", "在", 1.0}},
-                                        "true",
-                                        "",
-                                        "",
-                                        "u,3jo4y94<Space>1<BS><BS><BS><Esc>jo4y94<Enter>",
-                                        "未在"},
-                             // A user's single character wins over a pair, as it does
-                             // without the context file.
-                             RetypeCase{"UserCharacterWinsOverAPair",
-                                        kAlsoIsAt,
-                                        {{"未", "在", 1.0}},
-                                        "true",
-                                        "胃 ㄨㄟˋ\n",
-                                        "",
-                                        "u,3jo4y94<Enter>",
-                                        "也胃在"},
-                             // Replacement relabels a value and changes nothing else: its pairs
-                             // are the pairs of the value it replaces.
-                             RetypeCase{"ReplacementOnlyRelabels",
-                                        {"ㄒㄧㄤˋ 向 -2.0", "ㄒㄧㄤˋ 項 -2.3", "ㄖㄣˋ 任 -3",
-                                         "ㄏㄜˊ 何 -3", "ㄖㄣˋ-ㄏㄜˊ 任何 -3"},
-                                        {{"向", "任何", -0.5}, {"項", "任何", -1.5}},
-                                        "true",
-                                        "",
-                                        "項 项\n",
-                                        "vu;4bp4ck6<Enter>",
-                                        "向任何"},
-                             // The candidate window opens on the value shown, and Enter there
-                             // changes nothing.
-                             RetypeCase{"EnterOnTheValueShownChangesNothing",
-                                        {"ㄒㄧㄤˋ 項 -2.0", "ㄒㄧㄤˋ 向 -2.3", "ㄖㄣˋ 任 -3",
-                                         "ㄏㄜˊ 何 -3", "ㄖㄣˋ-ㄏㄜˊ 任何 -3"},
-                                        {{"項", "任何", -1.5}},
-                                        "true",
-                                        "",
-                                        "",
-                                        "vu;4bp4ck6<Left><Left><Space><Enter><Enter>",
-                                        "向任何"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Faults, RetypeTest,
+    ::testing::Values(
+        // The pick of 位在 is remembered with the neighbours the user saw,
+        // though the context walk chose another phrase for them meanwhile.
+        RetypeCase{"PickWithTheNeighboursSeen",
+                   kAlsoIsAt,
+                   {{"未", "在", 1.0}},
+                   "false",
+                   "",
+                   "",
+                   "u,3jo4y94<Space>1<Enter>u,3jo4y94<Enter>",
+                   "也位在也位在"},
+        // A suggestion is asked for across the composition, and a later
+        // syllable does not undo it.
+        RetypeCase{"PickKeptWhenALaterSyllableFormsAWord",
+                   kNotLikeYou,
+                   {},
+                   "false",
+                   "",
+                   "",
+                   "1u/41j4vu;4sup6<Left><Space>3<Enter>1u/41j4vu;4sup6<Enter>",
+                   "並不像您並不像您"},
+        // A word picked in a composition that was committed is
+        // learnt: it comes back in another context, where the pick
+        // history has nothing.
+        RetypeCase{"PickLearntAsAWord",
+                   kAlsoIsAt,
+                   {{"未", "在", 1.0}},
+                   "true",
+                   "",
+                   "",
+                   "u,3jo4y94<Space>1<Enter>jo4y94<Enter>",
+                   "也位在位在"},
+        RetypeCase{"NothingLearntWithLearningOff",
+                   kAlsoIsAt,
+                   {{"未", "在", 1.0}},
+                   "false",
+                   "",
+                   "",
+                   "u,3jo4y94<Space>1<Enter>jo4y94<Enter>",
+                   "也位在未在"},
+        // A character picked out of a word breaks the word: what
+        // the user made of it comes back as a word of its own.
+        RetypeCase{"ABrokenWordComesBack",
+                   {"ㄓㄨˇ 主 -2", "ㄧㄠˋ 要 -1.5", "ㄧㄠˋ 鑰 -4", "ㄓㄨˇ-ㄧㄠˋ 主要 -2.5"},
+                   {},
+                   "true",
+                   "",
+                   "",
+                   "5j3ul4<Space>3<Enter>5j3ul4<Enter>",
+                   "主鑰主鑰"},
+        // A pick undone before the commit teaches nothing.
+        RetypeCase{"APickThenEscapeTeachesNothing",
+                   kAlsoIsAt,
+                   {{"未", "在", 1.0}},
+                   "true",
+                   "",
+                   "",
+                   "u,3jo4y94<Space>1<BS><BS><BS><Esc>jo4y94<Enter>",
+                   "未在"},
+        // A user's single character wins over a pair, as it does
+        // without the context file.
+        RetypeCase{"UserCharacterWinsOverAPair",
+                   kAlsoIsAt,
+                   {{"未", "在", 1.0}},
+                   "true",
+                   "胃 ㄨㄟˋ\n",
+                   "",
+                   "u,3jo4y94<Enter>",
+                   "也胃在"},
+        // Replacement relabels a value and changes nothing else: its pairs
+        // are the pairs of the value it replaces.
+        RetypeCase{"ReplacementOnlyRelabels",
+                   {"ㄒㄧㄤˋ 向 -2.0", "ㄒㄧㄤˋ 項 -2.3", "ㄖㄣˋ 任 -3", "ㄏㄜˊ 何 -3",
+                    "ㄖㄣˋ-ㄏㄜˊ 任何 -3"},
+                   {{"向", "任何", -0.5}, {"項", "任何", -1.5}},
+                   "true",
+                   "",
+                   "項 项\n",
+                   "vu;4bp4ck6<Enter>",
+                   "向任何"},
+        // The candidate window opens on the value shown, and Enter there
+        // changes nothing.
+        RetypeCase{"EnterOnTheValueShownChangesNothing",
+                   {"ㄒㄧㄤˋ 項 -2.0", "ㄒㄧㄤˋ 向 -2.3", "ㄖㄣˋ 任 -3", "ㄏㄜˊ 何 -3",
+                    "ㄖㄣˋ-ㄏㄜˊ 任何 -3"},
+                   {{"項", "任何", -1.5}},
+                   "true",
+                   "",
+                   "",
+                   "vu;4bp4ck6<Left><Left><Space><Enter><Enter>",
+                   "向任何"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A mistyped syllable with nothing composed leaves nothing composed: the
 // next Backspace, Delete or Escape goes to the application.

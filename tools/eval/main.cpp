@@ -41,6 +41,7 @@
 #include "models/ContextLM.h"
 #include "models/KestovaLM.h"
 #include "text/Utf8.h"
+#include "tools/eval/Typist.h"
 
 namespace {
 
@@ -60,7 +61,18 @@ constexpr const char* kUsage =
     "  --max-learning-corrections F  the same for the picks while learning\n"
     "  --errors N            show the N sentences with the most wrong characters\n"
     "  --min-char PERCENT    fail unless character accuracy is at least PERCENT\n"
-    "  --min-sentence PERCENT  fail unless sentence accuracy is at least PERCENT\n";
+    "  --min-sentence PERCENT  fail unless sentence accuracy is at least PERCENT\n"
+    "  --retype              in one session: type each sentence, correct it, commit\n"
+    "                        it and type it again; the share of corrected sentences\n"
+    "                        right the second time\n"
+    "  --passes N            in one session: type, correct and commit the corpus N\n"
+    "                        times; each pass's accuracy before its corrections\n"
+    "                        and its picks\n"
+    "  --no-learning         with --retype or --passes: learn_words off (the pick\n"
+    "                        history alone)\n"
+    "  --min-retyped PERCENT   fail unless that share of retyped sentences is right\n"
+    "  --min-last-pass-char PERCENT  fail unless the last pass's character\n"
+    "                        accuracy is at least PERCENT\n";
 
 std::vector<std::string> SplitCharacters(std::string_view text) {
   std::vector<std::string> characters;
@@ -88,7 +100,7 @@ using Palisar::Lattivor2::ReadingGrid;
 // ---- Options ----
 
 // What the run measures: each mode is one Run function, chosen in Run().
-enum class Mode { Accuracy, Corrections };
+enum class Mode { Accuracy, Corrections, Retype, Passes };
 
 enum class Half { All, Odd, Even };
 
@@ -110,6 +122,11 @@ struct Options {
   // Corrections.
   double maxCorrections = -1;
   double maxLearningCorrections = -1;
+  // Retyping and passes: the product's key handler, learning as it does.
+  size_t passes = 2;
+  bool learnWords = true;
+  double minRetyped = -1;  // negative: no threshold
+  double minLastPassChar = -1;
 };
 
 // How an option stores what it was given; false if the value is not
@@ -157,6 +174,11 @@ bool SetHalf(Options& options, const char* value) {
   return true;
 }
 
+bool SetPasses(Options& options, const char* value) {
+  options.mode = Mode::Passes;
+  return SetCount<&Options::passes>(options, value) && options.passes >= 1;
+}
+
 struct OptionSpec {
   std::string_view name;
   bool takesValue;
@@ -179,6 +201,11 @@ constexpr OptionSpec kOptionSpecs[] = {
     {"--corrections", false, SetFlag<&Options::mode, Mode::Corrections>},
     {"--max-corrections", true, SetNumber<&Options::maxCorrections>},
     {"--max-learning-corrections", true, SetNumber<&Options::maxLearningCorrections>},
+    {"--retype", false, SetFlag<&Options::mode, Mode::Retype>},
+    {"--passes", true, SetPasses},
+    {"--no-learning", false, SetFlag<&Options::learnWords, false>},
+    {"--min-retyped", true, SetNumber<&Options::minRetyped>},
+    {"--min-last-pass-char", true, SetNumber<&Options::minLastPassChar>},
 };
 
 const OptionSpec* FindOption(std::string_view name) {
@@ -641,12 +668,90 @@ int RunCorrections(const Evaluation& evaluation, const Options& options) {
   return pass ? 0 : 1;
 }
 
+// ---- Retyping and passes, through the key handler ----
+
+KestovaEval::TypedSentence Typed(const Sentence& sentence) {
+  return {sentence.gold, sentence.readings};
+}
+
+KestovaEval::Typist MakeTypist(const Evaluation& evaluation, const Options& options) {
+  return KestovaEval::Typist(options.dataPath, evaluation.context, options.learnWords);
+}
+
+int RunRetype(const Evaluation& evaluation, const Options& options) {
+  KestovaEval::Typist typist = MakeTypist(evaluation, options);
+  size_t corrected = 0, right = 0;
+  std::vector<const Sentence*> wrongAgain;
+  for (const Sentence& sentence : evaluation.sentences) {
+    std::vector<size_t> accepted;
+    typist.type(Typed(sentence), accepted);
+    const KestovaEval::TypingCost cost = typist.correct(Typed(sentence), accepted);
+    typist.commit();
+    // A sentence that could not be made right has nothing to come back as.
+    if (cost.choices == 0 || cost.unfixable > 0) continue;
+    ++corrected;
+    const std::string again = typist.type(Typed(sentence), accepted);
+    typist.discard();
+    if (again == sentence.gold) {
+      ++right;
+    } else {
+      wrongAgain.push_back(&sentence);
+      if (wrongAgain.size() <= options.errorsToShow) {
+        std::printf("  retyped wrong: %s | %s\n", sentence.gold.c_str(), again.c_str());
+      }
+    }
+  }
+  const double share = corrected ? 100.0 * right / corrected : 100.0;
+  std::printf("sentences:          %zu, %zu corrected\n", evaluation.sentences.size(), corrected);
+  std::printf("retyped right:      %.2f%% (%zu/%zu)\n", share, right, corrected);
+  return MeetsMinimum("retyped sentences", share, options.minRetyped) ? 0 : 1;
+}
+
+int RunPasses(const Evaluation& evaluation, const Options& options) {
+  KestovaEval::Typist typist = MakeTypist(evaluation, options);
+  double lastPassChar = 0;
+  for (size_t pass = 1; pass <= options.passes; ++pass) {
+    size_t characters = 0, correct = 0, sentencesRight = 0;
+    KestovaEval::TypingCost total;
+    for (const Sentence& sentence : evaluation.sentences) {
+      std::vector<size_t> accepted;
+      const auto shown = SplitCharacters(typist.type(Typed(sentence), accepted));
+      const auto gold = SplitCharacters(sentence.gold);
+      characters += gold.size();
+      size_t here = 0;
+      for (size_t j = 0; j < shown.size() && j < accepted.size(); ++j) {
+        if (accepted[j] < gold.size() && shown[j] == gold[accepted[j]]) ++here;
+      }
+      correct += here;
+      if (here == gold.size()) ++sentencesRight;
+      const KestovaEval::TypingCost cost = typist.correct(Typed(sentence), accepted);
+      total.picks += cost.picks;
+      total.choices += cost.choices;
+      total.unfixable += cost.unfixable;
+      typist.commit();
+    }
+    lastPassChar = characters ? 100.0 * correct / characters : 0;
+    std::printf(
+        "pass %zu: characters %.2f%% (%zu/%zu), sentences %.2f%% (%zu/%zu), %.2f picks per 100 "
+        "characters (%zu choices)\n",
+        pass, lastPassChar, correct, characters,
+        100.0 * sentencesRight / std::max<size_t>(evaluation.sentences.size(), 1), sentencesRight,
+        evaluation.sentences.size(), 100.0 * total.picks / std::max<size_t>(characters, 1),
+        total.choices);
+  }
+  return MeetsMinimum("last pass characters", lastPassChar, options.minLastPassChar) ? 0 : 1;
+}
+
 int Run(const Evaluation& evaluation, const Options& options) {
   switch (options.mode) {
     case Mode::Accuracy:
       return RunAccuracy(evaluation, options);
     case Mode::Corrections:
       return RunCorrections(evaluation, options);
+    case Mode::Retype:
+      return RunRetype(evaluation, options);
+    case Mode::Passes:
+      return RunPasses(evaluation, options);
   }
   return 2;
 }
