@@ -244,8 +244,15 @@ KESTOVA_EXPORT void module_show_win(void) {
   if (KstCore* core = moduleState().core.get()) StatusWindow::show(core->receiver());
 }
 
+// gcin resets or flushes the composition itself when its application loses
+// the focus or switches the input method off or to another one; a
+// composition still open here belongs to an application that has gone
+// away. It goes with it: the next application must get none of it.
 KESTOVA_EXPORT void module_hide_win(void) {
-  if (moduleState().core && StatusWindow::exists()) StatusWindow::hide();
+  KstCore* core = moduleState().core.get();
+  if (!core) return;
+  core->receiver().reset();
+  if (StatusWindow::exists()) StatusWindow::hide();
 }
 
 KESTOVA_EXPORT int module_win_visible(void) {

@@ -458,5 +458,29 @@ TEST_F(ModuleCoreTest, FlushCommitsAndResetDiscards) {
   EXPECT_EQ(preeditText(), "");
 }
 
+// gcin resets the composition when its application loses the focus and
+// flushes it when the input method is switched off or to another; one still
+// open when gcin hides the module's windows belongs to an application that
+// has gone away, and nothing of it reaches the next one.
+TEST_F(ModuleCoreTest, HidingDropsTheCompositionOfAnApplicationThatWentAway) {
+  init();
+  type("su3u ");
+  host().feedKey(XK_space);
+  ASSERT_TRUE(host().candidateWindow().shown);
+  host().hideWin();
+  EXPECT_EQ(preeditText(), "");
+  EXPECT_EQ(host().winVisible(), 0);
+  EXPECT_FALSE(host().candidateWindow().shown);
+  // The next application connects: gcin begins the module, shows its
+  // window and flushes.
+  EXPECT_EQ(host().initWin(), 1);
+  host().showWin();
+  EXPECT_EQ(host().winVisible(), 0);
+  EXPECT_EQ(host().flushInput(), 0);
+  type("hk4");
+  host().feedKey(XK_Return);
+  EXPECT_EQ(host().commits(), std::vector<std::string>{"測"});
+}
+
 }  // namespace
 }  // namespace Kestova
