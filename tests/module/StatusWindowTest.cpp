@@ -64,17 +64,25 @@ class StatusWindowTest : public ModuleFixture {
   }
 };
 
-TEST_F(StatusWindowTest, CaretCharacterIsHighlightedInTheHostColours) {
+// The status line marks the caret and lights, in the host's cursor
+// colours, what the preedit lights.
+TEST_F(StatusWindowTest, WhatIsActedOnIsLitInTheHostColours) {
   ASSERT_EQ(labels().size(), 2u);
   host().variables().cursorBackground = "red";
   host().variables().cursorForeground = "#ffff00";
-  type("hk4g4");
-  // At the end the caret is a highlighted space.
-  EXPECT_EQ(textWithCaret(), "測試[  #ffff00000000/#ffffffff0000]");
+  type("u hk4g4");
+  EXPECT_EQ(textWithCaret(), "一[測試 #ffff00000000/#ffffffff0000]|");
   host().feedKey(XK_Left);
-  EXPECT_EQ(textWithCaret(), "測[試 #ffff00000000/#ffffffff0000]");
+  EXPECT_EQ(textWithCaret(), "一[測|試 #ffff00000000/#ffffffff0000]");
   host().feedKey(XK_Home);
-  EXPECT_EQ(textWithCaret(), "[測 #ffff00000000/#ffffffff0000]試");
+  EXPECT_EQ(textWithCaret(), "|[一 #ffff00000000/#ffffffff0000]測試");
+  host().feedKey(XK_End);
+  host().feedKey(XK_Left, kShiftMask);
+  host().feedKey(XK_Left, kShiftMask);
+  EXPECT_EQ(textWithCaret(), "一|[測試 #ffff00000000/#ffffffff0000]");
+  host().feedKey(XK_Escape);
+  type("s");
+  EXPECT_EQ(textWithCaret(), "一[ㄋ #ffff00000000/#ffffffff0000]|測試");
   EXPECT_EQ(host().winVisible(), 1);
   EXPECT_GT(host().calls(&HostFunctions::on_window_shown), 0);
 }
@@ -119,13 +127,15 @@ TEST_F(StatusWindowTest, IdleRedrawHidesBothWindows) {
 }
 
 TEST_F(StatusWindowTest, CandidatesSitUnderTheWindow) {
-  host().variables().windowX = 100;
-  host().variables().windowY = 200;
-  host().variables().windowHeight = 30;
+  host().moveWin(100, 200);
   type("u ");
   host().feedKey(XK_space);
+  const TestHost::Variables& v = host().variables();
+  EXPECT_EQ(v.windowX, 100);
+  EXPECT_EQ(v.windowY, 200);
+  EXPECT_GT(v.windowHeight, 0);
   EXPECT_EQ(host().candidateWindow().x, 100);
-  EXPECT_EQ(host().candidateWindow().y, 230);
+  EXPECT_EQ(host().candidateWindow().y, 200 + v.windowHeight);
 }
 
 TEST_F(StatusWindowTest, SuppressedWindowIsNeverShownAndCandidatesTakeItsPlace) {
@@ -165,6 +175,42 @@ TEST_F(StatusWindowTest, MovingKeepsTheWindowOnTheScreen) {
   host().getWinGeom();
   EXPECT_EQ(host().calls(&HostFunctions::get_window_size), 1);
   EXPECT_GT(v.windowWidth, 0);
+}
+
+// The window is placed from the caret whenever it is drawn: one that grows
+// while the caret stays put is moved back onto the screen.
+TEST_F(StatusWindowTest, GrowingWindowStaysOnTheScreen) {
+  host().moveWin(900, 100);
+  const TestHost::Variables& v = host().variables();
+  for (int i = 0; i < 60; ++i) {
+    type("u ");
+    ASSERT_GE(v.windowX, 0);
+    ASSERT_LE(v.windowX + v.windowWidth, v.screenWidth) << i;
+    ASSERT_EQ(v.windowY, 100);
+  }
+  EXPECT_LT(v.windowX, 900);
+}
+
+// A hint alone (the application draws the composition) goes under the
+// caret's line, or above it near the bottom, and on the screen, also for an
+// application partly off it.
+TEST_F(StatusWindowTest, HintStaysOnTheScreenAndOffTheCaretsLine) {
+  host().setWindowSuppressed(1);
+  host().moveWin(1000, 790);
+  type("u u ");
+  EXPECT_EQ(host().winVisible(), 0);
+  host().feedKey(XK_Left, kShiftMask);
+  host().feedKey(XK_Left, kShiftMask);
+  ASSERT_EQ(host().winVisible(), 1);
+  const TestHost::Variables& v = host().variables();
+  EXPECT_GT(v.windowWidth, 100);
+  EXPECT_EQ(v.windowX, v.screenWidth - v.windowWidth);
+  EXPECT_GE(v.windowY, 0);
+  EXPECT_LE(v.windowY + v.windowHeight, 790 - 2 * 16);
+  // The caret moving on moves the window with it.
+  host().moveWin(10, 100);
+  EXPECT_EQ(v.windowX, 10);
+  EXPECT_EQ(v.windowY, 100);
 }
 
 TEST_F(StatusWindowTest, FontSizeChangeRestylesBothLabels) {
