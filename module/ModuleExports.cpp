@@ -108,6 +108,20 @@ void turnCandidatePage(bool forward) {
   }
 }
 
+bool englishMode() {
+  const ModuleState& state = moduleState();
+  if (state.host.set_chinese_mode && state.host.accepts_keys) {
+    return state.host.accepts_keys() == 0;
+  }
+  return state.englishMode;
+}
+
+void setEnglishMode(bool english) {
+  ModuleState& state = moduleState();
+  state.englishMode = english;
+  if (state.host.set_chinese_mode) state.host.set_chinese_mode(english ? 0 : 1);
+}
+
 bool configurationChanged() {
   const ModuleState& state = moduleState();
   return fileModificationTime(settingsFilePath()) != state.configTime ||
@@ -152,12 +166,12 @@ KESTOVA_EXPORT int module_feedkey(int keysym, int mask) {
   ModuleState& state = moduleState();
   KstCore* core = state.core.get();
   if (!core) return 0;
+  // Every key counts for telling a Shift tap, also those the module leaves
+  // to the application.
+  state.lastPressed = static_cast<uint32_t>(keysym);
   const int accepts = state.host.accepts_keys ? state.host.accepts_keys() : 1;
   const unsigned modifiers = static_cast<unsigned>(mask);
-  if ((modifiers & kMod1Mask) || accepts == 0) return 0;
-
-  state.lastPressed = static_cast<uint32_t>(keysym);
-  if (state.englishMode) return 0;
+  if ((modifiers & kMod1Mask) || accepts == 0 || englishMode()) return 0;
 
   // gcin drops a key whose handling committed text. Caps Lock therefore
   // commits the composition on the Caps Lock key itself, which gcin passes
@@ -202,7 +216,7 @@ KESTOVA_EXPORT int module_feedkey_release(int keysym, int) {
   if ((released == XK_Shift_L || released == XK_Shift_R) && state.lastPressed == released &&
       core->options().shift_toggles_english) {
     commitComposition(core->receiver());
-    state.englishMode = !state.englishMode;
+    setEnglishMode(!englishMode());
     StatusWindow::refresh(core->receiver());
   }
   state.lastPressed = 0;

@@ -187,8 +187,8 @@ void placeWindow() {
   if (host().window_height) *host().window_height = place.height;
 }
 
-// Shows the window with only a line of text under the caret (a hint), or
-// hides it when there is none.
+// Shows the window with only a line of text under the caret (a hint, the
+// mode), or hides it when there is none.
 void showAlone(std::string_view text) {
   if (text.empty()) {
     hideWindow();
@@ -416,12 +416,11 @@ void hide() {
 void show(const StateReceiver& receiver) {
   Widgets& w = widgets();
   if (!w.window) return;
-  if (!receiver.isIdle()) {
+  if (!receiver.isIdle() || englishMode()) {
     // What the state shows now, never what an earlier showing left.
     refresh(receiver);
   } else if (showWhenEmpty() && !suppressed()) {
-    // An empty window shows the mode, never the composition committed before.
-    updateLabels(true, moduleState().englishMode ? kEnglishModeText : "", 0, 0, "");
+    updateLabels(true, "", 0, 0, "");
     placeWindow();
     showWindow(true);
   }
@@ -434,7 +433,13 @@ bool visible() {
 void refresh(const StateReceiver& receiver) {
   Widgets& w = widgets();
   if (receiver.isIdle()) {
-    if (w.window) hide();
+    if (!w.window) return;
+    if (englishMode()) {
+      hideCandidates();
+      showAlone(kEnglishModeText);
+    } else {
+      hide();
+    }
     return;
   }
   if (w.window) {

@@ -3,8 +3,8 @@
 // the core's state through the host: the candidate window's rows and place,
 // and the preedit with its attributes. When the application draws the
 // preedit itself (the host says the window is suppressed), the window
-// appears only for a hint. It is placed at the caret, on the screen,
-// whenever it is drawn.
+// appears only for a hint; in English mode it shows only that mode. It is
+// placed at the caret, on the screen, whenever it is drawn.
 #pragma once
 
 #include <cstddef>
@@ -37,7 +37,8 @@ void readGeometry();
 
 // The host's candidate row buffer (NUL included).
 inline constexpr std::size_t kHostRowBytes = 128;
-// What an empty window shows while keys go to the application untouched.
+// What the window shows at the caret while keys go to the application
+// untouched.
 inline constexpr std::string_view kEnglishModeText = "英";
 
 // Fills the host's preedit buffers: at most 511 bytes of the composition

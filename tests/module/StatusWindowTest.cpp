@@ -213,6 +213,55 @@ TEST_F(StatusWindowTest, HintStaysOnTheScreenAndOffTheCaretsLine) {
   EXPECT_EQ(v.windowY, 100);
 }
 
+// English mode: a Shift tap asks gcin to put the application in English
+// (gcin keeps the mode per application and shows it in its indicator), and
+// the window says so at the caret while keys go to the application.
+TEST_F(StatusWindowTest, EnglishModeShowsAtTheCaret) {
+  environment().writeSettingsFile(R"({"shift_toggles_english": true})");
+  ASSERT_EQ(host().initWin(), 1);
+  auto tap = [this] {
+    host().feedKey(XK_Shift_L, 0);
+    host().feedKeyRelease(XK_Shift_L, kShiftMask);
+  };
+  auto rows = labels();
+  ASSERT_EQ(rows.size(), 2u);
+  type("su3");
+  tap();
+  EXPECT_EQ(host().committed(), "你");
+  EXPECT_EQ(host().calls(&HostFunctions::set_chinese_mode), 1);
+  EXPECT_EQ(host().winVisible(), 1);
+  EXPECT_FALSE(gtk_widget_get_visible(rows[0]));
+  EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(rows[1])), "英");
+  EXPECT_EQ(host().feedKey('h'), 0);
+  // Shift held for a capital is no tap.
+  host().feedKey(XK_Shift_L, 0);
+  EXPECT_EQ(host().feedKey('H', kShiftMask), 0);
+  host().feedKeyRelease(XK_Shift_L, kShiftMask);
+  EXPECT_EQ(host().calls(&HostFunctions::set_chinese_mode), 1);
+  // gcin hides the window with its application, and shows it again.
+  host().hideWin();
+  EXPECT_EQ(host().winVisible(), 0);
+  host().showWin();
+  EXPECT_EQ(host().winVisible(), 1);
+  tap();
+  EXPECT_EQ(host().calls(&HostFunctions::set_chinese_mode), 2);
+  EXPECT_EQ(host().winVisible(), 0);
+  EXPECT_EQ(host().feedKey('h'), 1);
+
+  // A host that keeps no mode per application: the module keeps one.
+  host().feedKey(XK_Escape);
+  HostFunctions table = host().table();
+  table.set_chinese_mode = nullptr;
+  ASSERT_EQ(host().initWin(table), 1);
+  tap();
+  EXPECT_EQ(host().calls(&HostFunctions::set_chinese_mode), 2);
+  EXPECT_EQ(host().winVisible(), 1);
+  EXPECT_EQ(host().feedKey('h'), 0);
+  tap();
+  EXPECT_EQ(host().winVisible(), 0);
+  EXPECT_EQ(host().feedKey('h'), 1);
+}
+
 TEST_F(StatusWindowTest, FontSizeChangeRestylesBothLabels) {
   host().clearCallLog();
   host().variables().fontSize = 30;
