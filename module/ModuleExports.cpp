@@ -169,20 +169,27 @@ KESTOVA_EXPORT int module_feedkey(int keysym, int mask) {
   // Every key counts for telling a Shift tap, also those the module leaves
   // to the application.
   state.lastPressed = static_cast<uint32_t>(keysym);
+  // Every key also takes away the notice of the key before (a mistyped
+  // syllable): one left to the application unseen redraws for it here.
+  StateReceiver& receiver = core->receiver();
+  const bool noticeGone = receiver.dismissNotice();
+  const auto leaveToApplication = [&] {
+    if (noticeGone) StatusWindow::refresh(receiver);
+    return 0;
+  };
   const int accepts = state.host.accepts_keys ? state.host.accepts_keys() : 1;
   const unsigned modifiers = static_cast<unsigned>(mask);
-  if ((modifiers & kMod1Mask) || accepts == 0 || englishMode()) return 0;
+  if ((modifiers & kMod1Mask) || accepts == 0 || englishMode()) return leaveToApplication();
 
   // gcin drops a key whose handling committed text. Caps Lock therefore
   // commits the composition on the Caps Lock key itself, which gcin passes
   // first, and the keys typed under the lock reach the application as typed.
-  StateReceiver& receiver = core->receiver();
   if (keysym == XK_Caps_Lock) {
     commitComposition(receiver);
-    return 0;
+    return leaveToApplication();
   }
   if (modifiers & kLockMask) {
-    if (receiver.isIdle()) return 0;
+    if (receiver.isIdle()) return leaveToApplication();
     // A composition still open under the lock (the lock came on elsewhere)
     // is committed with the key's own character.
     const bool printable = keysym >= 0x20 && keysym <= 0x7e;
@@ -192,7 +199,7 @@ KESTOVA_EXPORT int module_feedkey(int keysym, int mask) {
   }
 
   const KeyStroke press = translateKeysym(static_cast<uint32_t>(keysym), modifiers);
-  if (press.type == KeyType::Other && receiver.isIdle()) return 0;
+  if (press.type == KeyType::Other && receiver.isIdle()) return leaveToApplication();
 
   if (receiver.isIdle()) {
     if (configurationChanged()) reloadConfiguration(*core);

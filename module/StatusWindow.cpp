@@ -416,7 +416,7 @@ void hide() {
 void show(const StateReceiver& receiver) {
   Widgets& w = widgets();
   if (!w.window) return;
-  if (!receiver.isIdle() || englishMode()) {
+  if (!receiver.isIdle() || englishMode() || !receiver.hintText().empty()) {
     // What the state shows now, never what an earlier showing left.
     refresh(receiver);
   } else if (showWhenEmpty() && !suppressed()) {
@@ -434,11 +434,16 @@ void refresh(const StateReceiver& receiver) {
   Widgets& w = widgets();
   if (receiver.isIdle()) {
     if (!w.window) return;
-    if (englishMode()) {
-      hideCandidates();
-      showAlone(kEnglishModeText);
-    } else {
+    // Nothing is composed: the window shows alone at the caret the mode
+    // while keys go to the application, or else the notice of the last key
+    // (a mistyped syllable) until the next one; or it hides.
+    const std::string alone =
+        englishMode() ? std::string(kEnglishModeText) : Utf8::sanitized(receiver.hintText());
+    if (alone.empty()) {
       hide();
+    } else {
+      hideCandidates();
+      showAlone(alone);
     }
     return;
   }

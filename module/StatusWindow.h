@@ -3,8 +3,10 @@
 // the core's state through the host: the candidate window's rows and place,
 // and the preedit with its attributes. When the application draws the
 // preedit itself (the host says the window is suppressed), the window
-// appears only for a hint; in English mode it shows only that mode. It is
-// placed at the caret, on the screen, whenever it is drawn.
+// appears only for a hint. With nothing composed it shows only the mode
+// in English mode, or the notice of the last key (a mistyped syllable)
+// until the next key. It is placed at the caret, on the screen, whenever
+// it is drawn.
 #pragma once
 
 #include <cstddef>

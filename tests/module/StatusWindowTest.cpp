@@ -213,6 +213,62 @@ TEST_F(StatusWindowTest, HintStaysOnTheScreenAndOffTheCaretsLine) {
   EXPECT_EQ(v.windowY, 100);
 }
 
+// A mistyped syllable with nothing else composed leaves nothing composed:
+// the window shows its notice alone at the caret, where a hint shows, in
+// GTK and XIM applications alike, until the next key, whether the module
+// uses that key or leaves it to the application unseen; the release of the
+// mistyped key is not the next key.
+TEST_F(StatusWindowTest, MistypedSyllableNoticeShowsAtTheCaretUntilTheNextKey) {
+  struct NextKey {
+    const char* name;
+    unsigned keysym;
+    unsigned mask;
+  };
+  const NextKey nextKeys[] = {
+      {"BackSpace", XK_BackSpace, 0},  // the key handler's, passed on
+      {"Shift", XK_Shift_L, 0},        // none of the key handler's
+      {"Alt+x", 'x', kMod1Mask},
+      {"Caps Lock", XK_Caps_Lock, 0},
+      {"x under Caps Lock", 'X', kLockMask},
+  };
+  auto rows = labels();
+  ASSERT_EQ(rows.size(), 2u);
+  const TestHost::Variables& v = host().variables();
+  for (const int suppressed : {1, 0}) {
+    host().setWindowSuppressed(suppressed);
+    for (const NextKey& next : nextKeys) {
+      SCOPED_TRACE(std::string(next.name) + (suppressed ? " in a GTK application" : " in XIM"));
+      host().moveWin(300, 400);
+      type("1u;3");
+      host().feedKeyRelease('3', 0);
+      ASSERT_EQ(host().winVisible(), 1);
+      EXPECT_FALSE(gtk_widget_get_visible(rows[0]));
+      EXPECT_TRUE(gtk_widget_get_visible(rows[1]));
+      EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(rows[1])), "「ㄅㄧㄤˇ」不是注音音節");
+      EXPECT_EQ(v.windowX, 300);
+      EXPECT_EQ(v.windowY, 400);
+      EXPECT_FALSE(host().candidateWindow().shown);
+      host().feedKey(next.keysym, next.mask);
+      EXPECT_EQ(host().winVisible(), 0);
+      EXPECT_EQ(host().committed(), "");
+    }
+  }
+
+  // gcin showing the window again keeps the notice; hiding it with its
+  // application drops it, so that the next application never sees it.
+  type("1u;3");
+  host().showWin();
+  EXPECT_EQ(host().winVisible(), 1);
+  host().hideWin();
+  host().showWin();
+  EXPECT_EQ(host().winVisible(), 0);
+  // The next syllable's composition takes the notice's place.
+  type("1u;3s");
+  EXPECT_EQ(host().winVisible(), 1);
+  EXPECT_TRUE(gtk_widget_get_visible(rows[0]));
+  EXPECT_FALSE(gtk_widget_get_visible(rows[1]));
+}
+
 // English mode: a Shift tap asks gcin to put the application in English
 // (gcin keeps the mode per application and shows it in its indicator), and
 // the window says so at the caret while keys go to the application.
