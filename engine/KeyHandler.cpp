@@ -315,6 +315,15 @@ std::size_t KeyHandler::candidateCursor() const {
   return cursor;
 }
 
+std::pair<std::size_t, std::size_t> KeyHandler::candidatePhraseBytes() const {
+  const ComposedText& composed = composed_;
+  const auto covering =
+      std::upper_bound(composed.readingEnds.begin(), composed.readingEnds.end(), candidateCursor());
+  if (covering == composed.readingEnds.end()) return {0, 0};
+  const auto node = static_cast<std::size_t>(covering - composed.readingEnds.begin());
+  return {node == 0 ? 0 : composed.byteEnds[node - 1], composed.byteEnds[node]};
+}
+
 std::vector<KeyHandler::Candidate> KeyHandler::candidatesAt(std::size_t position) const {
   std::vector<Candidate> candidates;
   for (auto& c : grid_.candidateList(position)) {

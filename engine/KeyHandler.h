@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/InputState.h"
@@ -113,6 +114,12 @@ class KeyHandler {
   // Clamped to 0..readingCount().
   void setGridCursor(std::size_t cursor);
   std::size_t readingCount() const;
+  // The bytes of the composed text (a state's buffer while nothing is
+  // half-typed) holding the walk's phrase the candidate list acts on: the
+  // phrase over the reading before the cursor, or with
+  // select_phrase_after_cursor the one after it (at either end, the
+  // nearest). {0, 0} when nothing is composed.
+  std::pair<std::size_t, std::size_t> candidatePhraseBytes() const;
   const Palisar::Lattivor2::ReadingGrid& grid() const { return grid_; }
   // The word-pair model the walk weighs neighbouring phrases with; null
   // walks without context.

@@ -42,6 +42,12 @@ std::string_view StateReceiver::hintText() const {
   return composing ? std::string_view(composing->hint) : std::string_view(notice_);
 }
 
+bool StateReceiver::dismissNotice() {
+  const bool shown = !notice_.empty();
+  notice_.clear();
+  return shown;
+}
+
 // ---------------------------------------------------------------------------
 // The candidate page.
 

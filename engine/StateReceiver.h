@@ -71,6 +71,10 @@ class StateReceiver {
   // The composition's hint, or while nothing is composed the notice of the
   // last key (a mistyped syllable), until the next key.
   std::string_view hintText() const;
+  // Takes the notice away, as the next key does when the key handler sees
+  // it; for a key a presenter leaves to the application unseen. True when
+  // there was one.
+  bool dismissNotice();
 
   // The candidate page.
   std::size_t pageSize() const;

@@ -32,8 +32,11 @@ struct HostFunctions {
   void (*mark_next_page)();                                      // 9
   void (*set_candidate)(int row, const char* text, int length);  // 10
   void (*register_candidate_callbacks)(KestovaPickCallback pick, KestovaPageCallback previous,
-                                       KestovaPageCallback next);       // 11
-  void* unused12;                                                       // 12
+                                       KestovaPageCallback next);  // 11
+  // Sets the application's Chinese (1) or English (0) mode, which gcin keeps
+  // for each application, shows in its own indicator and answers with
+  // accepts_keys (0 in English).
+  void (*set_chinese_mode)(int chinese);                                // 12
   void (*begin_module)();                                               // 13
   int (*accepts_keys)();                                                // 14
   void* unused15;                                                       // 15

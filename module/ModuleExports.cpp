@@ -108,6 +108,20 @@ void turnCandidatePage(bool forward) {
   }
 }
 
+bool englishMode() {
+  const ModuleState& state = moduleState();
+  if (state.host.set_chinese_mode && state.host.accepts_keys) {
+    return state.host.accepts_keys() == 0;
+  }
+  return state.englishMode;
+}
+
+void setEnglishMode(bool english) {
+  ModuleState& state = moduleState();
+  state.englishMode = english;
+  if (state.host.set_chinese_mode) state.host.set_chinese_mode(english ? 0 : 1);
+}
+
 bool configurationChanged() {
   const ModuleState& state = moduleState();
   return fileModificationTime(settingsFilePath()) != state.configTime ||
@@ -152,23 +166,30 @@ KESTOVA_EXPORT int module_feedkey(int keysym, int mask) {
   ModuleState& state = moduleState();
   KstCore* core = state.core.get();
   if (!core) return 0;
+  // Every key counts for telling a Shift tap, also those the module leaves
+  // to the application.
+  state.lastPressed = static_cast<uint32_t>(keysym);
+  // Every key also takes away the notice of the key before (a mistyped
+  // syllable): one left to the application unseen redraws for it here.
+  StateReceiver& receiver = core->receiver();
+  const bool noticeGone = receiver.dismissNotice();
+  const auto leaveToApplication = [&] {
+    if (noticeGone) StatusWindow::refresh(receiver);
+    return 0;
+  };
   const int accepts = state.host.accepts_keys ? state.host.accepts_keys() : 1;
   const unsigned modifiers = static_cast<unsigned>(mask);
-  if ((modifiers & kMod1Mask) || accepts == 0) return 0;
-
-  state.lastPressed = static_cast<uint32_t>(keysym);
-  if (state.englishMode) return 0;
+  if ((modifiers & kMod1Mask) || accepts == 0 || englishMode()) return leaveToApplication();
 
   // gcin drops a key whose handling committed text. Caps Lock therefore
   // commits the composition on the Caps Lock key itself, which gcin passes
   // first, and the keys typed under the lock reach the application as typed.
-  StateReceiver& receiver = core->receiver();
   if (keysym == XK_Caps_Lock) {
     commitComposition(receiver);
-    return 0;
+    return leaveToApplication();
   }
   if (modifiers & kLockMask) {
-    if (receiver.isIdle()) return 0;
+    if (receiver.isIdle()) return leaveToApplication();
     // A composition still open under the lock (the lock came on elsewhere)
     // is committed with the key's own character.
     const bool printable = keysym >= 0x20 && keysym <= 0x7e;
@@ -178,7 +199,7 @@ KESTOVA_EXPORT int module_feedkey(int keysym, int mask) {
   }
 
   const KeyStroke press = translateKeysym(static_cast<uint32_t>(keysym), modifiers);
-  if (press.type == KeyType::Other && receiver.isIdle()) return 0;
+  if (press.type == KeyType::Other && receiver.isIdle()) return leaveToApplication();
 
   if (receiver.isIdle()) {
     if (configurationChanged()) reloadConfiguration(*core);
@@ -202,7 +223,7 @@ KESTOVA_EXPORT int module_feedkey_release(int keysym, int) {
   if ((released == XK_Shift_L || released == XK_Shift_R) && state.lastPressed == released &&
       core->options().shift_toggles_english) {
     commitComposition(core->receiver());
-    state.englishMode = !state.englishMode;
+    setEnglishMode(!englishMode());
     StatusWindow::refresh(core->receiver());
   }
   state.lastPressed = 0;
@@ -244,8 +265,15 @@ KESTOVA_EXPORT void module_show_win(void) {
   if (KstCore* core = moduleState().core.get()) StatusWindow::show(core->receiver());
 }
 
+// gcin resets or flushes the composition itself when its application loses
+// the focus or switches the input method off or to another one; a
+// composition still open here belongs to an application that has gone
+// away. It goes with it: the next application must get none of it.
 KESTOVA_EXPORT void module_hide_win(void) {
-  if (moduleState().core && StatusWindow::exists()) StatusWindow::hide();
+  KstCore* core = moduleState().core.get();
+  if (!core) return;
+  core->receiver().reset();
+  if (StatusWindow::exists()) StatusWindow::hide();
 }
 
 KESTOVA_EXPORT int module_win_visible(void) {

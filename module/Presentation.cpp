@@ -24,7 +24,7 @@ View preeditWindow(std::string_view composition, std::size_t caret, std::size_t 
   const std::vector<std::string_view> characters = Utf8::splitCharacters(composition);
   const std::size_t count = characters.size();
   caret = std::min(caret, count);
-  if (composition.size() <= maxBytes) return View{std::string(composition), caret, 0};
+  if (composition.size() <= maxBytes) return View{std::string(composition), caret, 0, 0, count};
 
   // Take characters before the caret while they fit, then after it.
   std::size_t start = caret;
@@ -35,7 +35,7 @@ View preeditWindow(std::string_view composition, std::size_t caret, std::size_t 
   }
   while (end < count && bytes + characters[end].size() <= maxBytes)
     bytes += characters[end++].size();
-  return View{joined(characters, start, end), caret - start, start};
+  return View{joined(characters, start, end), caret - start, start, 0, end - start};
 }
 
 View statusLineWindow(std::string_view composition, std::size_t caret, std::size_t maxCharacters) {
@@ -43,7 +43,7 @@ View statusLineWindow(std::string_view composition, std::size_t caret, std::size
   const std::size_t count = characters.size();
   caret = std::min(caret, count);
   maxCharacters = std::max<std::size_t>(maxCharacters, 3);
-  if (count <= maxCharacters) return View{std::string(composition), caret, 0};
+  if (count <= maxCharacters) return View{std::string(composition), caret, 0, 0, count};
 
   std::size_t start = 0;
   std::size_t end = count;
@@ -61,6 +61,8 @@ View statusLineWindow(std::string_view composition, std::size_t caret, std::size
   }
   View view;
   view.skipped = start;
+  view.lead = start > 0 ? 1 : 0;
+  view.shown = end - start;
   if (start > 0) view.text += kEllipsis;
   view.text += joined(characters, start, end);
   if (end < count) view.text += kEllipsis;
@@ -68,19 +70,41 @@ View statusLineWindow(std::string_view composition, std::size_t caret, std::size
   return view;
 }
 
-std::vector<Span> preeditSpans(std::size_t length, std::size_t caret, std::size_t markStart,
-                               std::size_t markEnd) {
+Range rangeInView(const View& view, Range range) {
+  const auto place = [&view](std::size_t character) {
+    const std::size_t inside = character > view.skipped ? character - view.skipped : 0;
+    return view.lead + std::min(inside, view.shown);
+  };
+  if (range.empty()) return Range{};
+  const Range shown{place(range.start), place(range.end)};
+  return shown.empty() ? Range{} : shown;
+}
+
+std::vector<Span> preeditSpans(std::size_t length, Range lit) {
   std::vector<Span> spans;
   if (length == 0) return spans;
   spans.push_back({Span::Underline, 0, length});
-  markStart = std::min(markStart, length);
-  markEnd = std::min(markEnd, length);
-  if (markStart < markEnd) {
-    spans.push_back({Span::Reverse, markStart, markEnd});
-  } else if (caret < length) {
-    spans.push_back({Span::Reverse, caret, caret + 1});
-  }
+  lit.end = std::min(lit.end, length);
+  if (!lit.empty()) spans.push_back({Span::Reverse, lit.start, lit.end});
   return spans;
+}
+
+StatusLine statusLine(const View& view, Range lit) {
+  const std::size_t caretByte = Utf8::offsetAfter(view.text, view.caret);
+  StatusLine line;
+  line.text.reserve(view.text.size() + kCaretMark.size());
+  line.text.append(view.text, 0, caretByte).append(kCaretMark).append(view.text, caretByte);
+  if (lit.empty()) return line;
+  // Characters after the caret moved on by the mark; a range that holds
+  // the caret holds the mark too.
+  const auto byteOf = [&](std::size_t character, bool isEnd) {
+    const std::size_t byte = Utf8::offsetAfter(view.text, character);
+    const bool shifted = isEnd ? character > view.caret : character >= view.caret;
+    return byte + (shifted ? kCaretMark.size() : 0);
+  };
+  line.litStart = byteOf(lit.start, false);
+  line.litEnd = byteOf(lit.end, true);
+  return line;
 }
 
 std::string candidateRow(std::string_view value, bool highlighted, std::size_t rowBytes) {

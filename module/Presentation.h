@@ -20,7 +20,23 @@ struct View {
   std::size_t caret = 0;
   // Characters of the composition left out before `text`.
   std::size_t skipped = 0;
+  // Characters of `text` that stand for what was left out before it (an
+  // ellipsis), and characters of the composition it holds after them.
+  std::size_t lead = 0;
+  std::size_t shown = 0;
 };
+
+// A range of characters, [start, end).
+struct Range {
+  std::size_t start = 0;
+  std::size_t end = 0;
+  bool empty() const { return start >= end; }
+  bool operator==(const Range&) const = default;
+};
+
+// A range of the composition's characters as characters of the view's
+// text: the part of it the view shows, empty when it shows none of it.
+Range rangeInView(const View& view, Range range);
 
 // The longest run of whole characters of at most `maxBytes` bytes that keeps
 // the caret inside it, with as much as possible before the caret (what was
@@ -40,11 +56,22 @@ struct Span {
 };
 
 // The preedit's attributes: the composition underlined, and in reverse
-// video the marked range when there is one (`markStart` < `markEnd`), else
-// the character at the caret (none at the end). All in characters of the
-// shown text, whose `length` they never exceed.
-std::vector<Span> preeditSpans(std::size_t length, std::size_t caret, std::size_t markStart,
-                               std::size_t markEnd);
+// video what is lit (the marked range, or what the candidate list acts
+// on). In characters of the shown text, whose `length` they never exceed.
+std::vector<Span> preeditSpans(std::size_t length, Range lit);
+
+// The status window's line: the view's text with a caret mark at the caret
+// (the application draws no caret in it), and the bytes of that text to
+// draw in the cursor colours: the lit range, the caret mark too when it
+// falls inside it. An empty lit range gives an empty `lit`.
+struct StatusLine {
+  std::string text;
+  std::size_t litStart = 0;
+  std::size_t litEnd = 0;
+};
+// A narrow bar, in the label's own colour.
+inline constexpr std::string_view kCaretMark = "|";
+StatusLine statusLine(const View& view, Range lit);
 
 // The text of a candidate row: the value, cut with an ellipsis to fit the
 // host's row buffer of `rowBytes` bytes (NUL included), and on the

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
+#include "engine/KeyHandler.h"
 #include "engine/StateReceiver.h"
 #include "module/ModuleState.h"
 #include "module/Presentation.h"
@@ -25,7 +27,7 @@ struct Widgets {
   // window measure itself anew. Empty until the first redraw (and again
   // after a font change), so that one always sets both labels.
   std::optional<std::string> text;
-  std::optional<std::optional<std::size_t>> caret;
+  std::optional<std::pair<std::size_t, std::size_t>> lit;
   std::optional<std::string> hint;
   std::optional<bool> textRowShown;
   // The window is to be shown at the next turn of the host's main loop.
@@ -33,9 +35,9 @@ struct Widgets {
   // How wide a character is at the current font, and how high a line.
   int characterWidth = 16;
   int lineHeight = 20;
-  // The caret as the host last told it (module_move_win), before any
-  // clamping: where the application draws the text being typed.
-  std::optional<Rectangle> caret_spot;
+  // The caret's line as the host last told it (module_move_win): where
+  // the application draws the text being typed.
+  std::optional<Rectangle> caretLine;
   // The host's candidate window, found among the process's windows.
   GtkWidget* hostCandidates = nullptr;
   // Our wheel handler on it, connected while it shows our candidates.
@@ -63,36 +65,35 @@ const char* hostColour(char** slot, const char* fallback) {
   return slot && *slot ? *slot : fallback;
 }
 
-// The status line's text with the caret character (a space at the end) on
-// the host's cursor colours, as attributes: setting them parses no markup.
-void setStatusText(std::string_view text, std::size_t caret) {
+// The status line with its lit bytes on the host's cursor colours, as
+// attributes: setting them parses no markup.
+void setStatusText(const std::string& text, std::size_t litStart, std::size_t litEnd) {
   Widgets& w = widgets();
-  std::string shown(text);
-  std::size_t start = Utf8::offsetAfter(shown, caret);
-  if (start == shown.size()) shown += ' ';
-  const std::size_t end = start + Utf8::characterLength(shown, start);
   PangoAttrList* attributes = pango_attr_list_new();
-  PangoColor colour;
-  if (pango_color_parse(&colour, hostColour(host().cursor_background, "blue"))) {
-    PangoAttribute* background = pango_attr_background_new(colour.red, colour.green, colour.blue);
-    background->start_index = static_cast<guint>(start);
-    background->end_index = static_cast<guint>(end);
-    pango_attr_list_insert(attributes, background);
+  if (litStart < litEnd) {
+    PangoColor colour;
+    if (pango_color_parse(&colour, hostColour(host().cursor_background, "blue"))) {
+      PangoAttribute* background = pango_attr_background_new(colour.red, colour.green, colour.blue);
+      background->start_index = static_cast<guint>(litStart);
+      background->end_index = static_cast<guint>(litEnd);
+      pango_attr_list_insert(attributes, background);
+    }
+    if (pango_color_parse(&colour, hostColour(host().cursor_foreground, "white"))) {
+      PangoAttribute* foreground = pango_attr_foreground_new(colour.red, colour.green, colour.blue);
+      foreground->start_index = static_cast<guint>(litStart);
+      foreground->end_index = static_cast<guint>(litEnd);
+      pango_attr_list_insert(attributes, foreground);
+    }
   }
-  if (pango_color_parse(&colour, hostColour(host().cursor_foreground, "white"))) {
-    PangoAttribute* foreground = pango_attr_foreground_new(colour.red, colour.green, colour.blue);
-    foreground->start_index = static_cast<guint>(start);
-    foreground->end_index = static_cast<guint>(end);
-    pango_attr_list_insert(attributes, foreground);
-  }
-  gtk_label_set_text(GTK_LABEL(w.textLabel), shown.c_str());
+  gtk_label_set_text(GTK_LABEL(w.textLabel), text.c_str());
   gtk_label_set_attributes(GTK_LABEL(w.textLabel), attributes);
   pango_attr_list_unref(attributes);
 }
 
-// Gives the labels what they should show (the text row without a caret
-// when `caret` is empty); true when anything changed.
-bool updateLabels(bool textRow, std::string_view text, std::optional<std::size_t> caret,
+// Gives the labels what they should show: the text row (when `textRow`)
+// with the bytes [litStart, litEnd) of its text lit, and the hint row
+// (when the hint is not empty); true when anything changed.
+bool updateLabels(bool textRow, std::string_view text, std::size_t litStart, std::size_t litEnd,
                   std::string_view hint) {
   Widgets& w = widgets();
   bool changed = false;
@@ -101,15 +102,11 @@ bool updateLabels(bool textRow, std::string_view text, std::optional<std::size_t
     w.textRowShown = textRow;
     changed = true;
   }
-  if (textRow && (text != w.text || caret != w.caret)) {
-    if (caret) {
-      setStatusText(text, *caret);
-    } else {
-      gtk_label_set_text(GTK_LABEL(w.textLabel), std::string(text).c_str());
-      gtk_label_set_attributes(GTK_LABEL(w.textLabel), nullptr);
-    }
+  const auto lit = std::make_pair(litStart, litEnd);
+  if (textRow && (text != w.text || lit != w.lit)) {
     w.text = std::string(text);
-    w.caret = caret;
+    w.lit = lit;
+    setStatusText(*w.text, litStart, litEnd);
     changed = true;
   }
   if (hint != w.hint) {
@@ -155,10 +152,9 @@ bool windowShown() {
   return w.window && (gtk_widget_get_visible(w.window) || w.pendingShow != 0);
 }
 
-bool mayShow(const StateReceiver& receiver) {
-  if (!widgets().window || suppressed()) return false;
-  const int* showWhenEmpty = host().show_window_when_empty;
-  return !receiver.isIdle() || (showWhenEmpty && *showWhenEmpty != 0);
+bool showWhenEmpty() {
+  const int* slot = host().show_window_when_empty;
+  return slot && *slot != 0;
 }
 
 int screenWidth() {
@@ -168,12 +164,39 @@ int screenHeight() {
   return hostInt(host().screen_height, 768);
 }
 
-// The caret as a rectangle one line high that ends where the host says.
+// The caret's line: what a window must not cover.
 Rectangle caretRectangle() {
   const Widgets& w = widgets();
-  if (w.caret_spot) return *w.caret_spot;
+  if (w.caretLine) return *w.caretLine;
   // Before the host has said anything, the window position it keeps.
   return Rectangle{hostInt(host().window_x, 0), hostInt(host().window_y, 0), 0, 0};
+}
+
+// Places the window for what it now holds: at the caret, on the screen,
+// off the caret's line; the host's window variables follow.
+void placeWindow() {
+  Widgets& w = widgets();
+  GtkRequisition natural;
+  gtk_widget_get_preferred_size(w.window, nullptr, &natural);
+  const Rectangle place = Presentation::placePopup(caretRectangle(), natural.width, natural.height,
+                                                   screenWidth(), screenHeight());
+  gtk_window_move(GTK_WINDOW(w.window), place.x, place.y);
+  if (host().window_x) *host().window_x = place.x;
+  if (host().window_y) *host().window_y = place.y;
+  if (host().window_width) *host().window_width = place.width;
+  if (host().window_height) *host().window_height = place.height;
+}
+
+// Shows the window with only a line of text under the caret (a hint, the
+// mode), or hides it when there is none.
+void showAlone(std::string_view text) {
+  if (text.empty()) {
+    hideWindow();
+    return;
+  }
+  const bool changed = updateLabels(false, {}, 0, 0, text);
+  placeWindow();
+  showWindow(changed);
 }
 
 // gcin builds its candidate window in the module's process: a top-level
@@ -290,25 +313,45 @@ void refreshCandidates(const StateReceiver& receiver) {
   showCandidates();
 }
 
-// With the preedit in the application the window shows only a hint (a
-// marking, a mistyped syllable), right at the caret.
-void refreshHintAlone(std::string_view hint) {
-  Widgets& w = widgets();
-  if (hint.empty()) {
-    if (windowShown()) hideWindow();
-    return;
+// What the composition lights, in its characters: the marked range while
+// marking, the syllable being typed, or else the phrase the candidate list
+// acts on.
+Presentation::Range litRange(const StateReceiver& receiver, std::string_view composition,
+                             std::size_t caret) {
+  if (const auto* marking = receiver.stateAs<InputStates::Marking>()) {
+    const std::size_t before = Utf8::characterCount(marking->before);
+    return {before, before + Utf8::characterCount(marking->selection)};
   }
-  if (updateLabels(false, {}, std::nullopt, hint) || !windowShown()) {
-    gtk_window_resize(GTK_WINDOW(w.window), 1, 1);
+  const KeyHandler& handler = receiver.keyHandler();
+  if (!handler.readingBuffer().isEmpty()) {
+    const std::size_t typed = Utf8::characterCount(handler.readingBuffer().displayText());
+    return {caret > typed ? caret - typed : 0, caret};
   }
-  GtkRequisition natural;
-  gtk_widget_get_preferred_size(w.window, nullptr, &natural);
-  const Rectangle place = Presentation::placePopup(caretRectangle(), natural.width, natural.height,
-                                                   screenWidth(), screenHeight());
-  gtk_window_move(GTK_WINDOW(w.window), place.x, place.y);
-  if (!windowShown()) {
-    w.pendingShow = g_idle_add_full(G_PRIORITY_HIGH_IDLE, showLater, nullptr, nullptr);
-  }
+  const auto [start, end] = handler.candidatePhraseBytes();
+  if (end > composition.size()) return {};
+  return {Utf8::characterCount(composition.substr(0, start)),
+          Utf8::characterCount(composition.substr(0, end))};
+}
+
+// The composition on one line, the caret in view, lit as the preedit is.
+// The line is as long as there is room for right of the caret, or on half
+// the screen, whichever is more: the window moves left to stay on it.
+void showComposition(const StateReceiver& receiver, std::string_view hint) {
+  const Widgets& w = widgets();
+  std::size_t caret = 0;
+  const std::string composition = Utf8::sanitized(receiver.preeditText(&caret));
+  const int spotX = std::clamp(caretRectangle().x, 0, screenWidth());
+  const int room = std::max(screenWidth() - spotX, screenWidth() / 2) - 2 * w.characterWidth;
+  // The caret mark takes a place too.
+  const auto characters =
+      static_cast<std::size_t>(std::max(room / std::max(w.characterWidth, 1), 4));
+  const Presentation::View view =
+      Presentation::statusLineWindow(composition, caret, characters - 1);
+  const Presentation::StatusLine line = Presentation::statusLine(
+      view, Presentation::rangeInView(view, litRange(receiver, composition, caret)));
+  const bool changed = updateLabels(true, line.text, line.litStart, line.litEnd, hint);
+  placeWindow();
+  showWindow(changed);
 }
 
 }  // namespace
@@ -325,6 +368,9 @@ void create() {
   gtk_container_add(GTK_CONTAINER(w.window), box);
   w.textLabel = gtk_label_new(nullptr);
   w.hintLabel = gtk_label_new(nullptr);
+  // Both rows start at the left edge, where the text being typed starts.
+  gtk_label_set_xalign(GTK_LABEL(w.textLabel), 0);
+  gtk_label_set_xalign(GTK_LABEL(w.hintLabel), 0);
   gtk_box_pack_start(GTK_BOX(box), w.textLabel, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(box), w.hintLabel, FALSE, FALSE, 0);
   gtk_widget_show_all(box);
@@ -344,7 +390,7 @@ void applyFontSize() {
   if (host().style_window) host().style_window(w.window);
   // The labels change size with the font: the next redraw refits the window.
   w.text.reset();
-  w.caret.reset();
+  w.lit.reset();
   w.hint.reset();
   int size = hostInt(host().font_size, 16);
   if (host().set_label_font_size) {
@@ -368,7 +414,16 @@ void hide() {
 }
 
 void show(const StateReceiver& receiver) {
-  if (mayShow(receiver)) showWindow(true);
+  Widgets& w = widgets();
+  if (!w.window) return;
+  if (!receiver.isIdle() || englishMode() || !receiver.hintText().empty()) {
+    // What the state shows now, never what an earlier showing left.
+    refresh(receiver);
+  } else if (showWhenEmpty() && !suppressed()) {
+    updateLabels(true, "", 0, 0, "");
+    placeWindow();
+    showWindow(true);
+  }
 }
 
 bool visible() {
@@ -378,27 +433,27 @@ bool visible() {
 void refresh(const StateReceiver& receiver) {
   Widgets& w = widgets();
   if (receiver.isIdle()) {
-    if (w.window) {
-      // A window shown while nothing is composed (the host may ask for
-      // that) shows the mode, never the composition committed before.
-      updateLabels(true, moduleState().englishMode ? kEnglishModeText : "", std::nullopt, "");
+    if (!w.window) return;
+    // Nothing is composed: the window shows alone at the caret the mode
+    // while keys go to the application, or else the notice of the last key
+    // (a mistyped syllable) until the next one; or it hides.
+    const std::string alone =
+        englishMode() ? std::string(kEnglishModeText) : Utf8::sanitized(receiver.hintText());
+    if (alone.empty()) {
       hide();
+    } else {
+      hideCandidates();
+      showAlone(alone);
     }
     return;
   }
   if (w.window) {
     const std::string hint = Utf8::sanitized(receiver.hintText());
     if (suppressed()) {
-      refreshHintAlone(hint);
+      // The application draws the composition: only a hint shows here.
+      showAlone(hint);
     } else {
-      std::size_t caret = 0;
-      const std::string composition = Utf8::sanitized(receiver.preeditText(&caret));
-      // One line that stays on the screen, the caret in view.
-      const int room = std::max(screenWidth() - 2 * w.characterWidth, 3 * w.characterWidth);
-      const auto line = Presentation::statusLineWindow(
-          composition, caret, static_cast<std::size_t>(room / std::max(w.characterWidth, 1)));
-      const bool changed = updateLabels(true, line.text, std::optional(line.caret), hint);
-      if (mayShow(receiver)) showWindow(changed);
+      showComposition(receiver, hint);
     }
   }
   refreshCandidates(receiver);
@@ -407,24 +462,13 @@ void refresh(const StateReceiver& receiver) {
 void move(int x, int y) {
   Widgets& w = widgets();
   if (!w.window) return;
-  const int screenW = hostInt(host().screen_width, 0);
-  const int screenH = hostInt(host().screen_height, 0);
-  // The caret's line, ending at the spot, as far as it is on the screen.
-  const int spotY = std::clamp(y, 0, std::max(0, screenH));
-  const int lineTop = std::max(0, spotY - w.lineHeight);
-  w.caret_spot = Rectangle{std::clamp(x, 0, std::max(0, screenW)), lineTop, 0, spotY - lineTop};
-  int width = 0;
-  int height = 0;
-  gtk_window_get_size(GTK_WINDOW(w.window), &width, &height);
-  if (host().window_width) *host().window_width = width;
-  if (host().window_height) *host().window_height = height;
-  if (x > screenW - width) x = screenW - width;
-  if (x <= 0) x = 0;
-  if (y > screenH - height) y = screenH - height;
-  if (y <= 0) y = 0;
-  gtk_window_move(GTK_WINDOW(w.window), x, y);
-  if (host().window_x) *host().window_x = x;
-  if (host().window_y) *host().window_y = y;
+  // gcin's spot is under the application's text line, a line's room below
+  // it: the line is taken to be two of ours high above the spot.
+  const int lineArea = 2 * w.lineHeight;
+  const int spotX = std::clamp(x, 0, std::max(0, screenWidth()));
+  const int spotY = std::clamp(y, 0, std::max(0, screenHeight()) + lineArea);
+  w.caretLine = Rectangle{spotX, spotY - lineArea, 0, lineArea};
+  placeWindow();
   if (host().on_window_moved) host().on_window_moved();
 }
 
@@ -457,15 +501,8 @@ int fillPreedit(const StateReceiver* receiver, char* text, PreeditAttribute* att
   if (characters == 0) return 0;
   if (cursor) *cursor = static_cast<int>(view.caret);
 
-  std::size_t markStart = 0;
-  std::size_t markEnd = 0;
-  if (const auto* marking = receiver->stateAs<InputStates::Marking>()) {
-    const std::size_t before = Utf8::characterCount(marking->before);
-    const std::size_t selected = Utf8::characterCount(marking->selection);
-    markStart = before > view.skipped ? before - view.skipped : 0;
-    markEnd = before + selected > view.skipped ? before + selected - view.skipped : 0;
-  }
-  const auto spans = Presentation::preeditSpans(characters, view.caret, markStart, markEnd);
+  const auto spans = Presentation::preeditSpans(
+      characters, Presentation::rangeInView(view, litRange(*receiver, composition, caret)));
   if (!attributes) return 0;
   for (std::size_t i = 0; i < spans.size(); ++i) {
     attributes[i].kind = spans[i].kind;

@@ -62,7 +62,16 @@ struct TestHost::Callbacks {
     current->previous_ = previous;
     current->next_ = next;
   }
-  static void beginModule() { note(&HostFunctions::begin_module); }
+  // Like gcin: beginning the module puts the application in Chinese mode,
+  // and the mode is what accepts_keys answers.
+  static void setChineseMode(int chinese) {
+    note(&HostFunctions::set_chinese_mode);
+    if (current) current->acceptsKeys_ = chinese != 0 ? 1 : 0;
+  }
+  static void beginModule() {
+    note(&HostFunctions::begin_module);
+    if (current) current->acceptsKeys_ = 1;
+  }
   static int acceptsKeys() {
     note(&HostFunctions::accepts_keys);
     return current ? current->acceptsKeys_ : 0;
@@ -141,6 +150,7 @@ void TestHost::buildTable() {
   table_.mark_next_page = &Callbacks::markNextPage;
   table_.set_candidate = &Callbacks::setCandidate;
   table_.register_candidate_callbacks = &Callbacks::registerCallbacks;
+  table_.set_chinese_mode = &Callbacks::setChineseMode;
   table_.begin_module = &Callbacks::beginModule;
   table_.accepts_keys = &Callbacks::acceptsKeys;
   table_.get_window_size = &Callbacks::getWindowSize;

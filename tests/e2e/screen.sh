@@ -13,7 +13,7 @@ gcin_windows() {
 }
 
 # The one window gcin shows (the candidate window, or the hint); fails
-# unless there is exactly one. Sets X Y WIDTH HEIGHT.
+# unless there is exactly one. Sets ID X Y WIDTH HEIGHT.
 only_gcin_window() {
   local windows
   windows=$(gcin_windows)
@@ -21,7 +21,7 @@ only_gcin_window() {
     echo "expected one gcin window on the screen, found: ${windows:-none}" >&2
     return 1
   fi
-  read -r _ X Y WIDTH HEIGHT <<<"$windows"
+  read -r ID X Y WIDTH HEIGHT <<<"$windows"
 }
 
 # No window of gcin on the screen.
@@ -93,4 +93,19 @@ shoot() {
   windows+=($(gcin_windows | cut -d' ' -f1))
   import -window root -crop "$(box_around "${windows[@]}")" png:- |
     convert - +repage -fill '#dfe3e8' -draw 'color 0,0 floodfill' -strip "$file"
+}
+
+# How many pixels wide the part of window ID drawn on COLOUR (default blue,
+# gcin's cursor colour) is: the lit part of the status line; 0 when none.
+lit_width() {
+  local id=$1 colour=${2:-blue} lit
+  lit=$(mktemp --suffix=.png)
+  import -window "$id" png:- |
+    convert - -fill black +opaque "$colour" -fill white -opaque "$colour" "$lit"
+  if [[ $(convert "$lit" -format '%[fx:maxima]' info:) == 0 ]]; then
+    echo 0
+  else
+    convert "$lit" -trim -format '%w' info:
+  fi
+  rm -f "$lit"
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -326,6 +327,46 @@ TEST(KeyHandlerTest, CandidateListsFollowTheCursorRules) {
     EXPECT_EQ(c->candidates[1].value, "你");
     EXPECT_EQ(c->returnCursor, 0u);
   }
+}
+
+// The phrase the candidate list acts on is the walk's phrase over the
+// reading before the cursor (after it with select_phrase_after_cursor), and
+// the list offers it among the others.
+TEST(KeyHandlerTest, CandidatePhraseIsThePhraseTheListReplaces) {
+  struct Case {
+    unsigned options;
+    const char* keys;
+    const char* lit;
+  } cases[] = {
+      {kNoOptions, "su3cl3w96j0 ", "臺灣"},                // at the end: the last phrase
+      {kSelectAfter, "su3cl3w96j0 ", "臺灣"},              // the same with the option
+      {kNoOptions, "su3cl3w96j0 <Left><Left>", "你好"},    // between: the one before
+      {kSelectAfter, "su3cl3w96j0 <Left><Left>", "臺灣"},  // between: the one after
+      {kNoOptions, "su3cl3w96j0 <Home>", "你好"},          // at the start: the first
+      {kNoOptions, "su3cl3w96j0 <Left>", "臺灣"},          // inside a phrase: that phrase
+      {kNoOptions, "a8 a8 w96<Home><Right>", "媽媽咪"},    // more characters than readings
+      {kSelectAfter, "a8 a8 w96<Left>", "臺"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.keys);
+    EngineSession session;
+    applyOptions(session.handler(), c.options);
+    session.type(c.keys);
+    const auto [start, end] = session.handler().candidatePhraseBytes();
+    const std::string buffer = session.buffer();
+    ASSERT_LE(start, end);
+    ASSERT_LE(end, buffer.size());
+    EXPECT_EQ(buffer.substr(start, end - start), c.lit);
+    session.type("<Down>");
+    const auto* choosing = session.stateAs<ChoosingCandidate>();
+    ASSERT_NE(choosing, nullptr);
+    EXPECT_EQ(session.handler().candidatePhraseBytes(), std::make_pair(start, end));
+    std::vector<std::string> values;
+    for (const auto& candidate : choosing->candidates) values.push_back(candidate.value);
+    EXPECT_NE(std::find(values.begin(), values.end(), c.lit), values.end());
+  }
+  EngineSession idle;
+  EXPECT_EQ(idle.handler().candidatePhraseBytes(), std::make_pair(std::size_t{0}, std::size_t{0}));
 }
 
 TEST(KeyHandlerTest, ThreeReadingsCandidatesEndAtTheCursor) {

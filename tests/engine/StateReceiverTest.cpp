@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 #include "tests/engine/EngineTestSupport.h"
 
 namespace Kestova {
@@ -68,6 +71,34 @@ TEST(StateReceiverTest, EnterOnTheValueShownChangesNothing) {
   // A pick moved away and back is no pick either.
   session.type("<Space><Right><Left><Enter><Enter>");
   EXPECT_EQ(session.committed, "妳好");
+}
+
+// The notice of a mistyped syllable stays while nothing else happens; the
+// next key the handler sees, a key the presenter leaves to the application
+// (dismissNotice), a flush or a reset each take it away.
+TEST(StateReceiverTest, TheNoticeLastsUntilSomethingTakesItAway) {
+  EngineSession session;
+  StateReceiver& receiver = session.receiver();
+  const std::string notice = "「ㄅㄧㄤˇ」不是注音音節";
+  const std::function<void()> takers[] = {
+      [&] { session.type("<BS>"); },
+      [&] { EXPECT_TRUE(receiver.dismissNotice()); },
+      [&] { receiver.flush(); },
+      [&] { receiver.reset(); },
+  };
+  for (const auto& take : takers) {
+    session.type("1u;3");
+    ASSERT_TRUE(receiver.isIdle());
+    EXPECT_EQ(receiver.hintText(), notice);
+    take();
+    EXPECT_EQ(receiver.hintText(), "");
+    EXPECT_FALSE(receiver.dismissNotice());
+  }
+  // A composition's hint is the composition's: no notice to dismiss.
+  session.type("su31u;3");
+  EXPECT_EQ(receiver.hintText(), notice);
+  EXPECT_FALSE(receiver.dismissNotice());
+  EXPECT_EQ(receiver.hintText(), notice);
 }
 
 }  // namespace

@@ -229,13 +229,12 @@ TEST_F(ModuleBoundary, CallsInUnexpectedOrder) {
   EXPECT_EQ(host().initWin(), 1);
   EXPECT_EQ(preeditText(), "測試");
   // Window calls while composing and with the candidate window open.
-  host().hideWin();
   host().moveWin(INT_MIN, INT_MAX);
   host().changeFontSize();
   host().showWin();
   host().getWinGeom();
   host().feedKey(XK_space);
-  host().hideWin();
+  host().showWin();
   host().moveWin(-5, -5);
   // Flush with the candidate window open commits the composition once.
   EXPECT_EQ(host().flushInput(), 0);
@@ -244,6 +243,20 @@ TEST_F(ModuleBoundary, CallsInUnexpectedOrder) {
   EXPECT_EQ(host().flushInput(), 0);
   EXPECT_EQ(host().reset(), 0);
   EXPECT_EQ(host().commits().size(), 1u);
+  // gcin hides the windows alone when the application has gone: the
+  // composition goes too, also with the candidate window open, and nothing
+  // shows it again or commits it.
+  for (const bool candidates : {false, true}) {
+    type(candidates ? "hk4g4 " : "hk4g4");
+    ASSERT_EQ(host().candidateWindow().shown, candidates);
+    host().hideWin();
+    EXPECT_EQ(preeditText(), "");
+    EXPECT_FALSE(host().candidateWindow().shown);
+    host().showWin();
+    EXPECT_EQ(host().winVisible(), 0);
+    EXPECT_EQ(host().flushInput(), 0);
+    EXPECT_EQ(host().commits().size(), 1u);
+  }
   // A release with no press, a release of a key never seen.
   EXPECT_EQ(host().feedKeyRelease(XK_Return), 0);
   EXPECT_EQ(host().feedKeyRelease(0xffffffff, 0xff), 0);

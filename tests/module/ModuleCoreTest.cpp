@@ -138,14 +138,18 @@ TEST_F(ModuleCoreTest, TypingComposesAndEnterCommits) {
   EXPECT_EQ(preeditText(), "ㄘ");
   type("k4g4");
   TestHost::Preedit preedit = host().preedit();
-  EXPECT_EQ(preedit.result, 1);
+  EXPECT_EQ(preedit.result, 2);
   EXPECT_EQ(preedit.text, "測試");
   EXPECT_EQ(preedit.cursor, 2);
   EXPECT_EQ(preedit.fourth, 0);
-  ASSERT_EQ(preedit.attributes.size(), 1u);  // the caret at the end marks nothing
+  ASSERT_EQ(preedit.attributes.size(), 2u);
   EXPECT_EQ(preedit.attributes[0].kind, 1);
   EXPECT_EQ(preedit.attributes[0].start, 0);
   EXPECT_EQ(preedit.attributes[0].end, 2);
+  // At the end, the phrase before the caret is lit: Space lists its candidates.
+  EXPECT_EQ(preedit.attributes[1].kind, 2);
+  EXPECT_EQ(preedit.attributes[1].start, 0);
+  EXPECT_EQ(preedit.attributes[1].end, 2);
   EXPECT_EQ(host().winVisible(), 1);
 
   EXPECT_EQ(host().feedKey(XK_Return), 1);
@@ -401,17 +405,24 @@ TEST_F(ModuleCoreTest, LongPreeditIsCutAroundTheCaret) {
   EXPECT_EQ(preedit.cursor, 0);
 }
 
-// The caret's character is shown in reverse video, and a marked range
-// instead while marking (the hint then says what Enter does).
-TEST_F(ModuleCoreTest, PreeditShowsTheCursorAndTheMarkingInReverse) {
+// What the next key changes is shown in reverse video: the phrase the
+// candidate list acts on, the syllable being typed, and a marked range
+// while marking (the hint then says what Enter does).
+TEST_F(ModuleCoreTest, PreeditShowsWhatIsActedOnInReverse) {
   init();
   type("su3cl3hk4");  // 你好測
   host().feedKey(XK_Left);
   auto preedit = host().preedit();
   ASSERT_EQ(preedit.attributes.size(), 2u);
   EXPECT_EQ(preedit.attributes[1].kind, 2);
+  EXPECT_EQ(preedit.attributes[1].start, 0);  // 你好, ending at the caret
+  EXPECT_EQ(preedit.attributes[1].end, 2);
+  type("s");  // 你好ㄋ測
+  preedit = host().preedit();
+  ASSERT_EQ(preedit.attributes.size(), 2u);
   EXPECT_EQ(preedit.attributes[1].start, 2);
   EXPECT_EQ(preedit.attributes[1].end, 3);
+  host().feedKey(XK_BackSpace);
   host().feedKey(XK_Left, kShiftMask);
   host().feedKey(XK_Left, kShiftMask);  // marks 你好
   preedit = host().preedit();
@@ -456,6 +467,30 @@ TEST_F(ModuleCoreTest, FlushCommitsAndResetDiscards) {
   EXPECT_EQ(host().reset(), 0);
   EXPECT_EQ(host().committed(), "測");
   EXPECT_EQ(preeditText(), "");
+}
+
+// gcin resets the composition when its application loses the focus and
+// flushes it when the input method is switched off or to another; one still
+// open when gcin hides the module's windows belongs to an application that
+// has gone away, and nothing of it reaches the next one.
+TEST_F(ModuleCoreTest, HidingDropsTheCompositionOfAnApplicationThatWentAway) {
+  init();
+  type("su3u ");
+  host().feedKey(XK_space);
+  ASSERT_TRUE(host().candidateWindow().shown);
+  host().hideWin();
+  EXPECT_EQ(preeditText(), "");
+  EXPECT_EQ(host().winVisible(), 0);
+  EXPECT_FALSE(host().candidateWindow().shown);
+  // The next application connects: gcin begins the module, shows its
+  // window and flushes.
+  EXPECT_EQ(host().initWin(), 1);
+  host().showWin();
+  EXPECT_EQ(host().winVisible(), 0);
+  EXPECT_EQ(host().flushInput(), 0);
+  type("hk4");
+  host().feedKey(XK_Return);
+  EXPECT_EQ(host().commits(), std::vector<std::string>{"測"});
 }
 
 }  // namespace

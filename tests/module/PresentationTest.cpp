@@ -70,23 +70,70 @@ TEST(PresentationTest, StatusLineShowsTheCaretWithEllipsesAtCutEnds) {
   EXPECT_EQ(middle.caret, 4u);
 }
 
-TEST(PresentationTest, PreeditMarksTheMarkingOrElseTheCursorInReverse) {
+TEST(PresentationTest, PreeditUnderlinesTheCompositionAndReversesWhatIsLit) {
   using K = Span::Kind;
-  auto spans = preeditSpans(4, 1, 0, 0);
+  auto spans = preeditSpans(4, Range{1, 3});
   ASSERT_EQ(spans.size(), 2u);
   EXPECT_EQ(spans[0].kind, K::Underline);
+  EXPECT_EQ(spans[0].start, 0u);
   EXPECT_EQ(spans[0].end, 4u);
   EXPECT_EQ(spans[1].kind, K::Reverse);
   EXPECT_EQ(spans[1].start, 1u);
-  EXPECT_EQ(spans[1].end, 2u);
-  // At the end there is no character to mark.
-  EXPECT_EQ(preeditSpans(4, 4, 0, 0).size(), 1u);
-  // A marking: its range, not the cursor.
-  spans = preeditSpans(4, 3, 1, 3);
-  ASSERT_EQ(spans.size(), 2u);
-  EXPECT_EQ(spans[1].start, 1u);
   EXPECT_EQ(spans[1].end, 3u);
-  EXPECT_TRUE(preeditSpans(0, 0, 0, 0).empty());
+  // Nothing lit, or lit beyond the text: only the underline is left.
+  EXPECT_EQ(preeditSpans(4, Range{}).size(), 1u);
+  EXPECT_EQ(preeditSpans(4, Range{4, 6}).size(), 1u);
+  spans = preeditSpans(4, Range{2, 9});
+  ASSERT_EQ(spans.size(), 2u);
+  EXPECT_EQ(spans[1].end, 4u);
+  EXPECT_TRUE(preeditSpans(0, Range{0, 1}).empty());
+}
+
+// A lit range of the composition lands on the view's characters: moved by
+// what was cut before, past the ellipsis, and cut to what is shown.
+TEST(PresentationTest, LitRangesFollowTheCutOfTheView) {
+  const std::string composition = "一二三四五六七八九十";
+  const View whole = statusLineWindow(composition, 4, 20);
+  const View tail = statusLineWindow(composition, 10, 7);  // "…五六七八九十"
+  const View head = preeditWindow(composition, 0, 9);      // "一二三"
+  struct Case {
+    const View* view;
+    Range range;
+    Range shown;
+  } cases[] = {
+      {&whole, {2, 4}, {2, 4}}, {&tail, {8, 10}, {5, 7}}, {&tail, {3, 6}, {1, 3}},
+      {&tail, {0, 4}, {}},      {&head, {2, 5}, {2, 3}},  {&head, {4, 6}, {}},
+      {&whole, {3, 3}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.view->text + " " + std::to_string(c.range.start));
+    EXPECT_EQ(rangeInView(*c.view, c.range), c.shown);
+  }
+}
+
+// The status line marks the caret; what is lit is drawn in the cursor
+// colours, the mark with it when the caret is inside what is lit.
+TEST(PresentationTest, StatusLineMarksTheCaretBesideWhatIsLit) {
+  const std::string m(kCaretMark);
+  struct Case {
+    std::size_t caret;
+    Range lit;
+    std::string text;
+    std::string litText;
+  } cases[] = {
+      {4, {2, 4}, "你好臺灣" + m, "臺灣"},       // the phrase before the caret
+      {2, {2, 4}, "你好" + m + "臺灣", "臺灣"},  // the phrase after it
+      {1, {0, 2}, "你" + m + "好臺灣", "你" + m + "好"},
+      {0, {}, m + "你好臺灣", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.caret);
+    const View view = statusLineWindow("你好臺灣", c.caret, 20);
+    const StatusLine line = statusLine(view, c.lit);
+    EXPECT_EQ(line.text, c.text);
+    ASSERT_LE(line.litStart, line.litEnd);
+    EXPECT_EQ(line.text.substr(line.litStart, line.litEnd - line.litStart), c.litText);
+  }
 }
 
 TEST(PresentationTest, CandidateRowsShowTheHighlightAndFitTheHostBuffer) {
