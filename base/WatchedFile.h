@@ -36,10 +36,10 @@ class WatchedFile {
   bool changed() const;
   // Records the file's current state (nothing seen if it is missing).
   void remember();
-  // The size remember() saw, when the file at the path is still that same
-  // file (device and inode) and at least that large now: then whatever
-  // changed since was most likely appended after that size. Empty
-  // otherwise.
+  // The size remember() saw, when the file is as it saw it, or is still
+  // that same file (device and inode) and larger now: then whatever changed
+  // since was most likely appended after that size. Empty otherwise (gone,
+  // replaced, or changed without growing).
   std::optional<std::int64_t> grownFrom() const;
 
  private:
