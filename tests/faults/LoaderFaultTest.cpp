@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,6 +22,7 @@
 #include "models/ContextLM.h"
 #include "models/LanguageModelLoader.h"
 #include "models/SortedPhraseTable.h"
+#include "models/UserFilesEditor.h"
 #include "models/UserPhraseAdder.h"
 #include "tests/faults/FaultSupport.h"
 #include "tests/support/LogCapture.h"
@@ -393,6 +395,60 @@ TEST_F(LoaderFaults, FullDiskWhileRemovingKeepsTheFile) {
   EXPECT_EQ(code, kChildPassed);
   EXPECT_EQ(readBytes(excluded), before);
   EXPECT_EQ(strayFiles(), std::vector<std::string>{});
+}
+
+// A change of two files whose second step cannot be written (the file-size
+// limit stands in for a full disk: the small file takes its appended line,
+// the large one cannot be written anew): the first step is taken back, both
+// files are as they were, nothing is left to undo and the outcome says which
+// file failed. Adding first appends to the phrase file and then rewrites the
+// excluded phrases; excluding first appends to the excluded phrases and then
+// rewrites the phrase file.
+TEST_F(LoaderFaults, AChangeWhoseSecondFileCannotBeWrittenLeavesBothAsTheyWere) {
+  struct Case {
+    const char* name;
+    std::function<UserFilesEditor::Outcome(UserFilesEditor&)> change;
+    std::string_view phrases;
+    std::string_view excluded;
+    std::string_view failingFile;
+  };
+  const std::string padding = "# " + std::string(3000, 'x') + "\n";
+  const std::string longPhrases = std::string(kUserPhrases) + padding;
+  const std::string longExcluded = std::string(kExcluded) + padding;
+  const std::vector<Case> cases = {
+      {"add an excluded phrase",
+       [](UserFilesEditor& editor) {
+         return editor.addPhrase({"ㄋㄧˇ-ㄏㄠˇ", "擬好"});
+       },
+       kUserPhrases, longExcluded, LanguageModelLoader::kExcludedPhrasesFileName},
+      {"exclude a user phrase",
+       [](UserFilesEditor& editor) {
+         return editor.excludePhrase({"ㄋㄧˇ-ㄏㄠˇ", "你好"});
+       },
+       longPhrases, kExcluded, LanguageModelLoader::kUserPhrasesFileName},
+  };
+  const fs::path phrases = userFile(LanguageModelLoader::kUserPhrasesFileName);
+  const fs::path excluded = userFile(LanguageModelLoader::kExcludedPhrasesFileName);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeBytes(phrases, c.phrases);
+    writeBytes(excluded, c.excluded);
+    const int code = runInChild([&] {
+      ScopedLogCapture log;
+      limitFileSize(1024);
+      UserFilesEditor editor((userDirectory() / "kestova").string());
+      const UserFilesEditor::Outcome outcome = c.change(editor);
+      KESTOVA_CHILD_EXPECT(!outcome.ok && !outcome.changed);
+      KESTOVA_CHILD_EXPECT(outcome.file == userFile(c.failingFile));
+      KESTOVA_CHILD_EXPECT(outcome.failure.find("File too large") != std::string::npos);
+      KESTOVA_CHILD_EXPECT(!editor.canUndo());
+      return kChildPassed;
+    });
+    EXPECT_EQ(code, kChildPassed);
+    EXPECT_EQ(readBytes(phrases), c.phrases);
+    EXPECT_EQ(readBytes(excluded), c.excluded);
+    EXPECT_EQ(strayFiles(), std::vector<std::string>{});
+  }
 }
 
 // A real full file system: a small tmpfs filled up, then a phrase added so
