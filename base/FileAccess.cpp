@@ -336,7 +336,9 @@ FileLock::~FileLock() {
 }
 
 std::optional<FileLock> FileLock::acquire(const std::string& path,
-                                          std::chrono::milliseconds timeout, std::string* failure) {
+                                          std::chrono::milliseconds timeout, std::string* failure,
+                                          bool* held) {
+  if (held) *held = false;
   constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | kFlags, 0600);
   // A lock file that exists on a read-only file system (or belongs to
@@ -367,10 +369,141 @@ std::optional<FileLock> FileLock::acquire(const std::string& path,
     }
     if (std::chrono::steady_clock::now() >= deadline) {
       setFailure(failure, "another process holds the lock");
+      if (held) *held = true;
       return std::nullopt;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
+}
+
+AppendFile::AppendFile(AppendFile&& other) noexcept
+    : descriptor_(std::exchange(other.descriptor_, -1)),
+      sizeBeforeAppend_(std::exchange(other.sizeBeforeAppend_, -1)) {}
+
+AppendFile& AppendFile::operator=(AppendFile&& other) noexcept {
+  if (this != &other) {
+    if (descriptor_ >= 0) ::close(descriptor_);
+    descriptor_ = std::exchange(other.descriptor_, -1);
+    sizeBeforeAppend_ = std::exchange(other.sizeBeforeAppend_, -1);
+  }
+  return *this;
+}
+
+AppendFile::~AppendFile() {
+  if (descriptor_ >= 0) ::close(descriptor_);
+}
+
+std::optional<AppendFile> AppendFile::open(const std::string& path, std::string* failure) {
+  struct stat info;
+  if (::lstat(path.c_str(), &info) != 0) {
+    setFailure(failure, errorText(errno));
+    return std::nullopt;
+  }
+  if (S_ISLNK(info.st_mode)) {
+    setFailure(failure, "it is a symbolic link");
+    return std::nullopt;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    setFailure(failure, std::string("it is not a regular file (") + typeName(info.st_mode) + ")");
+    return std::nullopt;
+  }
+  // Non-blocking and without following links, in case something else took
+  // the file's place since lstat().
+  const int fd =
+      ::open(path.c_str(), O_RDWR | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    setFailure(failure, errorText(errno));
+    return std::nullopt;
+  }
+  AppendFile file(fd);
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    setFailure(failure, std::string("it is not a regular file (") + typeName(info.st_mode) + ")");
+    return std::nullopt;
+  }
+  return file;
+}
+
+std::uint64_t AppendFile::size() const {
+  struct stat info;
+  if (::fstat(descriptor_, &info) != 0 || info.st_size < 0) return 0;
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+bool AppendFile::readFrom(std::uint64_t offset, std::size_t maxBytes, std::string& bytes,
+                          std::string* failure) const {
+  bytes.clear();
+  const std::uint64_t end = size();
+  if (offset >= end) return true;
+  if (end - offset > maxBytes) {
+    setFailure(failure, "more than " + std::to_string(maxBytes) + " bytes to read");
+    return false;
+  }
+  try {
+    bytes.resize(static_cast<std::size_t>(end - offset));
+  } catch (const std::bad_alloc&) {
+    setFailure(failure, errorText(ENOMEM));
+    return false;
+  }
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t count = ::pread(descriptor_, bytes.data() + done, bytes.size() - done,
+                                  static_cast<off_t>(offset + done));
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      setFailure(failure, errorText(errno));
+      bytes.clear();
+      return false;
+    }
+    if (count == 0) break;  // cut shorter meanwhile
+    done += static_cast<std::size_t>(count);
+  }
+  bytes.resize(done);
+  return true;
+}
+
+bool AppendFile::appendLine(std::string_view text, std::uint64_t maxSize, std::string* failure) {
+  struct stat info;
+  if (::fstat(descriptor_, &info) != 0 || info.st_size < 0) {
+    setFailure(failure, errorText(errno));
+    return false;
+  }
+  const auto before = static_cast<std::uint64_t>(info.st_size);
+  std::string line;
+  if (before > 0) {
+    char last = '\n';
+    if (::pread(descriptor_, &last, 1, static_cast<off_t>(before - 1)) != 1) {
+      setFailure(failure, errorText(errno));
+      return false;
+    }
+    if (last != '\n') line += '\n';
+  }
+  line += text;
+  if (before + line.size() > maxSize) {
+    setFailure(failure, "it would grow past " + std::to_string(maxSize) + " bytes");
+    return false;
+  }
+  // Written whole and on the disk, or cut back: a full disk (which may only
+  // say so when the data is flushed) never leaves a piece of the line.
+  if (!writeAll(descriptor_, line) || ::fdatasync(descriptor_) != 0) {
+    const int error = errno;
+    const bool restored = ::ftruncate(descriptor_, static_cast<off_t>(before)) == 0;
+    setFailure(failure, "cannot write: " + errorText(error) +
+                            (restored ? "" : "; the file could not be cut back to its old size"));
+    return false;
+  }
+  sizeBeforeAppend_ = static_cast<std::int64_t>(before);
+  return true;
+}
+
+bool AppendFile::undoAppend(std::string* failure) {
+  if (sizeBeforeAppend_ < 0) return true;
+  if (::ftruncate(descriptor_, static_cast<off_t>(sizeBeforeAppend_)) != 0 ||
+      ::fdatasync(descriptor_) != 0) {
+    setFailure(failure, "cannot cut the file back: " + errorText(errno));
+    return false;
+  }
+  sizeBeforeAppend_ = -1;
+  return true;
 }
 
 }  // namespace Kestova::FileAccess

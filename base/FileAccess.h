@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -99,15 +100,55 @@ class FileLock {
   ~FileLock();
 
   // Opens (creating it, mode 0600, if needed) the lock file at `path` and
-  // waits at most `timeout` for the lock. Never follows a link at `path`
-  // and never blocks on a FIFO there. Empty, with `failure` set, when the
-  // lock file cannot be used or another holder keeps the lock too long.
+  // waits at most `timeout` for the lock (a zero timeout only tries). Never
+  // follows a link at `path` and never blocks on a FIFO there. Empty, with
+  // `failure` set, when the lock file cannot be used or another holder
+  // keeps the lock too long; `*held` (if given) tells the second case.
   static std::optional<FileLock> acquire(const std::string& path, std::chrono::milliseconds timeout,
-                                         std::string* failure = nullptr);
+                                         std::string* failure = nullptr, bool* held = nullptr);
 
  private:
   explicit FileLock(int descriptor) : descriptor_(descriptor) {}
   int descriptor_ = -1;
+};
+
+// A regular file opened to have lines appended at its end, by a caller
+// that holds the lock of whoever else appends (FileLock): an append is
+// there whole and on the disk, or not at all, and can be taken back.
+// Appending costs the same whatever the file's size.
+class AppendFile {
+ public:
+  AppendFile(AppendFile&& other) noexcept;
+  AppendFile& operator=(AppendFile&& other) noexcept;
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+  ~AppendFile();
+
+  // Opens the file at `path` for reading and appending. Refuses, as
+  // replaceFile does, a symbolic link and anything but a regular file (a
+  // FIFO is never opened); empty, with `failure` set, when refused or when
+  // it cannot be opened.
+  static std::optional<AppendFile> open(const std::string& path, std::string* failure = nullptr);
+
+  // The file's size now (0 if it cannot be told).
+  std::uint64_t size() const;
+  // The bytes from `offset` to the end, if there are at most `maxBytes`.
+  bool readFrom(std::uint64_t offset, std::size_t maxBytes, std::string& bytes,
+                std::string* failure = nullptr) const;
+
+  // Appends `text` (first a line feed, when the file does not end with one)
+  // and flushes it to the disk. On any failure (a full disk, a size limit,
+  // the file growing past `maxSize`) the file is cut back to what it was,
+  // false is returned and `failure` says what went wrong.
+  bool appendLine(std::string_view text, std::uint64_t maxSize, std::string* failure = nullptr);
+  // Cuts the file back to its size before the last successful append.
+  bool undoAppend(std::string* failure = nullptr);
+
+ private:
+  explicit AppendFile(int descriptor) : descriptor_(descriptor) {}
+  int descriptor_ = -1;
+  // The size before the last successful append; -1 when there was none.
+  std::int64_t sizeBeforeAppend_ = -1;
 };
 
 }  // namespace Kestova::FileAccess

@@ -44,4 +44,17 @@ void WatchedFile::remember() {
   if (!take(seen_, missing)) seen_ = {};
 }
 
+std::optional<std::int64_t> WatchedFile::grownFrom() const {
+  Snapshot now;
+  bool missing = true;
+  if (!seen_.present || !take(now, missing) || missing) return std::nullopt;
+  // Unchanged, or the same file grown. One rewritten in place to the same
+  // size (or shorter) may differ anywhere.
+  if (now == seen_) return seen_.size;
+  if (now.device != seen_.device || now.inode != seen_.inode || now.size <= seen_.size) {
+    return std::nullopt;
+  }
+  return seen_.size;
+}
+
 }  // namespace Kestova

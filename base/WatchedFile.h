@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 
 namespace Kestova {
 
@@ -35,6 +36,11 @@ class WatchedFile {
   bool changed() const;
   // Records the file's current state (nothing seen if it is missing).
   void remember();
+  // The size remember() saw, when the file is as it saw it, or is still
+  // that same file (device and inode) and larger now: then whatever changed
+  // since was most likely appended after that size. Empty otherwise (gone,
+  // replaced, or changed without growing).
+  std::optional<std::int64_t> grownFrom() const;
 
  private:
   struct Snapshot {

@@ -566,15 +566,20 @@ void KeyHandler::composeReading(const StateCallback& onState, const ErrorCallbac
     // The syllable goes, but not silently: the hint says what was typed.
     // With nothing else composed nothing is composed: the notice shows until
     // the next key, which is handled as with nothing composed.
+    // When the built-in phrases cannot be used at all, the syllable is not
+    // to blame.
     const std::string typed = readingBuffer_.composer.displayText();
+    std::string notice = !userPhraseAdder_ || userPhraseAdder_->builtInPhrasesUsable()
+                             ? localizedStrings_->notASyllable(typed)
+                             : localizedStrings_->builtInPhrasesUnusable(typed);
     readingBuffer_.clear();
     if (grid_.readingCount() == 0) {
       reset();
-      onState(std::make_unique<EmptyIgnoringPrevious>(localizedStrings_->notASyllable(typed)));
+      onState(std::make_unique<EmptyIgnoringPrevious>(std::move(notice)));
       return;
     }
     auto inputting = buildInputtingState();
-    inputting->hint = localizedStrings_->notASyllable(typed);
+    inputting->hint = std::move(notice);
     onState(std::move(inputting));
     return;
   }
@@ -921,13 +926,27 @@ bool KeyHandler::addMarkedPhrase(std::size_t anchor, const StateCallback& onStat
     onState(std::move(marking));
     return true;
   }
+  // The user hears of an addition that is not saved yet, or not at all.
+  std::string hint;
   if (userPhraseAdder_) {
-    userPhraseAdder_->addPhrase(marking->selectionReadings, marking->selection);
+    switch (userPhraseAdder_->addPhrase(marking->selectionReadings, marking->selection)) {
+      case UserPhraseAdder::AddResult::Pending:
+        hint = localizedStrings_->phraseSavedLater();
+        break;
+      case UserPhraseAdder::AddResult::Failed:
+        hint = localizedStrings_->phraseNotSaved();
+        break;
+      case UserPhraseAdder::AddResult::Added:
+      case UserPhraseAdder::AddResult::AlreadyListed:
+        break;
+    }
   }
   if (marking->anchor == grid_.readingCount() && grid_.cursor() < marking->anchor) {
     grid_.moveCursor(marking->anchor);
   }
-  showInputting(onState);
+  auto inputting = buildInputtingState();
+  if (!hint.empty()) inputting->hint = std::move(hint);
+  onState(std::move(inputting));
   return true;
 }
 

@@ -56,6 +56,16 @@ class KeyHandler {
     virtual std::string notASyllable(const std::string& typed) {
       return "「" + typed + "」不是注音音節";
     }
+    // The same, while the built-in phrases cannot be used at all: the
+    // syllable is not to blame.
+    virtual std::string builtInPhrasesUnusable(const std::string& typed) {
+      return "內建詞庫無法使用，打不出「" + typed + "」";
+    }
+    // A marked phrase is in use but not saved yet: another program holds
+    // the user files.
+    virtual std::string phraseSavedLater() { return "已加入，但詞庫檔正由其他程式使用，稍後存檔"; }
+    // A marked phrase could not be saved (a full disk, ...); it was not added.
+    virtual std::string phraseNotSaved() { return "無法寫入自訂詞庫，這個詞沒有加入"; }
   };
 
   using Candidate = InputStates::ChoosingCandidate::Candidate;

@@ -1,7 +1,7 @@
 # The fuzz targets: name, source file, libraries. Shared by the libFuzzer
 # build (fuzz/) and the corpus replay tests (tests/fuzz/).
 set(KESTOVA_FUZZ_TARGETS phrase_table user_file module_config syllable braille key_handler
-  user_files_key_handler)
+  user_files_key_handler context_file)
 
 set(KESTOVA_FUZZ_phrase_table_SOURCES PhraseTableFuzzer.cpp)
 set(KESTOVA_FUZZ_phrase_table_LIBS kestova_models)
@@ -18,6 +18,8 @@ set(KESTOVA_FUZZ_key_handler_SOURCES KeyHandlerFuzzer.cpp)
 set(KESTOVA_FUZZ_key_handler_LIBS kestova_engine)
 set(KESTOVA_FUZZ_user_files_key_handler_SOURCES UserFilesKeyHandlerFuzzer.cpp)
 set(KESTOVA_FUZZ_user_files_key_handler_LIBS kestova_engine kestova_models)
+set(KESTOVA_FUZZ_context_file_SOURCES ContextFileFuzzer.cpp)
+set(KESTOVA_FUZZ_context_file_LIBS kestova_engine kestova_models)
 
 # Adds executable <prefix><name> for every target, built from the target's
 # sources plus `extra` sources, with `options` as compile and link options.

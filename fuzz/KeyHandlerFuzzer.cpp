@@ -39,7 +39,7 @@ namespace {
 
 class CheckingAdder : public UserPhraseAdder {
  public:
-  void addPhrase(std::string_view reading, std::string_view value) override {
+  AddResult addPhrase(std::string_view reading, std::string_view value) override {
     if (std::getenv("KESTOVA_FUZZ_VERBOSE")) {
       std::fprintf(stderr, "addPhrase(\"%.*s\", \"%.*s\")\n", static_cast<int>(reading.size()),
                    reading.data(), static_cast<int>(value.size()), value.data());
@@ -48,6 +48,7 @@ class CheckingAdder : public UserPhraseAdder {
     KESTOVA_FUZZ_CHECK(reading.find_first_of(" \t\r\n") == std::string_view::npos);
     KESTOVA_FUZZ_CHECK(value.find_first_of("\r\n") == std::string_view::npos);
     KESTOVA_FUZZ_CHECK(Utf8::isValid(reading) && Utf8::isValid(value));
+    return AddResult::Added;
   }
   void excludePhrase(std::string_view, std::string_view) override {}
 };

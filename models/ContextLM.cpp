@@ -1,5 +1,7 @@
 #include "models/ContextLM.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -35,20 +37,28 @@ double readFloat(const char* at) {
 
 }  // namespace
 
-bool ContextLM::open(const std::string& path) {
+bool ContextLM::open(const std::string& path, std::string* failure) {
   close();
-  if (!file_.open(path)) return false;
+  auto refuse = [&](const char* why) {
+    close();
+    if (failure) *failure = why;
+    return false;
+  };
+  if (!file_.open(path)) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) return refuse("no such file");
+    if (!S_ISREG(info.st_mode)) return refuse("not a regular file");
+    return refuse(info.st_size == 0 ? "an empty file" : "it cannot be mapped");
+  }
   const std::string_view data = file_.view();
   if (data.size() < kHeaderSize || !data.starts_with(kMagic)) {
-    close();
-    return false;
+    return refuse("not a whole context file");
   }
   const std::uint64_t words = readUint32(data.data() + 8);
   const std::uint64_t pairs = readUint32(data.data() + 12);
   const std::uint64_t text = readUint32(data.data() + 16);
   if (words == 0 || kHeaderSize + words * kWordSize + pairs * kPairSize + text != data.size()) {
-    close();
-    return false;
+    return refuse("not a whole context file");
   }
   words_ = data.data() + kHeaderSize;
   pairs_ = words_ + words * kWordSize;

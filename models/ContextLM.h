@@ -13,8 +13,14 @@ namespace Kestova {
 
 // The pair model of a context file (ContextFile.h) over a read-only
 // mapping. Opening costs one mmap and a check of the header's counts against
-// the file's size (the file is mapped, not read); a word look-up is a binary search over the sorted
-// words, a pair look-up a binary search among the earlier word's pairs.
+// the file's size (the file is mapped, not read); a word look-up is a binary
+// search over the sorted words, a pair look-up a binary search among the
+// earlier word's pairs.
+//
+// The mapping is size-checked like the phrase file's (MappedFile): the
+// owner asks mappingIntact() before each key and closes the model when the
+// file was cut shorter in place; a closed model answers like one that knows
+// no word.
 class ContextLM : public Palisar::Lattivor2::ContextModel {
  public:
   ContextLM() = default;
@@ -23,10 +29,13 @@ class ContextLM : public Palisar::Lattivor2::ContextModel {
   ContextLM& operator=(const ContextLM&) = delete;
 
   // Maps path. False, leaving the model empty, if the file cannot be mapped
-  // or is not a whole context file.
-  bool open(const std::string& path);
+  // or is not a whole context file; `failure` (if given) then says why.
+  bool open(const std::string& path, std::string* failure = nullptr);
   void close();
   bool isLoaded() const { return wordCount_ > 0; }
+  // Whether the mapping can still be read through: false when the file was
+  // cut shorter in place since it was opened. True when nothing is loaded.
+  bool mappingIntact() const { return !file_.isOpen() || file_.coversMapping(); }
 
   Word lookUp(std::string_view value) const override;
   Word sentenceStart() const override { return sentenceStart_; }
@@ -35,6 +44,11 @@ class ContextLM : public Palisar::Lattivor2::ContextModel {
 
   // The id of one entry of the word list, or kUnknownWord.
   WordId wordId(std::string_view text) const;
+  // The text of entry `index` of the word list ("" past its end, or when
+  // the entry points outside the file's text).
+  std::string_view word(std::size_t index) const {
+    return index < wordCount_ ? wordText(index) : std::string_view();
+  }
   double characterWeight() const { return characterWeight_; }
 
   // Replace the file's weights (for measurements).

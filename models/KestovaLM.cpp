@@ -146,10 +146,16 @@ std::vector<ScoredPhrase> KestovaLM::lookUp(std::string_view reading, bool& expa
     }
   }
 
-  std::vector<ScoredPhrase> userPhrases;
-  if (userPhrases_.hasScoredPhrases(reading)) {
-    filter(userPhrases_.getScoredPhrases(reading), excluded, inserted, userPhrases, expanded, true);
+  std::vector<ScoredPhrase> userInput;
+  if (userPhrases_.hasScoredPhrases(reading)) userInput = userPhrases_.getScoredPhrases(reading);
+  if (auto added = addedPhrases_.find(reading); added != addedPhrases_.end()) {
+    for (const std::string& value : added->second) {
+      excluded.erase(value);
+      userInput.emplace_back(value, 0.0);
+    }
   }
+  std::vector<ScoredPhrase> userPhrases;
+  if (!userInput.empty()) filter(userInput, excluded, inserted, userPhrases, expanded, true);
   // The built-in look-up answers an empty list for a reading it lacks, so no
   // separate test (a second binary search) is needed.
   std::vector<ScoredPhrase> builtInPhrases;
@@ -179,8 +185,33 @@ bool KestovaLM::hasScoredPhrases(std::string_view reading) {
   followLearntWords();
   if (auto cached = cache_.find(reading); cached != cache_.end()) return !cached->second.empty();
   if (excludedPhrases_.hasScoredPhrases(reading)) return !getScoredPhrases(reading).empty();
-  return userPhrases_.hasScoredPhrases(reading) || builtIn_.hasScoredPhrases(reading) ||
-         (learntWords_ && learntWords_->has(reading));
+  return userPhrases_.hasScoredPhrases(reading) || addedPhrases_.contains(reading) ||
+         builtIn_.hasScoredPhrases(reading) || (learntWords_ && learntWords_->has(reading));
+}
+
+void KestovaLM::addUserPhrase(std::string_view reading, std::string_view value) {
+  auto added = addedPhrases_.find(reading);
+  if (added == addedPhrases_.end()) {
+    added = addedPhrases_.emplace(std::string(reading), std::vector<std::string>()).first;
+  }
+  if (std::find(added->second.begin(), added->second.end(), value) != added->second.end()) return;
+  added->second.emplace_back(value);
+  forgetLookUps();
+}
+
+void KestovaLM::withdrawUserPhrase(std::string_view reading, std::string_view value) {
+  auto added = addedPhrases_.find(reading);
+  if (added == addedPhrases_.end()) return;
+  std::erase(added->second, value);
+  if (added->second.empty()) addedPhrases_.erase(added);
+  forgetLookUps();
+}
+
+bool KestovaLM::closeBuiltInTableIfCutShort() {
+  if (builtIn_.mappingIntact()) return false;
+  forgetLookUps();
+  builtIn_.close();
+  return true;
 }
 
 void KestovaLM::setReplacementEnabled(bool enabled) {
@@ -240,6 +271,7 @@ void openUserFile(Model& model, const std::string& path) {
 void KestovaLM::openUserFiles(const std::string& userPhrasesPath,
                               const std::string& excludedPhrasesPath) {
   forgetLookUps();
+  addedPhrases_.clear();
   userPhrases_.close();
   excludedPhrases_.close();
   openUserFile(userPhrases_, userPhrasesPath);

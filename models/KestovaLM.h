@@ -25,6 +25,10 @@ namespace Kestova {
 // learnt from the user's corrections first (setLearntWords). Recent answers
 // are remembered until a source or a setting changes (see cache_).
 //
+// The user's phrases are those of the user phrase file as loaded, then the
+// phrases added since (addUserPhrase): written to the file after it was
+// loaded, or waiting to be written. An added phrase is never excluded.
+//
 // rawValue of each returned phrase is its value as it stood in its source,
 // except for boosted single-syllable user phrases, whose rawValue is empty.
 // The user's phrases are marked fromUser.
@@ -44,6 +48,13 @@ class KestovaLM : public Palisar::Lattivor2::LanguageModel {
   // becomes empty rather than stale.
   void openBuiltInTable(const std::string& path);
   bool builtInTableLoaded() const { return builtIn_.isLoaded(); }
+  // Loaded, and a sorted phrase file (with its header): a file without the
+  // header loads but answers nothing.
+  bool builtInTableUsable() const { return builtIn_.isLoaded() && builtIn_.hasHeader(); }
+  // Closes the built-in table if its file was cut shorter in place since it
+  // was mapped (reading on would fault); true if it did. One fstat().
+  bool closeBuiltInTableIfCutShort();
+  // Loading the user files also forgets the phrases added since.
   void openUserFiles(const std::string& userPhrasesPath, const std::string& excludedPhrasesPath);
   void openReplacementFile(const std::string& path);
 
@@ -57,6 +68,21 @@ class KestovaLM : public Palisar::Lattivor2::LanguageModel {
   void setLearntWords(std::shared_ptr<const LearntWords> words);
   static constexpr double kLearntBoost = 3.0;
   static constexpr double kLearntFade = 4.0;
+
+  // A phrase added to the user's phrases after the user phrase file was
+  // loaded; served with them, and never excluded, until the user files are
+  // loaded again. Adding it twice changes nothing.
+  void addUserPhrase(std::string_view reading, std::string_view value);
+  // Takes back an added phrase (one that could not be written).
+  void withdrawUserPhrase(std::string_view reading, std::string_view value);
+  // Whether the user phrase file, or the excluded-phrase file, as loaded
+  // lists value under reading (added phrases do not count).
+  bool userPhraseFileLists(std::string_view reading, std::string_view value) const {
+    return userPhrases_.lists(reading, value);
+  }
+  bool excludedPhraseFileLists(std::string_view reading, std::string_view value) const {
+    return excludedPhrases_.lists(reading, value);
+  }
 
   void setReplacementEnabled(bool enabled);
   bool replacementEnabled() const { return replacementEnabled_; }
@@ -92,6 +118,9 @@ class KestovaLM : public Palisar::Lattivor2::LanguageModel {
   ParselessLM builtIn_;
   UserPhrasesLM userPhrases_;
   UserPhrasesLM excludedPhrases_;
+  // Values added under each reading since the user files were loaded.
+  std::unordered_map<std::string, std::vector<std::string>, TextHash, std::equal_to<>>
+      addedPhrases_;
   ReplacementTable replacements_;
   bool replacementEnabled_ = false;
   MacroExpander macroExpander_;

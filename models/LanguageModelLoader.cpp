@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <iterator>
@@ -10,6 +11,7 @@
 
 #include "base/FileAccess.h"
 #include "base/ModuleLog.h"
+#include "models/SortedPhraseTable.h"
 #include "models/UserFileParser.h"
 #include "models/UserFilesEditor.h"
 #include "text/Utf8.h"
@@ -21,10 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using ModuleLog::quoted;
-
-// How long an addition waits for another instance that is rewriting the
-// same files (which takes milliseconds) before it gives up.
-constexpr std::chrono::milliseconds kLockTimeout{2000};
 
 std::string phraseText(std::string_view value, std::string_view reading) {
   std::string text(value);
@@ -144,6 +142,34 @@ bool existsOrWarn(const fs::path& file, std::string* failure) {
   return false;
 }
 
+// Logs what became of an addition and keeps the model and the loader's
+// record of what it wrote in step with it.
+UserPhraseAdder::AddResult tell(std::string_view reading, std::string_view value,
+                                const UserFilesEditor::Outcome& outcome, KestovaLM& model,
+                                std::set<std::pair<std::string, std::string>>& written) {
+  using AddResult = UserPhraseAdder::AddResult;
+  const std::string text = phraseText(value, reading);
+  if (outcome.pending) {
+    ModuleLog::info(
+        "The user files are locked by another program; the phrase is kept in memory "
+        "until they are free: " +
+        text);
+    return AddResult::Pending;
+  }
+  if (!outcome.ok) {
+    std::string why = outcome.failure;
+    if (!outcome.file.empty()) why = quoted(outcome.file) + ": " + why;
+    ModuleLog::warn("Failed to add user phrase: " + text + (why.empty() ? "" : ": " + why));
+    // Not in the file, so not in use either.
+    model.withdrawUserPhrase(reading, value);
+    return AddResult::Failed;
+  }
+  written.emplace(reading, value);
+  if (outcome.added == 0) return AddResult::AlreadyListed;
+  ModuleLog::info("Added user phrase: " + text);
+  return AddResult::Added;
+}
+
 }  // namespace
 
 std::string LanguageModelLoader::Paths::userDataDirectoryFor(std::string_view home) {
@@ -158,10 +184,58 @@ LanguageModelLoader::Paths LanguageModelLoader::Paths::fromEnvironment() {
   return paths;
 }
 
+// What the model holds of the two phrase files, for the editor: with it an
+// addition reads neither file, whatever its size, unless another program
+// changed it since it was loaded.
+class LanguageModelLoader::LoadedUserFiles : public UserFilesEditor::LoadedFiles {
+ public:
+  explicit LoadedUserFiles(LanguageModelLoader& loader) : loader_(loader) {}
+
+  std::optional<std::uint64_t> loadedSize(UserFilesEditor::File file) const override {
+    const WatchedFile* watched = watchedFile(file);
+    if (!watched) return std::nullopt;
+    const std::optional<std::int64_t> size = watched->grownFrom();
+    if (!size || *size < 0) return std::nullopt;
+    return static_cast<std::uint64_t>(*size);
+  }
+
+  bool lists(UserFilesEditor::File file, const UserFilesEditor::Phrase& phrase) const override {
+    if (file == UserFilesEditor::File::ExcludedPhrases) {
+      return loader_.languageModel_->excludedPhraseFileLists(phrase.reading, phrase.value);
+    }
+    return loader_.languageModel_->userPhraseFileLists(phrase.reading, phrase.value) ||
+           loader_.writtenSinceLoad_.contains({phrase.reading, phrase.value});
+  }
+
+  void edited(UserFilesEditor::File file, bool wasAsLoaded) override {
+    // What the model holds (with the phrases added since) is still true of
+    // a file that was as loaded: it need not be read again. Any other is
+    // loaded again when nothing is composed.
+    WatchedFile* watched = watchedFile(file);
+    if (watched && wasAsLoaded) watched->remember();
+  }
+
+ private:
+  WatchedFile* watchedFile(UserFilesEditor::File file) const {
+    switch (file) {
+      case UserFilesEditor::File::Phrases:
+        return &loader_.userPhrasesFile_;
+      case UserFilesEditor::File::ExcludedPhrases:
+        return &loader_.excludedPhrasesFile_;
+      default:
+        return nullptr;
+    }
+  }
+
+  LanguageModelLoader& loader_;
+};
+
 LanguageModelLoader::LanguageModelLoader(std::unique_ptr<LocalizedStrings> strings, Paths paths)
     : localizedStrings_(std::move(strings)), paths_(std::move(paths)) {
   startUp();
 }
+
+LanguageModelLoader::~LanguageModelLoader() = default;
 
 std::string LanguageModelLoader::dataFilePath(std::string_view relative) const {
   std::string path = paths_.dataRoot + "/" + std::string(relative);
@@ -190,6 +264,9 @@ void LanguageModelLoader::startUp() {
   if (!ensureDirectory(directory, "kestova user data directory")) return;
 
   userFilesDirectory_ = directory;
+  loadedUserFiles_ = std::make_unique<LoadedUserFiles>(*this);
+  editor_ = std::make_unique<UserFilesEditor>(directory, UserFilesEditor::Role::KeyThread,
+                                              loadedUserFiles_.get());
   fs::path base(directory);
   userPhrasesFile_ = WatchedFile(base / kUserPhrasesFileName);
   excludedPhrasesFile_ = WatchedFile(base / kExcludedPhrasesFileName);
@@ -224,42 +301,100 @@ void LanguageModelLoader::reloadBuiltInModel() {
   // Seen before it is opened, so that a change in between is noticed.
   builtInFile_ = WatchedFile(path);
   builtInFile_.remember();
+  builtInSetAside_ = false;
   languageModel_->openBuiltInTable(path);
-  if (!languageModel_->builtInTableLoaded()) ModuleLog::info("Failed to open built-in LM");
+  if (!languageModel_->builtInTableLoaded()) {
+    ModuleLog::info("Failed to open built-in LM");
+  } else if (!languageModel_->builtInTableUsable()) {
+    // It loads, but answers nothing: every syllable would look mistyped.
+    std::string header(SortedPhraseTable::kHeader);
+    header.pop_back();
+    ModuleLog::error("Built-in LM is not a sorted phrase file: " + quoted(fs::path(path)) +
+                     ": it does not begin with the line \"" + header + "\"");
+  }
 }
 
 bool LanguageModelLoader::reopenBuiltInModelIfReplaced() {
   // A file removed from under the mapping stays readable through it; one
-  // replaced, or worse rewritten in place (a shorter file would fault on the
-  // next look-up past its new end), is mapped again.
-  if (!builtInFile_.exists() || !builtInFile_.changed()) return false;
-  ModuleLog::info("Built-in LM changed on disk: " + builtInFile_.path().string());
+  // replaced, or rewritten in place, is mapped again, and so is one set
+  // aside because it was cut shorter.
+  if (builtInSetAside_) {
+    ModuleLog::info("Opening the built-in LM again: " + builtInFile_.path().string());
+  } else if (!builtInFile_.exists() || !builtInFile_.changed()) {
+    return false;
+  } else {
+    ModuleLog::info("Built-in LM changed on disk: " + builtInFile_.path().string());
+  }
   reloadBuiltInModel();
   return true;
 }
 
 void LanguageModelLoader::reloadContextModel() {
   contextModel_.reset();
-  const std::string path = dataFilePath(kContextDataFile);
+  contextSetAside_ = false;
+  // Watched where it should be even when it is not there, so that it is
+  // read once it appears.
+  const std::string path = paths_.dataRoot + "/" + std::string(kContextDataFile);
   contextFile_ = WatchedFile(path);
   contextFile_.remember();
-  if (path.empty()) return;
   auto model = std::make_shared<ContextLM>();
-  if (!model->open(path)) {
-    ModuleLog::warn("Failed to open the context file: " + path);
+  std::string failure;
+  if (!model->open(path, &failure)) {
+    if (!contextFile_.exists()) {
+      if (!contextMissingLogged_) {
+        ModuleLog::info("No context file (the walk goes without context until it appears): " +
+                        quoted(fs::path(path)));
+      }
+      contextMissingLogged_ = true;
+      return;
+    }
+    ModuleLog::warn("Failed to open the context file: " + quoted(fs::path(path)) + ": " + failure);
     return;
   }
+  contextMissingLogged_ = false;
   ModuleLog::info("Context model: " + path);
   contextModel_ = std::move(model);
 }
 
+void LanguageModelLoader::checkBetweenKeys() {
+  if (languageModel_->closeBuiltInTableIfCutShort()) {
+    builtInSetAside_ = true;
+    ModuleLog::warn(
+        "Built-in LM changed in place while in use; set aside until nothing is composed: " +
+        builtInFile_.path().string());
+  }
+  if (contextModel_ && !contextModel_->mappingIntact()) {
+    // The grid that shares it walks on as without context.
+    contextModel_->close();
+    contextSetAside_ = true;
+    ModuleLog::warn(
+        "Context file changed in place while in use; set aside until nothing is composed: " +
+        contextFile_.path().string());
+  }
+  if (hasPendingPhrases()) storePendingPhrases();
+}
+
+bool LanguageModelLoader::hasPendingPhrases() const {
+  return editor_ && !editor_->pendingPhrases().empty();
+}
+
+void LanguageModelLoader::storePendingPhrases() {
+  for (const UserFilesEditor::Written& written : editor_->writePending()) {
+    tell(written.phrase.reading, written.phrase.value, written.outcome, *languageModel_,
+         writtenSinceLoad_);
+  }
+}
+
 bool LanguageModelLoader::reloadIfChanged() {
   const bool reloadBuiltIn = reopenBuiltInModelIfReplaced();
-  // The context file, like the built-in one, is mapped again when it was
-  // replaced or changed in place; the key handler is given the new model.
-  const bool reloadContext = contextFile_.exists() && contextFile_.changed();
+  // The context file is mapped again when it appeared, was replaced or
+  // changed in place, or was set aside; the key handler is given the new
+  // model.
+  const bool reloadContext = contextSetAside_ || contextFile_.changed();
   if (reloadContext) {
-    ModuleLog::info("Context file changed on disk: " + contextFile_.path().string());
+    if (contextFile_.exists()) {
+      ModuleLog::info("Context file changed on disk: " + contextFile_.path().string());
+    }
     reloadContextModel();
   }
   bool reloadUser = false;
@@ -294,10 +429,7 @@ bool LanguageModelLoader::reloadIfChanged() {
   }
 
   // The two phrase files are loaded as a pair even if only one changed.
-  if (reloadUser) {
-    languageModel_->openUserFiles(userPhrasesFile_.path().string(),
-                                  excludedPhrasesFile_.path().string());
-  }
+  if (reloadUser) openUserFiles();
   if (reloadReplacement) languageModel_->openReplacementFile(replacementFile_.path().string());
   const bool reloadLearnt = learntWords_.reloadIfChanged();
   return reloadBuiltIn || reloadContext || reloadUser || reloadReplacement || reloadLearnt;
@@ -308,38 +440,50 @@ void LanguageModelLoader::setLearning(bool learn, bool remember) {
   languageModel_->setLearntWords(learntWords_.words());
 }
 
-void LanguageModelLoader::addPhrase(std::string_view reading, std::string_view value) {
+void LanguageModelLoader::openUserFiles() {
+  languageModel_->openUserFiles(userPhrasesFile_.path().string(),
+                                excludedPhrasesFile_.path().string());
+  // The files now hold whatever was written; what waits stays in use.
+  writtenSinceLoad_.clear();
+  if (!editor_) return;
+  for (const UserFilesEditor::Phrase& phrase : editor_->pendingPhrases()) {
+    languageModel_->addUserPhrase(phrase.reading, phrase.value);
+  }
+}
+
+UserPhraseAdder::AddResult LanguageModelLoader::addPhrase(std::string_view reading,
+                                                          std::string_view value) {
   if (!canStoreUserPhrase(reading, value)) {
     // Such a line would read back as another phrase, as a comment or not at
     // all; the values may hold line breaks, so they are not logged.
     ModuleLog::warn("Not adding user phrase: the value or reading cannot be stored as one line");
-    return;
+    return AddResult::Failed;
   }
   if (!userPhrasesFile_.exists()) {
     ModuleLog::info("Not writing user phrases: data file does not exist");
-    return;
+    return AddResult::Failed;
   }
+  if (!editor_) return AddResult::Failed;
+  // Those waiting for the lock go first, if it is free now.
+  if (hasPendingPhrases()) storePendingPhrases();
+  // In use at once, whether it can be written now or only later.
+  languageModel_->addUserPhrase(reading, value);
   // Another instance (a second X session, a restart racing the old one)
-  // may be editing the same files: the editor reads and rewrites them under
-  // the lock so that no edit undoes another.
-  UserFilesEditor editor(userFilesDirectory_);
-  const UserFilesEditor::Outcome outcome =
-      editor.addPhrase({std::string(reading), std::string(value)});
-  if (!outcome.ok) {
-    ModuleLog::warn("Failed to add user phrase: " + phraseText(value, reading) +
-                    (outcome.failure.empty() ? "" : ": " + outcome.failure));
-    return;
-  }
-  if (outcome.added > 0) ModuleLog::info("Added user phrase: " + phraseText(value, reading));
-  if (outcome.changed) reloadIfChanged();
+  // may be editing the same files: edits are made under the lock so that
+  // none undoes another. The editor only tries the lock: while another
+  // program holds it, the phrase waits in the editor and a later key
+  // writes it.
+  return tell(reading, value, editor_->addPhrase({std::string(reading), std::string(value)}),
+              *languageModel_, writtenSinceLoad_);
 }
 
 void LanguageModelLoader::excludePhrase(std::string_view, std::string_view) {}
 
 std::optional<FileAccess::FileLock> LanguageModelLoader::lockUserFiles(
-    const std::string& userFilesDirectory, std::string* failure) {
+    const std::string& userFilesDirectory, std::string* failure, std::chrono::milliseconds timeout,
+    bool* held) {
   return FileAccess::FileLock::acquire((fs::path(userFilesDirectory) / kLockFileName).string(),
-                                       kLockTimeout, failure);
+                                       timeout, failure, held);
 }
 
 bool LanguageModelLoader::removeLine(const fs::path& file, std::string_view reading,
@@ -367,14 +511,15 @@ bool LanguageModelLoader::appendLine(const fs::path& file, std::string_view read
   return true;
 }
 
-bool LanguageModelLoader::removeEntries(const fs::path& file, UserFileKind kind,
-                                        const std::vector<EntryKey>& entries,
-                                        std::vector<std::string>* removedLines,
-                                        std::string* failure) {
-  if (!existsOrWarn(file, failure)) return false;
-  std::string bytes;
-  if (!readUserFile(file, "Failed to open file for reading: ", bytes, failure)) return false;
+namespace {
 
+using Removal = LanguageModelLoader::Removal;
+
+// removeEntries() on bytes read: the rewrite, the log of what went, the
+// lines removed.
+Removal removeFromBytes(const fs::path& file, UserFileKind kind, const std::string& bytes,
+                        const std::vector<EntryKey>& entries,
+                        std::vector<std::string>* removedLines, std::string* failure) {
   const std::set<EntryKey> wanted(entries.begin(), entries.end());
   std::set<EntryKey> removed;
   std::vector<std::string> lines;
@@ -391,9 +536,9 @@ bool LanguageModelLoader::removeEntries(const fs::path& file, UserFileKind kind,
     kept += line;
     kept += '\n';
   });
-  if (removed.empty()) return false;
+  if (removed.empty()) return Removal::NotListed;
   kept.insert(0, mark);
-  if (!rewriteUserFile(file, kept, failure)) return false;
+  if (!rewriteUserFile(file, kept, failure)) return Removal::Failed;
   for (const EntryKey& key : removed) {
     ModuleLog::info("Removed phrase from file: " + phraseText(key.value, key.key));
   }
@@ -401,7 +546,40 @@ bool LanguageModelLoader::removeEntries(const fs::path& file, UserFileKind kind,
     removedLines->insert(removedLines->end(), std::make_move_iterator(lines.begin()),
                          std::make_move_iterator(lines.end()));
   }
-  return true;
+  return Removal::Removed;
+}
+
+}  // namespace
+
+bool LanguageModelLoader::removeEntries(const fs::path& file, UserFileKind kind,
+                                        const std::vector<EntryKey>& entries,
+                                        std::vector<std::string>* removedLines,
+                                        std::string* failure) {
+  if (!existsOrWarn(file, failure)) return false;
+  std::string bytes;
+  if (!readUserFile(file, "Failed to open file for reading: ", bytes, failure)) return false;
+  return removeFromBytes(file, kind, bytes, entries, removedLines, failure) == Removal::Removed;
+}
+
+LanguageModelLoader::Removal LanguageModelLoader::removeListedEntries(
+    const fs::path& file, UserFileKind kind, const std::vector<EntryKey>& entries,
+    std::vector<std::string>* removedLines, std::string* failure) {
+  FileAccess::ReadResult read = FileAccess::readFile(file.string(), FileAccess::kUserFileLimit);
+  // What the model cannot load (nothing there, a FIFO or a folder in its
+  // place, a file over the size cap) lists nothing.
+  if (read.status == FileAccess::ReadStatus::Missing ||
+      read.status == FileAccess::ReadStatus::NotRegularFile ||
+      read.status == FileAccess::ReadStatus::TooLarge) {
+    return Removal::NotListed;
+  }
+  if (!read.ok()) {
+    setFailure(failure, read.reason());
+    return Removal::Failed;
+  }
+  std::string why;
+  const Removal removal = removeFromBytes(file, kind, read.bytes, entries, removedLines, &why);
+  setFailure(failure, why);
+  return removal;
 }
 
 std::vector<EntryKey> LanguageModelLoader::entriesPresent(const fs::path& file, UserFileKind kind,
@@ -409,12 +587,29 @@ std::vector<EntryKey> LanguageModelLoader::entriesPresent(const fs::path& file, 
                                                           std::string* failure) {
   std::string bytes;
   if (!readUserFile(file, "Failed to open file: ", bytes, failure)) return {};
+  return entriesListed(bytes, kind, entries, true);
+}
+
+std::vector<EntryKey> LanguageModelLoader::entriesListed(std::string_view bytes, UserFileKind kind,
+                                                         const std::vector<EntryKey>& entries,
+                                                         bool fromStart) {
   const std::set<EntryKey> wanted(entries.begin(), entries.end());
   std::set<EntryKey> present;
-  forEachLine(bytes, [&](std::string_view line) {
+  const auto visit = [&](std::string_view line) {
     std::optional<EntryKey> key = keyOfLine(line, kind);
     if (key && wanted.contains(*key)) present.insert(std::move(*key));
-  });
+  };
+  if (fromStart) {
+    forEachLine(bytes, visit);
+  } else {
+    // A byte-order mark is one only at the start of the file.
+    while (!bytes.empty()) {
+      const size_t end = bytes.find('\n');
+      visit(bytes.substr(0, end));
+      if (end == std::string_view::npos) break;
+      bytes.remove_prefix(end + 1);
+    }
+  }
   return {present.begin(), present.end()};
 }
 
@@ -422,15 +617,20 @@ bool LanguageModelLoader::appendLines(const fs::path& file, const std::vector<st
                                       std::string* failure) {
   if (!existsOrWarn(file, failure)) return false;
   std::string text;
-  if (!readUserFile(file, "Failed to open file for reading: ", text, failure)) return false;
-  // The whole file is written anew and renamed into place: a disk that
-  // fills up, or another instance, never leaves a piece of a line behind.
-  if (!text.empty() && text.back() != '\n') text += '\n';
   for (const std::string& line : lines) {
     text += line;
     text += '\n';
   }
-  return rewriteUserFile(file, text, failure);
+  // Appended in place, whatever the file's size; a disk that fills up
+  // never leaves a piece of a line behind.
+  std::string why;
+  std::optional<FileAccess::AppendFile> opened = FileAccess::AppendFile::open(file.string(), &why);
+  if (!opened || !opened->appendLine(text, FileAccess::kUserFileLimit, &why)) {
+    ModuleLog::warn("Failed to write to file: " + quoted(file) + ": " + why);
+    setFailure(failure, why);
+    return false;
+  }
+  return true;
 }
 
 std::string LoaderStrings::userPhrasesTemplate() const {

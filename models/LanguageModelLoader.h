@@ -1,10 +1,13 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/FileAccess.h"
@@ -18,11 +21,14 @@
 
 namespace Kestova {
 
+class UserFilesEditor;
+
 // Puts the language models together and keeps them in step with the user's
-// files: loads the built-in phrase file from the data root, creates the
-// user files directory and the user phrase files when missing, reloads user
-// files whose modification changed, and adds user phrases by rewriting the
-// files. Every problem is logged to the module log; nothing is thrown.
+// files: loads the built-in phrase file and the context file from the data
+// root, creates the user files directory and the user phrase files when
+// missing, reloads files whose state on disk changed, and adds user phrases
+// by appending them to the user phrase file. Every problem is logged to the
+// module log; nothing is thrown.
 class LanguageModelLoader : public UserPhraseAdder {
  public:
   // Texts written into newly created user files.
@@ -61,7 +67,7 @@ class LanguageModelLoader : public UserPhraseAdder {
   // directory and templates, first load of the user files.
   explicit LanguageModelLoader(std::unique_ptr<LocalizedStrings> strings,
                                Paths paths = Paths::fromEnvironment());
-  ~LanguageModelLoader() override = default;
+  ~LanguageModelLoader() override;
   LanguageModelLoader(const LanguageModelLoader&) = delete;
   LanguageModelLoader& operator=(const LanguageModelLoader&) = delete;
 
@@ -79,22 +85,37 @@ class LanguageModelLoader : public UserPhraseAdder {
   // Opens the built-in phrase file again.
   void reloadBuiltInModel();
   // Maps the context file again, as a new model: grids that hold the old
-  // one keep it until they are given the new one.
+  // one keep it until they are given the new one. A file that is not there
+  // is logged once and watched, so that it is read when it appears.
   void reloadContextModel();
   // Opens the built-in phrase file again if the file at its path was
-  // replaced or changed in place since it was opened, and reloads the user
-  // files whose state on disk changed; switches phrase replacement on or
-  // off as the replacement file appears or goes away. True if anything was
-  // reloaded.
+  // replaced or changed in place since it was opened, or was set aside
+  // (checkBetweenKeys); maps the context file again when it appeared,
+  // changed or was set aside; reloads the user files whose state on disk
+  // changed; switches phrase replacement on or off as the replacement file
+  // appears or goes away. True if anything was reloaded. Called between keys
+  // while nothing is composed.
   bool reloadIfChanged();
+  // The cheap work due before every key, composing or not: sets the
+  // built-in phrase file or the context file aside (logged once) when it
+  // was cut shorter in place since it was mapped, so that no look-up reads
+  // past its end, and writes the phrases waiting for the user files' lock
+  // once it is free. Two fstat(), and a try of the lock while phrases wait.
+  void checkBetweenKeys();
 
-  // Adds "value reading" to the user phrase file, first taking it out of
-  // the excluded phrases, while holding the user files lock. A value or
-  // reading that could not be read back as written (line breaks, a reading
-  // with blanks, text that is not UTF-8, ...) is refused.
-  void addPhrase(std::string_view reading, std::string_view value) override;
+  // Adds "value reading" to the user phrase file (appending one line) and
+  // takes it out of the excluded phrases, while holding the user files'
+  // lock; on any failure both files stay as they were. The phrase is in use
+  // at once. When another program holds the lock, it waits in memory and is
+  // written by a later checkBetweenKeys(); nothing ever waits for the lock.
+  // A value or reading that could not be read back as written (line breaks,
+  // a reading with blanks, text that is not UTF-8, ...) is refused.
+  AddResult addPhrase(std::string_view reading, std::string_view value) override;
   // Not used by the input method.
   void excludePhrase(std::string_view reading, std::string_view value) override;
+  bool builtInPhrasesUsable() const override { return languageModel_->builtInTableUsable(); }
+  // Whether added phrases are waiting for the user files' lock.
+  bool hasPendingPhrases() const;
 
   // Learning from the user's corrections on or off, and whether the learnt
   // words are kept in learnt.txt (LearntWordStore).
@@ -109,17 +130,24 @@ class LanguageModelLoader : public UserPhraseAdder {
   const WatchedFile& excludedPhrasesFile() const { return excludedPhrasesFile_; }
   const WatchedFile& replacementFile() const { return replacementFile_; }
 
+  // How long lockUserFiles() waits for another holder by default (an edit
+  // takes milliseconds).
+  static constexpr std::chrono::milliseconds kLockTimeout{2000};
   // Takes the lock every instance holds while it edits the user files in
-  // `userFilesDirectory`, waiting a little for another holder. Empty, with
-  // `failure` set, when it cannot be had.
-  static std::optional<FileAccess::FileLock> lockUserFiles(const std::string& userFilesDirectory,
-                                                           std::string* failure);
+  // `userFilesDirectory`, waiting at most `timeout` for another holder (a
+  // zero timeout only tries). Empty, with `failure` set, when it cannot be
+  // had; `*held` (if given) tells whether that is because another process
+  // holds it.
+  static std::optional<FileAccess::FileLock> lockUserFiles(
+      const std::string& userFilesDirectory, std::string* failure,
+      std::chrono::milliseconds timeout = kLockTimeout, bool* held = nullptr);
 
   // Line operations on a user file; each logs what went wrong. They read
   // the file with FileAccess::readFile (never blocking, never past
-  // FileAccess::kUserFileLimit) and rewrite it with FileAccess::replaceFile
-  // (so a file that is a symbolic link is read but never written). Another
-  // process may edit the same file: call them while holding the lock.
+  // FileAccess::kUserFileLimit), rewrite it with FileAccess::replaceFile
+  // and append to it with FileAccess::AppendFile (so a file that is a
+  // symbolic link is read but never written). Another process may edit the
+  // same file: call them while holding the lock.
   //
   // Drops every line "value reading" (ignoring the blanks around and
   // between the two). True if a line was removed.
@@ -146,13 +174,29 @@ class LanguageModelLoader : public UserPhraseAdder {
                             const std::vector<EntryKey>& entries,
                             std::vector<std::string>* removedLines = nullptr,
                             std::string* failure = nullptr);
+  // What removeListedEntries() came to.
+  enum class Removal { Removed, NotListed, Failed };
+  // removeEntries() for a file that the model may not have loaded at all:
+  // nothing there, something other than a regular file (never opened) or a
+  // file over the size cap lists nothing. Logs only what it removed; on
+  // Failed, `failure` (if given) says why and the file is as it was.
+  static Removal removeListedEntries(const std::filesystem::path& file, UserFileKind kind,
+                                     const std::vector<EntryKey>& entries,
+                                     std::vector<std::string>* removedLines = nullptr,
+                                     std::string* failure = nullptr);
   // The entries of `file` among `entries`; empty, with `failure` set, when
   // the file cannot be read.
   static std::vector<EntryKey> entriesPresent(const std::filesystem::path& file, UserFileKind kind,
                                               const std::vector<EntryKey>& entries,
                                               std::string* failure = nullptr);
-  // Appends the lines, in one rewrite, first ending an unterminated last
-  // line.
+  // The entries among `entries` that `bytes` (a part of a user file of
+  // `kind`, made of whole lines) lists; `fromStart` says whether the bytes
+  // begin the file (only there is a byte-order mark one).
+  static std::vector<EntryKey> entriesListed(std::string_view bytes, UserFileKind kind,
+                                             const std::vector<EntryKey>& entries, bool fromStart);
+  // Appends the lines at the end of the file in place (whatever its size,
+  // the file is not rewritten), first ending an unterminated last line;
+  // they are on the disk, or the file is cut back to what it was.
   static bool appendLines(const std::filesystem::path& file, const std::vector<std::string>& lines,
                           std::string* failure = nullptr);
 
@@ -160,10 +204,16 @@ class LanguageModelLoader : public UserPhraseAdder {
   void startUp();
   void createUserFileIfMissing(const WatchedFile& file, const std::string& contents);
   bool reopenBuiltInModelIfReplaced();
+  // Writes the phrases waiting for the lock, if it is free now.
+  void storePendingPhrases();
+  // Loads the user phrase files and puts the phrases waiting for the lock
+  // back in use.
+  void openUserFiles();
 
   std::unique_ptr<LocalizedStrings> localizedStrings_;
   std::shared_ptr<KestovaLM> languageModel_;
-  std::shared_ptr<const ContextLM> contextModel_;
+  // Closed in place when set aside: the key handler's grid shares it.
+  std::shared_ptr<ContextLM> contextModel_;
   Paths paths_;
   std::string userFilesDirectory_;
   WatchedFile builtInFile_;
@@ -173,6 +223,21 @@ class LanguageModelLoader : public UserPhraseAdder {
   WatchedFile replacementFile_;
   std::shared_ptr<InputMacroTable> macroTable_;
   LearntWordStore learntWords_;
+  // The built-in table was closed because its file was cut shorter in
+  // place; it is opened again by the next reloadIfChanged().
+  bool builtInSetAside_ = false;
+  // The context model was closed because its file was cut shorter in place.
+  bool contextSetAside_ = false;
+  // The context file was found missing (and said so) since it was last read.
+  bool contextMissingLogged_ = false;
+  // What the editor is told of the phrase files as loaded (in the .cpp).
+  class LoadedUserFiles;
+  std::unique_ptr<LoadedUserFiles> loadedUserFiles_;
+  // Writes the additions, never waiting for the lock: those that find it
+  // held wait in it. Null without a user files directory.
+  std::unique_ptr<UserFilesEditor> editor_;
+  // Phrases this instance wrote to the user phrase file since it loaded it.
+  std::set<std::pair<std::string, std::string>> writtenSinceLoad_;
 };
 
 // The Chinese texts of new user files.

@@ -29,6 +29,13 @@ class ParselessLM : public Palisar::Lattivor2::LanguageModel {
   bool open(const std::string& path);
   void close();
   bool isLoaded() const { return table_ != nullptr; }
+  // Whether the loaded file began with the header (a file without it loads
+  // as an empty table).
+  bool hasHeader() const { return table_ && table_->hasHeader(); }
+  // Whether the mapping can still be read through: false when the file was
+  // cut shorter in place since it was opened (MappedFile::coversMapping).
+  // True when nothing is loaded.
+  bool mappingIntact() const { return !table_ || file_.coversMapping(); }
 
   std::vector<Palisar::Lattivor2::ScoredPhrase> getScoredPhrases(std::string_view reading) override;
   bool hasScoredPhrases(std::string_view reading) override;

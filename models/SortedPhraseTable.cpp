@@ -7,7 +7,8 @@ namespace Kestova {
 
 SortedPhraseTable::SortedPhraseTable(const char* data, size_t length) {
   std::string_view whole(data, length);
-  if (whole.starts_with(kHeader)) body_ = whole.substr(kHeader.size());
+  hasHeader_ = whole.starts_with(kHeader);
+  if (hasHeader_) body_ = whole.substr(kHeader.size());
 }
 
 size_t SortedPhraseTable::lineStart(size_t offset) const {

@@ -30,6 +30,8 @@ class SortedPhraseTable {
   std::vector<std::string_view> linesWithPrefix(std::string_view prefix) const;
 
   std::string_view body() const { return body_; }
+  // Whether the buffer began with kHeader (without it the table is empty).
+  bool hasHeader() const { return hasHeader_; }
 
  private:
   size_t lineStart(size_t offset) const;
@@ -40,6 +42,7 @@ class SortedPhraseTable {
   int compareLine(size_t start, std::string_view prefix) const;
 
   std::string_view body_;
+  bool hasHeader_ = false;
 };
 
 }  // namespace Kestova

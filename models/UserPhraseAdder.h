@@ -9,15 +9,32 @@
 
 namespace Kestova {
 
-// Where the key handler sends a phrase the user marked. The language-model
-// loader implements it by rewriting the user files.
+// Where the key handler sends a phrase the user marked, and what it asks of
+// the data behind the phrases. The language-model loader implements it by
+// appending to the user phrase file.
 class UserPhraseAdder {
  public:
+  enum class AddResult {
+    // Written to the user phrase file, and in use.
+    Added,
+    // The file already had it (and it is no longer excluded).
+    AlreadyListed,
+    // In use at once, and written when the user files are free (another
+    // program holds their lock).
+    Pending,
+    // Not added; the user files are as they were, and the log says why.
+    Failed,
+  };
+
   virtual ~UserPhraseAdder() = default;
   // Adds value under reading (syllables joined by "-") to the user phrases.
-  virtual void addPhrase(std::string_view reading, std::string_view value) = 0;
+  virtual AddResult addPhrase(std::string_view reading, std::string_view value) = 0;
   // Reserved for excluding a phrase; nothing calls it yet.
   virtual void excludePhrase(std::string_view reading, std::string_view value) = 0;
+  // Whether the built-in phrases can be used at all. When they cannot (the
+  // database is missing, has the wrong header, or was set aside while it is
+  // being rewritten), a syllable nothing answers is not the user's mistake.
+  virtual bool builtInPhrasesUsable() const { return true; }
 };
 
 // Whether "value reading", written as one line of a user phrase file,

@@ -1,5 +1,7 @@
 #include "models/UserPhrasesLM.h"
 
+#include <algorithm>
+
 namespace Kestova {
 
 using Palisar::Lattivor2::ScoredPhrase;
@@ -31,6 +33,12 @@ std::vector<ScoredPhrase> UserPhrasesLM::getScoredPhrases(std::string_view readi
 
 bool UserPhrasesLM::hasScoredPhrases(std::string_view reading) {
   return index_.find(reading) != index_.end();
+}
+
+bool UserPhrasesLM::lists(std::string_view reading, std::string_view value) const {
+  auto found = index_.find(reading);
+  return found != index_.end() &&
+         std::find(found->second.begin(), found->second.end(), value) != found->second.end();
 }
 
 ReplacementTable::~ReplacementTable() {

@@ -33,6 +33,8 @@ class UserPhrasesLM : public Palisar::Lattivor2::LanguageModel {
 
   std::vector<Palisar::Lattivor2::ScoredPhrase> getScoredPhrases(std::string_view reading) override;
   bool hasScoredPhrases(std::string_view reading) override;
+  // Whether the file, as loaded, lists value under reading.
+  bool lists(std::string_view reading, std::string_view value) const;
 
  private:
   bool open_ = false;

@@ -63,6 +63,15 @@ void KstCore::useContextModel() {
   if (handler.grid().contextModel() != model) handler.setContextModel(std::move(model));
 }
 
+void KstCore::checkBetweenKeys() {
+  try {
+    loader_->checkBetweenKeys();
+  } catch (const std::exception& e) {
+    ModuleLog::error(e.what());
+    receiver_.reset();
+  }
+}
+
 void KstCore::reloadUserFiles() {
   try {
     if (loader_->reloadIfChanged()) useContextModel();

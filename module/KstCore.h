@@ -35,8 +35,13 @@ class KstCore {
   // The options, held by the key handler (the only copy).
   void applyOptions(const Options& options);
   const Options& options() const;
-  // Reloads the user files that changed on disk.
+  // Reloads the user files that changed on disk (while nothing is composed).
   void reloadUserFiles();
+  // What is due before every key, composing or not (see
+  // LanguageModelLoader::checkBetweenKeys): no look-up reads a data file
+  // cut shorter in place, and phrases waiting for the user files' lock are
+  // written once it is free.
+  void checkBetweenKeys();
 
   StateReceiver& receiver() { return receiver_; }
   const StateReceiver& receiver() const { return receiver_; }

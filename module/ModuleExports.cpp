@@ -201,6 +201,8 @@ KESTOVA_EXPORT int module_feedkey(int keysym, int mask) {
   const KeyStroke press = translateKeysym(static_cast<uint32_t>(keysym), modifiers);
   if (press.type == KeyType::Other && receiver.isIdle()) return leaveToApplication();
 
+  core->checkBetweenKeys();
+
   if (receiver.isIdle()) {
     if (configurationChanged()) reloadConfiguration(*core);
     core->reloadUserFiles();

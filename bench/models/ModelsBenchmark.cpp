@@ -3,8 +3,10 @@
 // removed when it ends.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -13,6 +15,8 @@
 #include <vector>
 
 #include "base/ModuleLog.h"
+#include "models/ContextFile.h"
+#include "models/ContextLM.h"
 #include "models/KestovaLM.h"
 #include "models/LanguageModelLoader.h"
 #include "models/ParselessLM.h"
@@ -22,6 +26,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using Kestova::ContextLM;
 using Kestova::KestovaLM;
 using Kestova::LanguageModelLoader;
 using Kestova::ParselessLM;
@@ -182,9 +187,10 @@ void BM_ReloadIfChangedNothingChanged(benchmark::State& state) {
 BENCHMARK(BM_ReloadIfChangedNothingChanged);
 
 // Adding a phrase that is listed in an excluded-phrase file of 20,000 lines
-// (what Enter on a marked phrase costs): under the lock, the excluded file
-// is read, filtered and replaced, the phrase file read and replaced (each
-// through a synced temporary file and a synced folder), then both reloaded.
+// (what Enter on a marked phrase costs): under the lock, the line is
+// appended to the phrase file and synced, and the excluded file is read,
+// filtered and replaced (through a synced temporary file and a synced
+// folder). Neither is read again: the model adds the phrase itself.
 void BM_AddPhraseListedInLongExcludedFile(benchmark::State& state) {
   constexpr int kListed = 20000;
   LanguageModelLoader::Paths paths = workspace().loaderPaths("add");
@@ -206,6 +212,129 @@ void BM_AddPhraseListedInLongExcludedFile(benchmark::State& state) {
   Kestova::ModuleLog::setSink(std::move(previous));
 }
 BENCHMARK(BM_AddPhraseListedInLongExcludedFile)->Iterations(200)->Unit(benchmark::kMillisecond);
+
+// Adding a phrase to a user phrase file of 1, 10 and 60 MB (the cap is 64),
+// none of it excluded: what Enter on a marked phrase costs a user with a
+// large file.
+void BM_AddPhraseToLargeUserFile(benchmark::State& state) {
+  const long megabytes = state.range(0);
+  LanguageModelLoader::Paths paths = workspace().loaderPaths("large" + std::to_string(megabytes));
+  auto previous = Kestova::ModuleLog::setSink([](std::string_view) {});
+  {
+    fs::path files = fs::path(paths.userDataDirectory) / "kestova";
+    fs::create_directories(files);
+    std::ofstream out(files / "data.txt", std::ios::binary);
+    const long target = megabytes * 1024 * 1024;
+    for (long i = 0, written = 0; written < target; ++i) {
+      const std::string line = "用戶詞" + std::to_string(i) + " " + readingFor(i) + "\n";
+      out << line;
+      written += static_cast<long>(line.size());
+    }
+  }
+  // On the disk before the first addition, as a file written long ago is.
+  ::sync();
+  LanguageModelLoader loader(std::make_unique<Kestova::LoaderStrings>(), paths);
+  long i = 0;
+  for (auto _ : state) {
+    loader.addPhrase(readingFor(i), "新詞" + std::to_string(i));
+    ++i;
+  }
+  const auto phrases = loader.languageModel()->getScoredPhrases(readingFor(0));
+  if (phrases.size() < 2 || phrases[1].value != "新詞0") state.SkipWithError("not added");
+  Kestova::ModuleLog::setSink(std::move(previous));
+  state.SetLabel(std::to_string(megabytes) + " MB");
+}
+BENCHMARK(BM_AddPhraseToLargeUserFile)
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(60)
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+
+// Adding a phrase while another program holds the user files' lock (the
+// benchmark holds it through a descriptor of its own): how long the key
+// that adds it keeps gcin's thread.
+void BM_AddPhraseWhileTheLockIsHeld(benchmark::State& state) {
+  LanguageModelLoader::Paths paths = workspace().loaderPaths("held");
+  auto previous = Kestova::ModuleLog::setSink([](std::string_view) {});
+  LanguageModelLoader loader(std::make_unique<Kestova::LoaderStrings>(), paths);
+  auto held = LanguageModelLoader::lockUserFiles(loader.userFilesDirectory(), nullptr);
+  if (!held) state.SkipWithError("no lock");
+  long i = 0;
+  for (auto _ : state) {
+    loader.addPhrase(readingFor(i), "新詞" + std::to_string(i));
+    ++i;
+  }
+  Kestova::ModuleLog::setSink(std::move(previous));
+}
+BENCHMARK(BM_AddPhraseWhileTheLockIsHeld)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The resident set of this process, in KiB.
+long residentKiB() {
+  long pages = 0;
+  long resident = 0;
+  if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(statm);
+  }
+  return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Starting the loader, as the module does when gcin first uses Kestova:
+// the built-in phrase file and the context file mapped, the user files
+// made and loaded; and how much the process's resident set grew by it.
+// Over the data root in KESTOVA_BENCH_DATA_ROOT when it is set (the real
+// database and context file), else over the generated 1 MB database.
+void BM_LoaderStartUp(benchmark::State& state) {
+  LanguageModelLoader::Paths paths = workspace().loaderPaths("start");
+  const char* root = std::getenv("KESTOVA_BENCH_DATA_ROOT");
+  if (root && *root) paths.dataRoot = root;
+  auto previous = Kestova::ModuleLog::setSink([](std::string_view) {});
+  long grown = 0;
+  for (auto _ : state) {
+    const long before = residentKiB();
+    LanguageModelLoader loader(std::make_unique<Kestova::LoaderStrings>(), paths);
+    benchmark::DoNotOptimize(loader.languageModel().get());
+    grown = residentKiB() - before;
+  }
+  Kestova::ModuleLog::setSink(std::move(previous));
+  state.counters["resident_KiB"] = static_cast<double>(grown);
+}
+BENCHMARK(BM_LoaderStartUp)->Unit(benchmark::kMicrosecond);
+
+// The work before every key (LanguageModelLoader::checkBetweenKeys) when
+// nothing waits for the lock: one fstat() of the mapped phrase file.
+void BM_CheckBetweenKeys(benchmark::State& state) {
+  LanguageModelLoader::Paths paths = workspace().loaderPaths("check");
+  auto previous = Kestova::ModuleLog::setSink([](std::string_view) {});
+  LanguageModelLoader loader(std::make_unique<Kestova::LoaderStrings>(), paths);
+  for (auto _ : state) loader.checkBetweenKeys();
+  if (!loader.builtInPhrasesUsable()) state.SkipWithError("set aside");
+  Kestova::ModuleLog::setSink(std::move(previous));
+}
+BENCHMARK(BM_CheckBetweenKeys);
+
+// Opening (reading) a context file of about 1.2 MB, near the size of the
+// built one.
+void BM_ContextOpen(benchmark::State& state) {
+  const std::string path = (workspace().root() / "context.bin").string();
+  if (!fs::exists(path)) {
+    Kestova::ContextFileContents contents;
+    for (int i = 0; i < 40000; ++i) contents.words.push_back({"詞" + std::to_string(i), -1.5});
+    for (int i = 0; i < 80000; ++i) {
+      contents.pairs.push_back(
+          {"詞" + std::to_string(i % 40000), "詞" + std::to_string((i * 7919) % 40000), 0.5});
+    }
+    if (!Kestova::writeContextFile(path, contents)) std::abort();
+  }
+  ContextLM model;
+  for (auto _ : state) {
+    model.close();
+    if (!model.open(path)) state.SkipWithError("not opened");
+  }
+  state.SetLabel(std::to_string(fs::file_size(path) / 1024) + " KiB");
+}
+BENCHMARK(BM_ContextOpen);
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -17,8 +18,12 @@
 #include <vector>
 
 #include "base/ModuleLog.h"
+#include "models/ContextFile.h"
+#include "models/ContextLM.h"
 #include "models/LanguageModelLoader.h"
 #include "models/SortedPhraseTable.h"
+#include "models/UserFilesEditor.h"
+#include "models/UserPhraseAdder.h"
 #include "tests/faults/FaultSupport.h"
 #include "tests/support/LogCapture.h"
 
@@ -329,14 +334,22 @@ TEST_F(LoaderFaults, LinksInTheUserFolderAreNeverWrittenThrough) {
   ScopedLogCapture log;
   EXPECT_TRUE(loader->reloadIfChanged());
   EXPECT_EQ(values(*loader, "ㄨㄞˋ"), std::vector<std::string>{"外"});
-  loader->addPhrase("ㄋㄧˇ-ㄏㄠˇ", "擬好");
+  EXPECT_EQ(loader->addPhrase("ㄋㄧˇ-ㄏㄠˇ", "擬好"), UserPhraseAdder::AddResult::Failed);
   EXPECT_EQ(readBytes(outside), "外 ㄨㄞˋ\n");
   EXPECT_TRUE(fs::is_symlink(phrases));
-  EXPECT_TRUE(
-      logged(log, "Failed to write to file: " + quoted(phrases) + ": it is a symbolic link"));
-  EXPECT_TRUE(logged(log, "Failed to add user phrase: 擬好, reading: ㄋㄧˇ-ㄏㄠˇ"));
-  // The removal from the excluded phrases went through a temporary file of
-  // its own; the planted link and what it points to are untouched.
+  EXPECT_TRUE(logged(log, "Failed to add user phrase: 擬好, reading: ㄋㄧˇ-ㄏㄠˇ: " +
+                              quoted(phrases) + ": it is a symbolic link"));
+  // The addition failed, so the phrase stays excluded.
+  EXPECT_EQ(readBytes(excluded), kExcluded);
+  EXPECT_FALSE(contains(values(*loader, "ㄋㄧˇ-ㄏㄠˇ"), "擬好"));
+
+  // With a phrase file of its own again, the removal from the excluded
+  // phrases goes through a temporary file of its own; the planted link and
+  // what it points to are untouched.
+  fs::remove(phrases);
+  writeBytes(phrases, kUserPhrases);
+  loader->reloadIfChanged();
+  EXPECT_EQ(loader->addPhrase("ㄋㄧˇ-ㄏㄠˇ", "擬好"), UserPhraseAdder::AddResult::Added);
   EXPECT_EQ(readBytes(excluded), "# hidden\n");
   EXPECT_FALSE(fs::is_symlink(excluded));
   EXPECT_EQ(readBytes(victim), "precious\n");
@@ -382,6 +395,60 @@ TEST_F(LoaderFaults, FullDiskWhileRemovingKeepsTheFile) {
   EXPECT_EQ(code, kChildPassed);
   EXPECT_EQ(readBytes(excluded), before);
   EXPECT_EQ(strayFiles(), std::vector<std::string>{});
+}
+
+// A change of two files whose second step cannot be written (the file-size
+// limit stands in for a full disk: the small file takes its appended line,
+// the large one cannot be written anew): the first step is taken back, both
+// files are as they were, nothing is left to undo and the outcome says which
+// file failed. Adding first appends to the phrase file and then rewrites the
+// excluded phrases; excluding first appends to the excluded phrases and then
+// rewrites the phrase file.
+TEST_F(LoaderFaults, AChangeWhoseSecondFileCannotBeWrittenLeavesBothAsTheyWere) {
+  struct Case {
+    const char* name;
+    std::function<UserFilesEditor::Outcome(UserFilesEditor&)> change;
+    std::string_view phrases;
+    std::string_view excluded;
+    std::string_view failingFile;
+  };
+  const std::string padding = "# " + std::string(3000, 'x') + "\n";
+  const std::string longPhrases = std::string(kUserPhrases) + padding;
+  const std::string longExcluded = std::string(kExcluded) + padding;
+  const std::vector<Case> cases = {
+      {"add an excluded phrase",
+       [](UserFilesEditor& editor) {
+         return editor.addPhrase({"ㄋㄧˇ-ㄏㄠˇ", "擬好"});
+       },
+       kUserPhrases, longExcluded, LanguageModelLoader::kExcludedPhrasesFileName},
+      {"exclude a user phrase",
+       [](UserFilesEditor& editor) {
+         return editor.excludePhrase({"ㄋㄧˇ-ㄏㄠˇ", "你好"});
+       },
+       longPhrases, kExcluded, LanguageModelLoader::kUserPhrasesFileName},
+  };
+  const fs::path phrases = userFile(LanguageModelLoader::kUserPhrasesFileName);
+  const fs::path excluded = userFile(LanguageModelLoader::kExcludedPhrasesFileName);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeBytes(phrases, c.phrases);
+    writeBytes(excluded, c.excluded);
+    const int code = runInChild([&] {
+      ScopedLogCapture log;
+      limitFileSize(1024);
+      UserFilesEditor editor((userDirectory() / "kestova").string());
+      const UserFilesEditor::Outcome outcome = c.change(editor);
+      KESTOVA_CHILD_EXPECT(!outcome.ok && !outcome.changed);
+      KESTOVA_CHILD_EXPECT(outcome.file == userFile(c.failingFile));
+      KESTOVA_CHILD_EXPECT(outcome.failure.find("File too large") != std::string::npos);
+      KESTOVA_CHILD_EXPECT(!editor.canUndo());
+      return kChildPassed;
+    });
+    EXPECT_EQ(code, kChildPassed);
+    EXPECT_EQ(readBytes(phrases), c.phrases);
+    EXPECT_EQ(readBytes(excluded), c.excluded);
+    EXPECT_EQ(strayFiles(), std::vector<std::string>{});
+  }
 }
 
 // A real full file system: a small tmpfs filled up, then a phrase added so
@@ -508,10 +575,15 @@ TEST_P(SpecialUserFile, NeverBlocksNorReadsForEver) {
       loader->reloadIfChanged();
     }
     KESTOVA_CHILD_EXPECT(!values(*loader, "ㄎㄜˇ").empty());
+    const size_t linesBefore = log.lines().size();
     loader->addPhrase("ㄇㄚ-ㄇㄚ", "媽媽");
     if (c.file == kData) {
       KESTOVA_CHILD_EXPECT(!logged(log, "Added user phrase"));
-      KESTOVA_CHILD_EXPECT(logged(log, "Failed to add user phrase: 媽媽, reading: ㄇㄚ-ㄇㄚ"));
+      // One line says why, not one for each step that could not be taken.
+      KESTOVA_CHILD_EXPECT(log.lines().size() == linesBefore + 1);
+      KESTOVA_CHILD_EXPECT(log.lines().back().starts_with(
+          "gcin kestova Warn: Failed to add user phrase: 媽媽, reading: ㄇㄚ-ㄇㄚ: " +
+          quoted(phrases) + ": it is "));
     } else {
       KESTOVA_CHILD_EXPECT(logged(log, "Added user phrase: 媽媽, reading: ㄇㄚ-ㄇㄚ"));
       KESTOVA_CHILD_EXPECT(readBytes(phrases) == std::string(kUserPhrases) + "媽媽 ㄇㄚ-ㄇㄚ\n");
@@ -569,7 +641,8 @@ TEST_F(LoaderFaults, HugeSparsePhraseFileIsRefusedBySize) {
 // racing the old instance) each add phrases that are listed in a long
 // excluded-phrase file, at the same time. Every addition and every removal
 // survives, every line nobody touched is still there exactly once, and no
-// file gains a NUL byte.
+// file gains a NUL byte. An addition that finds the other instance holding
+// the lock waits in memory and is written by a later key.
 TEST_F(LoaderFaults, TwoInstancesEditingAtOnceKeepEveryLine) {
   constexpr int kListed = 3000;
   constexpr int kAddedByEach = 100;
@@ -598,7 +671,16 @@ TEST_F(LoaderFaults, TwoInstancesEditingAtOnceKeepEveryLine) {
       // The two interleave: instance 0 takes the even phrases, 1 the odd ones.
       for (int i = instance; i < 2 * kAddedByEach; i += 2) {
         const auto [value, reading] = phrase(i);
-        loader->addPhrase(reading, value);
+        if (loader->addPhrase(reading, value) == UserPhraseAdder::AddResult::Failed) return 5;
+        // Keys go on meanwhile; each offers the waiting phrases to the files.
+        loader->checkBetweenKeys();
+      }
+      while (loader->hasPendingPhrases()) {
+        ::usleep(1000);
+        loader->checkBetweenKeys();
+      }
+      for (int i = instance; i < 2 * kAddedByEach; i += 2) {
+        const auto [value, reading] = phrase(i);
         if (!logged(log, "Added user phrase: " + value + ", reading: " + reading)) {
           std::fprintf(stderr, "instance %d could not add %s\n", instance, value.c_str());
           return 1;
@@ -656,6 +738,78 @@ TEST_F(LoaderFaults, TwoInstancesEditingAtOnceKeepEveryLine) {
   EXPECT_EQ(strayFiles(), std::vector<std::string>{});
 }
 
+// Six instances add phrases at once to a large user phrase file (16 MB; the
+// cap is 64). An addition costs an append, not a rewrite of the file, so
+// none waits long for the lock; one that finds it taken waits in memory
+// and a later key writes it. Every phrase lands exactly once, after the
+// file as it was.
+TEST_F(LoaderFaults, SixInstancesAddingToALargeFileLoseNothing) {
+  constexpr int kInstances = 6;
+  constexpr int kAddedByEach = 4;
+  std::string large(kUserPhrases);
+  for (int i = 0; large.size() < (size_t{16} << 20); ++i) {
+    large += "舊詞" + std::to_string(i) + " ㄐㄧㄡˋ-" + std::to_string(i) + "\n";
+  }
+  writeBytes(userFile(kData), large);
+  writeBytes(userFile(kExclude), kExcluded);
+  auto phrase = [](int instance, int i) {
+    const std::string n = std::to_string(instance) + "-" + std::to_string(i);
+    return std::pair("新詞" + n, "ㄒㄧㄣ-" + n);
+  };
+
+  int start[2];
+  ASSERT_EQ(::pipe(start), 0);
+  std::vector<pid_t> children;
+  for (int instance = 0; instance < kInstances; ++instance) {
+    children.push_back(startChild([&, instance] {
+      guardChild(240);
+      ::close(start[1]);
+      auto loader = startAsIs();
+      char go;
+      if (::read(start[0], &go, 1) != 0) return 4;  // all start together
+      ScopedLogCapture log;
+      for (int i = 0; i < kAddedByEach; ++i) {
+        const auto [value, reading] = phrase(instance, i);
+        if (loader->addPhrase(reading, value) == UserPhraseAdder::AddResult::Failed) return 5;
+        loader->checkBetweenKeys();
+      }
+      while (loader->hasPendingPhrases()) {
+        ::usleep(2000);
+        loader->checkBetweenKeys();
+      }
+      for (int i = 0; i < kAddedByEach; ++i) {
+        const auto [value, reading] = phrase(instance, i);
+        KESTOVA_CHILD_EXPECT(logged(log, "Added user phrase: " + value + ", reading: " + reading));
+        // Still in use, though the file was not read again.
+        KESTOVA_CHILD_EXPECT(values(*loader, reading) == std::vector<std::string>{value});
+      }
+      return kChildPassed;
+    }));
+  }
+  ::close(start[0]);
+  ::close(start[1]);  // all go
+  for (pid_t child : children) EXPECT_EQ(waitForChild(child), kChildPassed);
+
+  const std::string after = readBytes(userFile(kData));
+  EXPECT_TRUE(after.starts_with(large)) << "the file as it was is kept";
+  EXPECT_EQ(std::count(after.begin(), after.end(), '\0'), 0) << "NUL bytes";
+  std::string_view added = std::string_view(after).substr(std::min(large.size(), after.size()));
+  for (int instance = 0; instance < kInstances; ++instance) {
+    for (int i = 0; i < kAddedByEach; ++i) {
+      const auto [value, reading] = phrase(instance, i);
+      const std::string line = value + " " + reading + "\n";
+      size_t found = added.find(line);
+      EXPECT_NE(found, std::string_view::npos) << "lost: " << line;
+      if (found != std::string_view::npos) {
+        EXPECT_EQ(added.find(line, found + 1), std::string_view::npos) << "doubled: " << line;
+      }
+    }
+  }
+  EXPECT_EQ(std::count(added.begin(), added.end(), '\n'), kInstances * kAddedByEach)
+      << "nothing else is added";
+  EXPECT_EQ(strayFiles(), std::vector<std::string>{});
+}
+
 // The built-in phrase file overwritten in place while mapped (cp of a
 // shorter file over it): the next reload check notices the change and maps
 // the file again before any look-up reads past its new end (which would
@@ -692,6 +846,85 @@ TEST_F(LoaderFaults, BuiltInFileRewrittenInPlaceIsMappedAgain) {
     KESTOVA_CHILD_EXPECT(values(*loader, "ㄎㄜˇ") == std::vector<std::string>{"渴"});
     // Nothing changed: no reload.
     KESTOVA_CHILD_EXPECT(!loader->reloadIfChanged());
+    return kChildPassed;
+  });
+  EXPECT_EQ(code, kChildPassed) << (code == 128 + SIGBUS ? "SIGBUS" : "");
+}
+
+// The built-in phrase file cut shorter in place in the middle of a key,
+// after the check before it: look-ups past the new end read zeros instead
+// of faulting, and find nothing. The next key's check sets the file aside
+// (said once), the built-in phrases count as unusable, and the file is
+// opened again at the next reload, once it is whole again.
+TEST_F(LoaderFaults, BuiltInFileCutShortDuringAKey) {
+  const fs::path dataFile = root() / "data" / "data" / "kestova-data.txt";
+  std::string big(SortedPhraseTable::kHeader);
+  big += "ㄅㄚ 八 -3\n";
+  for (int i = 0; i < 20000; ++i) big += "ㄇ-" + std::to_string(100000 + i) + " 填 -9\n";
+  big += "ㄎㄜˇ 可 -2\n";
+  writeBytes(dataFile, big);
+  int code = runInChild([&] {
+    guardChild(30);
+    auto loader = start(false);
+    loader->checkBetweenKeys();
+    KESTOVA_CHILD_EXPECT(loader->builtInPhrasesUsable());
+    KESTOVA_CHILD_EXPECT(::truncate(dataFile.c_str(), 0) == 0);
+    for (const char* reading : {"ㄇ-110000", "ㄇ-119999", "ㄅㄚ", "ㄎㄜˇ"}) {
+      KESTOVA_CHILD_EXPECT(values(*loader, reading).empty());
+    }
+    ScopedLogCapture log;
+    loader->checkBetweenKeys();
+    loader->checkBetweenKeys();
+    KESTOVA_CHILD_EXPECT(log.lines() ==
+                         std::vector<std::string>{
+                             "gcin kestova Warn: Built-in LM changed in place while in use; set "
+                             "aside until nothing is composed: " +
+                             dataFile.string()});
+    KESTOVA_CHILD_EXPECT(!loader->builtInPhrasesUsable());
+    // Written whole again, in place as cp does it.
+    writeBytes(dataFile, big);
+    KESTOVA_CHILD_EXPECT(loader->reloadIfChanged());
+    KESTOVA_CHILD_EXPECT(loader->builtInPhrasesUsable());
+    KESTOVA_CHILD_EXPECT(values(*loader, "ㄎㄜˇ") == std::vector<std::string>{"可"});
+    KESTOVA_CHILD_EXPECT(values(*loader, "ㄇ-119999") == std::vector<std::string>{"填"});
+    return kChildPassed;
+  });
+  EXPECT_EQ(code, kChildPassed) << (code == 128 + SIGBUS ? "SIGBUS" : "");
+}
+
+// The context file cut shorter in place in the middle of a key: the walk's
+// look-ups read zeros and score nothing; the next key's check closes the
+// model (the grid still holding it finds no word in it), and the next
+// reload maps the file again, once it is whole again.
+TEST_F(LoaderFaults, ContextFileCutShortDuringAKey) {
+  const fs::path context = root() / "data" / "data" / "kestova-context.bin";
+  ContextFileContents contents;
+  for (int i = 0; i < 3000; ++i) contents.words.push_back({"詞" + std::to_string(i), -1.0});
+  contents.pairs = {{"詞1", "詞2", 1.5}};
+  ASSERT_TRUE(writeContextFile(context.string(), contents));
+  const std::string whole = readBytes(context);
+  int code = runInChild([&] {
+    guardChild(30);
+    auto loader = start(false);
+    std::shared_ptr<const ContextLM> held = loader->contextModel();
+    KESTOVA_CHILD_EXPECT(held && held->pairScore(held->lookUp("詞1"), held->lookUp("詞2")) == 1.5);
+    KESTOVA_CHILD_EXPECT(::truncate(context.c_str(), 0) == 0);
+    KESTOVA_CHILD_EXPECT(held->lookUp("詞2999").word == ContextLM::kUnknownWord);
+    ScopedLogCapture log;
+    loader->checkBetweenKeys();
+    loader->checkBetweenKeys();
+    KESTOVA_CHILD_EXPECT(log.lines() ==
+                         std::vector<std::string>{
+                             "gcin kestova Warn: Context file changed in place while in use; set "
+                             "aside until nothing is composed: " +
+                             context.string()});
+    KESTOVA_CHILD_EXPECT(!held->isLoaded());
+    KESTOVA_CHILD_EXPECT(held->pairScore(held->lookUp("詞1"), held->lookUp("詞2")) == 0);
+    writeBytes(context, whole);
+    KESTOVA_CHILD_EXPECT(loader->reloadIfChanged());
+    auto again = loader->contextModel();
+    KESTOVA_CHILD_EXPECT(again && again != held);
+    KESTOVA_CHILD_EXPECT(again->pairScore(again->lookUp("詞1"), again->lookUp("詞2")) == 1.5);
     return kChildPassed;
   });
   EXPECT_EQ(code, kChildPassed) << (code == 128 + SIGBUS ? "SIGBUS" : "");

@@ -5,7 +5,10 @@
 // files damaged or removed. Each case runs in a process of its own (the
 // module keeps its core for the life of the process).
 #include <X11/keysym.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -19,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "models/ContextFile.h"
 #include "models/SortedPhraseTable.h"
 #include "tests/faults/FaultSupport.h"
 #include "tests/support/ModuleFixture.h"
@@ -422,6 +426,206 @@ TEST_F(ModuleBoundary, BuiltInFileRewrittenInPlaceBetweenKeys) {
   EXPECT_EQ(preeditText(), "冊");
   host().feedKey(XK_Return);
   EXPECT_EQ(host().takeCommitted(), "冊");
+}
+
+// Another process that holds the user files' lock (flock) until released.
+class LockHolder {
+ public:
+  explicit LockHolder(const fs::path& lockFile) {
+    int ready[2];
+    if (::pipe(ready) != 0 || ::pipe(release_) != 0) return;
+    child_ = Testing::startChild([&] {
+      ::close(ready[0]);
+      ::close(release_[1]);
+      const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+      if (fd < 0 || ::flock(fd, LOCK_EX) != 0) return 1;
+      if (::write(ready[1], "l", 1) != 1) return 2;
+      char go;
+      // Until released (or the test ends).
+      return ::read(release_[0], &go, 1) < 0 ? 3 : 0;
+    });
+    ::close(ready[1]);
+    ::close(release_[0]);
+    char locked = 0;
+    held_ = ::read(ready[0], &locked, 1) == 1;
+    ::close(ready[0]);
+  }
+  ~LockHolder() { release(); }
+  bool held() const { return held_; }
+  void release() {
+    if (child_ <= 0) return;
+    ::close(release_[1]);
+    Testing::waitForChild(child_);
+    child_ = -1;
+  }
+
+ private:
+  int release_[2] = {-1, -1};
+  pid_t child_ = -1;
+  bool held_ = false;
+};
+
+constexpr std::string_view kSavedLater = "已加入，但詞庫檔正由其他程式使用，稍後存檔";
+constexpr std::string_view kNotSaved = "無法寫入自訂詞庫，這個詞沒有加入";
+
+// Marks the last two characters of the composition and presses Enter.
+void addLastTwo(TestHost& host) {
+  host.feedKey(XK_Left, kShiftMask);
+  host.feedKey(XK_Left, kShiftMask);
+  host.feedKey(XK_Return);
+}
+
+// A phrase added while another program holds the user files' lock: the key
+// does not wait for it, the phrase is used at once and the hint says it is
+// not saved yet; the first key after the lock is free writes it.
+TEST_F(ModuleBoundary, PhraseAddedWhileAnotherProgramHoldsTheLock) {
+  init();
+  const fs::path data = environment().userDirectory() / "data.txt";
+  LockHolder holder(environment().userDirectory() / ".user-files.lock");
+  ASSERT_TRUE(holder.held());
+  StderrCapture log;
+  type("su3u ");
+  host().feedKey(XK_space);
+  host().feedKey('2');
+  ASSERT_EQ(preeditText(), "你衣");
+  addLastTwo(host());
+  EXPECT_EQ(hintText(), kSavedLater);
+  EXPECT_EQ(Testing::readBytes(data).find("你衣"), std::string::npos);
+  host().feedKey(XK_Return);
+  EXPECT_EQ(host().takeCommitted(), "你衣");
+  // In use at once: after 測 (where the pick of 衣 is not suggested) the
+  // readings make the new phrase, not 你一.
+  type("hk4su3u ");
+  EXPECT_EQ(preeditText(), "測你衣");
+  EXPECT_EQ(Testing::readBytes(data).find("你衣"), std::string::npos);
+
+  holder.release();
+  host().feedKey(XK_Return);
+  EXPECT_EQ(host().takeCommitted(), "測你衣");
+  EXPECT_NE(Testing::readBytes(data).find("\n你衣 ㄋㄧˇ-ㄧ\n"), std::string::npos)
+      << Testing::readBytes(data);
+  const std::string lines = log.text();
+  EXPECT_NE(lines.find("Added user phrase: 你衣, reading: ㄋㄧˇ-ㄧ"), std::string::npos) << lines;
+  EXPECT_EQ(lines.find("Failed"), std::string::npos) << lines;
+}
+
+// The disk is full (a small tmpfs with one free page): taking the phrase out
+// of a long excluded-phrase file fails, so the addition fails whole: both
+// files stay as they were, the log and the hint say so, and a second try
+// fails the same way rather than finding the phrase "already there".
+TEST_F(ModuleBoundary, FullDiskLeavesBothFilesAsTheyWere) {
+  if (::geteuid() != 0) {
+    GTEST_SKIP() << "mounting a small tmpfs needs root (CI runs as root); not run";
+  }
+  const fs::path userDirectory = environment().userDirectory().parent_path();
+  fs::create_directories(userDirectory);
+  if (!Testing::mountPrivateTmpfs(userDirectory, 64 * 1024)) {
+    GTEST_SKIP() << "cannot mount a tmpfs in a private mount namespace here; not run";
+  }
+  const fs::path files = environment().userDirectory();
+  const fs::path data = files / "data.txt";
+  const fs::path excluded = files / "exclude-phrases.txt";
+  std::string excludedText = "測試 ㄘㄜˋ-ㄕˋ\n";
+  while (excludedText.size() < 9000) excludedText += "# " + std::string(70, 'x') + "\n";
+  Testing::writeBytes(data, "# mine\n");
+  Testing::writeBytes(excluded, excludedText);
+  // Nothing is learnt from the picks below, so that the last check sees the
+  // exclusion alone.
+  environment().writeSettingsFile("{\"learn_words\": false}");
+  init();
+  type("hk4g4");
+  ASSERT_EQ(preeditText(), "測是");  // 測試 is excluded
+  // Everything full but one page: enough for a copy of the small phrase
+  // file, not for one of the excluded phrases.
+  Testing::writeBytes(userDirectory / "room", std::string(4096, 'r'));
+  {
+    std::ofstream filler(userDirectory / "filler", std::ios::binary);
+    const std::string block(4096, 'f');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size()))) {
+    }
+  }
+  fs::remove(userDirectory / "room");
+
+  StderrCapture log;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    SCOPED_TRACE(attempt);
+    host().feedKey(XK_space);
+    host().feedKey('2');
+    ASSERT_EQ(preeditText(), "測試");
+    addLastTwo(host());
+    EXPECT_EQ(hintText(), kNotSaved);
+    EXPECT_EQ(Testing::readBytes(data), "# mine\n");
+    EXPECT_EQ(Testing::readBytes(excluded), excludedText);
+  }
+  const std::string lines = log.text();
+  EXPECT_NE(lines.find("No space left on device"), std::string::npos) << lines;
+  EXPECT_NE(lines.find("Warn: Failed to add user phrase: 測試, reading: ㄘㄜˋ-ㄕˋ"),
+            std::string::npos)
+      << lines;
+  EXPECT_EQ(lines.find("Added user phrase"), std::string::npos) << lines;
+  EXPECT_EQ(lines.find("already exists"), std::string::npos) << lines;
+  // Still excluded (after 你, where the pick of 試 is not suggested).
+  host().feedKey(XK_Escape);
+  host().feedKey(XK_Return);
+  host().takeCommitted();
+  type("su3hk4g4");
+  EXPECT_EQ(preeditText(), "你測是");
+}
+
+// A context file that is not there when the module starts is said once, and
+// read when it appears: from the next composition on, the walk uses it.
+TEST_F(ModuleBoundary, ContextFileThatAppearsLaterIsRead) {
+  environment().writePhraseFile({"ㄊㄚ 他 -1.9", "ㄊㄚ 它 -2.45", "ㄉㄜ˙ 的 -1.0"});
+  StderrCapture log;
+  init();
+  type("w8 2k7");
+  EXPECT_EQ(preeditText(), "他的");
+  host().feedKey(XK_Return);
+  EXPECT_EQ(host().takeCommitted(), "他的");
+
+  ContextFileContents contents;
+  contents.pairs = {{"它", "的", 1.0}};
+  const fs::path context = environment().dataFile().parent_path() / "kestova-context.bin";
+  ASSERT_TRUE(writeContextFile(context.string(), contents));
+  type("w8 2k7");
+  EXPECT_EQ(preeditText(), "它的");
+  const std::string lines = log.text();
+  const std::string missing =
+      "Info: No context file (the walk goes without context until it "
+      "appears): \"" +
+      context.string() + "\"";
+  const size_t first = lines.find(missing);
+  EXPECT_NE(first, std::string::npos) << lines;
+  EXPECT_EQ(lines.find(missing, first + 1), std::string::npos) << "said more than once";
+  EXPECT_NE(lines.find("Info: Context model: " + context.string()), std::string::npos) << lines;
+}
+
+// A database that does not begin with its header loads as nothing: the log
+// says which file and what header it lacks, and a syllable typed then is
+// not called a mistake. (The user's own 你 keeps something composed, so
+// that the hint shows in the status window.)
+TEST_F(ModuleBoundary, DatabaseWithoutItsHeaderIsReportedAndNotBlamedOnTheSyllable) {
+  Testing::writeBytes(environment().dataFile(), "ㄘㄜˋ 測 -3.0\nㄕˋ 是 -2.0\n");
+  Testing::writeBytes(environment().userDirectory() / "data.txt", "你 ㄋㄧˇ\n");
+  StderrCapture log;
+  init();
+  type("su3hk4");
+  EXPECT_EQ(preeditText(), "你");
+  EXPECT_EQ(hintText(), "內建詞庫無法使用，打不出「ㄘㄜˋ」");
+  const std::string lines = log.text();
+  EXPECT_NE(lines.find("gcin kestova Error: Built-in LM is not a sorted phrase file: \"" +
+                       environment().dataFile().string() +
+                       "\": it does not begin with the line \"# format "
+                       "org.tarnwick.kestova.sorted\""),
+            std::string::npos)
+      << lines;
+  // A database with its header, and a syllable it lacks, is the syllable's.
+  environment().writePhraseFile({"ㄕˋ 是 -2.0"});
+  host().feedKey(XK_Return);
+  EXPECT_EQ(host().takeCommitted(), "你");
+  type("su3hk4");
+  EXPECT_EQ(preeditText(), "你");
+  EXPECT_EQ(hintText(), "「ㄘㄜˋ」不是注音音節");
 }
 
 }  // namespace

@@ -109,6 +109,17 @@ TEST_F(PlaygroundTest, AScoreThatIsNotANumberStillComposes) {
   }
 }
 
+// --help names both files --data-root reads: the phrases and the context.
+TEST_F(PlaygroundTest, HelpSaysWhatTheDataRootHolds) {
+  Result result = play("--help");
+  EXPECT_EQ(result.status, 0) << result.output;
+  const size_t option = result.output.find("--data-root DIR");
+  ASSERT_NE(option, std::string::npos) << result.output;
+  const std::string text = result.output.substr(option);
+  EXPECT_NE(text.find("DIR/data/kestova-data.txt"), std::string::npos) << text;
+  EXPECT_NE(text.find("DIR/data/kestova-context.bin"), std::string::npos) << text;
+}
+
 // The context file beside the phrases decides between homophones.
 TEST_F(PlaygroundTest, TheContextFileBesideThePhrasesDecidesHomophones) {
   environment_.writePhraseFile({"ㄊㄚ 他 -1.9", "ㄊㄚ 它 -2.45", "ㄉㄜ˙ 的 -1.0"});

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/FileAccess.h"
@@ -211,6 +214,102 @@ TEST_F(UserFilesEditorTest, AnUndoneAdditionStaysUndoneWhenTheLineWasAlreadyGone
   const UserFilesEditor::Outcome undone = editor_.undo();
   EXPECT_TRUE(undone.ok) << undone.failure;
   EXPECT_EQ(read(File::Phrases), "# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\n");
+}
+
+// The input method's editor never waits for the lock: an addition that
+// finds another holder waits in the editor, in the order made, and is
+// written whole (taken out of the exclusions too) once the lock is free.
+// Nothing it does is kept for undo.
+TEST_F(UserFilesEditorTest, KeyThreadAdditionsWaitInTheEditorWhileTheLockIsHeld) {
+  UserFilesEditor editor(dir_.path().string(), UserFilesEditor::Role::KeyThread);
+  const std::vector<std::string> before = all();
+  {
+    std::optional<FileAccess::FileLock> held =
+        LanguageModelLoader::lockUserFiles(dir_.path().string(), nullptr);
+    ASSERT_TRUE(held);
+    for (const UserFilesEditor::Phrase& phrase : std::vector<UserFilesEditor::Phrase>{
+             {"ㄋㄧˇ-ㄏㄠˇ", "你好"}, {"ㄘㄜˋ-ㄕˋ", "側視"}, {"ㄋㄧˇ-ㄏㄠˇ", "你好"}}) {
+      const UserFilesEditor::Outcome outcome = editor.addPhrase(phrase);
+      EXPECT_TRUE(outcome.pending);
+      EXPECT_FALSE(outcome.ok);
+      EXPECT_EQ(outcome.failure, "");
+    }
+    // Still held: nothing is written, nothing is dropped.
+    EXPECT_TRUE(editor.writePending().empty());
+    // Any other change fails at once.
+    EXPECT_EQ(editor.removePhrase({"ㄘㄜˋ-ㄕˋ", "策士"}).failure, "another process holds the lock");
+  }
+  EXPECT_EQ(all(), before);
+  EXPECT_EQ(editor.pendingPhrases(),
+            (std::vector<UserFilesEditor::Phrase>{{"ㄋㄧˇ-ㄏㄠˇ", "你好"}, {"ㄘㄜˋ-ㄕˋ", "側視"}}));
+
+  const std::vector<UserFilesEditor::Written> written = editor.writePending();
+  ASSERT_EQ(written.size(), 2u);
+  for (const UserFilesEditor::Written& each : written) {
+    EXPECT_TRUE(each.outcome.ok) << each.outcome.failure;
+    EXPECT_EQ(each.outcome.added, 1u);
+  }
+  EXPECT_EQ(written[1].phrase, (UserFilesEditor::Phrase{"ㄘㄜˋ-ㄕˋ", "側視"}));
+  EXPECT_TRUE(editor.pendingPhrases().empty());
+  EXPECT_EQ(read(File::Phrases), "# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\n你好 ㄋㄧˇ-ㄏㄠˇ\n側視 ㄘㄜˋ-ㄕˋ\n");
+  EXPECT_EQ(read(File::ExcludedPhrases), "# 手動刪詞\n");
+  EXPECT_FALSE(editor.canUndo());
+  // With the lock free, an addition is written at once.
+  const UserFilesEditor::Outcome outcome = editor.addPhrase({"ㄏㄠˇ-ㄉㄜ˙", "好的"});
+  EXPECT_TRUE(outcome.ok && !outcome.pending);
+  EXPECT_TRUE(read(File::Phrases).ends_with("好的 ㄏㄠˇ-ㄉㄜ˙\n"));
+}
+
+// What the caller keeps loaded spares the editor reading the files: the
+// part of the phrase file it loaded is taken as it says, only the lines
+// appended after it are read; an excluded-phrase file as loaded that lists
+// none of the phrases is neither read nor rewritten. The caller hears
+// which files changed, and whether they were as loaded before.
+TEST_F(UserFilesEditorTest, WhatTheCallerLoadedIsNotReadAgain) {
+  class Loaded : public UserFilesEditor::LoadedFiles {
+   public:
+    std::optional<std::uint64_t> loadedSize(File file) const override {
+      return file == File::Phrases ? phrasesSize : excludedSize;
+    }
+    bool lists(File file, const UserFilesEditor::Phrase& phrase) const override {
+      return file == File::Phrases && phrase.value == "策士";
+    }
+    void edited(File file, bool wasAsLoaded) override { edits.emplace_back(file, wasAsLoaded); }
+
+    std::optional<std::uint64_t> phrasesSize;
+    std::optional<std::uint64_t> excludedSize;
+    std::vector<std::pair<File, bool>> edits;
+  } loaded;
+  // As loaded: the first line only (策士); 測試 was appended since. The
+  // excluded-phrase file the caller says it loaded lists nothing, though
+  // it lists 側視 (a file changed in a way the caller cannot see).
+  write(File::Phrases, "# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\n測試 ㄘㄜˋ-ㄕˋ\n");
+  loaded.phrasesSize = std::string("# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\n").size();
+  loaded.excludedSize = fs::file_size(editor_.pathOf(File::ExcludedPhrases));
+  UserFilesEditor editor(dir_.path().string(), UserFilesEditor::Role::KeyThread, &loaded);
+  for (const char* value : {"策士", "測試"}) {
+    const UserFilesEditor::Outcome outcome = editor.addPhrase({"ㄘㄜˋ-ㄕˋ", value});
+    EXPECT_TRUE(outcome.ok) << value;
+    EXPECT_EQ(outcome.added, 0u) << value;
+  }
+  EXPECT_TRUE(loaded.edits.empty());
+  EXPECT_TRUE(editor.addPhrase({"ㄘㄜˋ-ㄕˋ", "側視"}).ok);
+  EXPECT_EQ(read(File::ExcludedPhrases), "# 手動刪詞\n側視 ㄘㄜˋ-ㄕˋ\n");
+  EXPECT_EQ(loaded.edits, (std::vector<std::pair<File, bool>>{{File::Phrases, false}}));
+
+  // Nothing known of either file: both are read whole.
+  loaded.phrasesSize.reset();
+  loaded.excludedSize.reset();
+  loaded.edits.clear();
+  write(File::Phrases, "# 手動加詞\n");
+  const UserFilesEditor::Outcome outcome = editor.addPhrase({"ㄘㄜˋ-ㄕˋ", "策士"});
+  EXPECT_EQ(outcome.added, 1u);
+  EXPECT_EQ(read(File::Phrases), "# 手動加詞\n策士 ㄘㄜˋ-ㄕˋ\n");
+  EXPECT_TRUE(editor.addPhrase({"ㄘㄜˋ-ㄕˋ", "側視"}).ok);
+  EXPECT_EQ(read(File::ExcludedPhrases), "# 手動刪詞\n");
+  EXPECT_EQ(loaded.edits,
+            (std::vector<std::pair<File, bool>>{
+                {File::Phrases, false}, {File::Phrases, false}, {File::ExcludedPhrases, false}}));
 }
 
 TEST(UserFileParserTest, EntriesComeInFileOrderWithTheirLineNumbers) {

@@ -5,6 +5,7 @@
 
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <filesystem>
 #include <memory>
@@ -33,6 +34,27 @@ class ModuleFixture : public ::testing::Test {
   // Types plain characters (their keysyms are their ASCII codes).
   void type(std::string_view keys) {
     for (char c : keys) host_->feedKey(c == ' ' ? XK_space : static_cast<unsigned char>(c));
+  }
+
+  // The hint row of the module's status window (which lives in the test
+  // process): its text while it is shown, else "".
+  static std::string hintText() {
+    std::string hint;
+    GList* toplevels = gtk_window_list_toplevels();
+    for (GList* w = toplevels; w; w = w->next) {
+      GtkWidget* child = gtk_bin_get_child(GTK_BIN(w->data));
+      if (!child || !GTK_IS_BOX(child)) continue;
+      GList* rows = gtk_container_get_children(GTK_CONTAINER(child));
+      if (g_list_length(rows) == 2) {
+        GtkWidget* row = GTK_WIDGET(g_list_nth_data(rows, 1));
+        if (GTK_IS_LABEL(row) && gtk_widget_get_visible(row)) {
+          hint = gtk_label_get_text(GTK_LABEL(row));
+        }
+      }
+      g_list_free(rows);
+    }
+    g_list_free(toplevels);
+    return hint;
   }
 
   TestHost& host() const { return *host_; }

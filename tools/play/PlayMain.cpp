@@ -57,7 +57,8 @@ void usage(std::ostream& out) {
          "--layout   Standard, ETen, Hsu, ETen26, IBM or HanyuPinyin (or gcin's names et,\n"
          "           hsu, et26, ibm, pinyin); uses a private HOME so your gcin settings stay\n"
          "--trace    print the state after every key\n"
-         "--data-root DIR  read the phrase data from DIR/data/kestova-data.txt\n"
+         "--data-root DIR  read the phrase data from DIR/data/kestova-data.txt and the\n"
+         "           context file, when there is one, from DIR/data/kestova-context.bin\n"
          "--settings opens the settings window, as gcin's setup tool does, until it closes\n";
 }
 
