@@ -94,3 +94,53 @@ shoot() {
   import -window root -crop "$(box_around "${windows[@]}")" png:- |
     convert - +repage -fill '#dfe3e8' -draw 'color 0,0 floodfill' -strip "$file"
 }
+
+# The words of the module's learnt.txt, one "VALUE READING" per line in file
+# order; fails, naming each line, when a line is not "VALUE READING WEIGHT"
+# with a weight in (0, 1] (blank lines and "#" comments aside).
+learnt_words() {
+  awk 'NF == 0 || /^#/ { next }
+       NF != 3 || $3 !~ /^[0-9.]+(e-?[0-9]+)?$/ || $3 + 0 <= 0 || $3 + 0 > 1 {
+         print "damaged line " NR ": " $0 > "/dev/stderr"; bad = 1; next }
+       { print $1, $2 }
+       END { exit bad }' "$USER_FILES/learnt.txt"
+}
+
+# Fails unless learnt.txt holds exactly these words ("VALUE READING" each),
+# in this order, and nothing damaged.
+expect_learnt_words() {
+  local words
+  words=$(learnt_words) || return 1
+  [[ $words == "$(printf '%s\n' "$@")" ]] || {
+    echo "learnt.txt holds:" >&2
+    echo "$words" >&2
+    return 1
+  }
+}
+
+# Makes gcin die of SIGKILL on entering its next fsync(), through strace:
+# in the middle of replacing a file, when the new contents are written to
+# the temporary file beside it and it is not yet renamed into place.
+# Returns once strace is attached; its log is $WORK/strace.log.
+kill_gcin_at_next_fsync() {
+  strace -f -o "$WORK/strace.log" -e trace=fsync -e inject=fsync:signal=KILL:when=1 \
+    -p "$GCIN_PID" >/dev/null 2>"$WORK/strace.err" &
+  local _
+  for _ in $(seq 100); do
+    grep -q attached "$WORK/strace.err" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  echo "strace did not attach to gcin: $(cat "$WORK/strace.err")" >&2
+  return 1
+}
+
+# Waits until gcin has died of the SIGKILL strace gave it.
+gcin_killed_at_fsync() {
+  local _
+  for _ in $(seq 100); do
+    grep -q 'killed by SIGKILL' "$WORK/strace.log" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  echo "gcin was not killed at an fsync: $(tail -n3 "$WORK/strace.log" 2>/dev/null)" >&2
+  return 1
+}
