@@ -21,6 +21,9 @@ void LearntWordStore::setFolder(const fs::path& folder, const fs::path& lockFile
 
 void LearntWordStore::configure(bool learn, bool remember) {
   const bool startsRemembering = remember && !remember_;
+  // A change of the file while nothing was kept on disk asked to forget;
+  // it must not be lost to what is learnt so far joining the file.
+  if (startsRemembering && !file_.path().empty() && file_.changed()) forgetChanged();
   learn_ = learn;
   remember_ = remember;
   if (!learn_) unwritten_.clear();
@@ -72,16 +75,19 @@ bool LearntWordStore::reloadIfChanged() {
     if (remember_ && !unwritten_.empty()) writeFile();
     return false;
   }
-  if (!remember_) {
-    // The file changed or went away while nothing is kept on disk: the
-    // user asked to forget.
-    file_.remember();
-    if (words_->empty()) return false;
-    ModuleLog::info("Learnt words forgotten: " + quoted(file_.path()) + " changed");
-    words_->clear();
-    return true;
-  }
+  // The file changed or went away while nothing is kept on disk: the user
+  // asked to forget.
+  if (!remember_) return forgetChanged();
   return writeOrRead();
+}
+
+bool LearntWordStore::forgetChanged() {
+  file_.remember();
+  unwritten_.clear();
+  if (words_->empty()) return false;
+  ModuleLog::info("Learnt words forgotten: " + quoted(file_.path()) + " changed");
+  words_->clear();
+  return true;
 }
 
 bool LearntWordStore::writeOrRead() {
@@ -95,12 +101,19 @@ bool LearntWordStore::writeOrRead() {
 void LearntWordStore::forgetAll() {
   words_->clear();
   unwritten_.clear();
-  if (file_.path().empty() || !file_.exists()) return;
+  if (file_.path().empty()) return;
   std::string failure;
-  if (!FileAccess::replaceFile(file_.path().string(), "", &failure)) {
+  auto lock = FileAccess::FileLock::acquire(lockFile_.string(), kForgetLockTimeout, &failure);
+  if (!lock || !emptyFile(file_.path(), &failure)) {
     ModuleLog::warn("Failed to empty " + quoted(file_.path()) + ": " + failure);
   }
   file_.remember();
+}
+
+bool LearntWordStore::emptyFile(const fs::path& file, std::string* failure) {
+  // Replaced even when it is empty already: the new file is what tells an
+  // instance that does not remember to forget.
+  return FileAccess::replaceFile(file.string(), "", failure, 0600);
 }
 
 bool LearntWordStore::readFile() {

@@ -11,10 +11,14 @@
 // the new words learnt into it, replaced atomically. The lock is only
 // tried, never waited for: when another instance holds it, the write waits
 // for the next commit or check. A change of the file while remembering is
-// off, or its removal, forgets every word: that is how the settings
-// window's "Forget learnt words" reaches a running gcin.
+// off, or its removal, forgets every word. So an empty file means "forget"
+// to every instance, whether it remembers (it reads no words) or not (it
+// sees the file change): that is how the settings window's "Forget learnt
+// words", which runs in another process, reaches a running gcin
+// (emptyFile).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -32,6 +36,8 @@ class LearntWordStore : public WordLearner {
   static constexpr std::string_view kFileName = "learnt.txt";
   // The file is never read past this size.
   static constexpr std::size_t kFileLimit = std::size_t{1} << 20;
+  // How long forgetAll waits for another holder of the user files lock.
+  static constexpr std::chrono::milliseconds kForgetLockTimeout{500};
 
   LearntWordStore();
 
@@ -49,10 +55,20 @@ class LearntWordStore : public WordLearner {
   // Reads the file again when it changed, and writes what is still to be
   // written. True when the words changed.
   bool reloadIfChanged();
-  // Forgets every word, in memory and (when remembering) on disk.
+  // Forgets every word, in memory and on disk (emptyFile), so that other
+  // instances forget them too.
   void forgetAll();
 
+  // Replaces the learnt-word file by an empty one, which every instance
+  // takes as "forget" (see above); the file is made when it is missing.
+  // Call it while holding the user files lock. False, with `failure` set,
+  // when it could not be written.
+  static bool emptyFile(const std::filesystem::path& file, std::string* failure);
+
  private:
+  // Forgets every word because the file changed while nothing was kept on
+  // disk; true when there were words.
+  bool forgetChanged();
   bool readFile();
   // Writes the unwritten words, or else reads the file and learns them into
   // it in memory. True when the words may have changed.

@@ -413,6 +413,30 @@ UserFilesEditor::Outcome UserFilesEditor::excludePhrase(const Phrase& phrase) {
   return finish(std::move(change), std::move(outcome));
 }
 
+UserFilesEditor::Outcome UserFilesEditor::forgetLearntWords() {
+  Outcome outcome;
+  if (directory_.empty()) {
+    outcome.failure = "there is no user files directory";
+    return outcome;
+  }
+  // No input method ever ran with this directory: nothing was learnt.
+  if (!pathExists(directory_)) {
+    outcome.ok = true;
+    return outcome;
+  }
+  std::optional<FileAccess::FileLock> lock =
+      LanguageModelLoader::lockUserFiles(directory_, &outcome.failure);
+  if (!lock) return outcome;
+  const fs::path path = pathOf(File::LearntWords);
+  if (!LearntWordStore::emptyFile(path, &outcome.failure)) {
+    ModuleLog::warn("Failed to empty " + ModuleLog::quoted(path) + ": " + outcome.failure);
+    return outcome;
+  }
+  ModuleLog::info("Forgot the learnt words: emptied " + ModuleLog::quoted(path));
+  outcome.ok = true;
+  return outcome;
+}
+
 UserFilesEditor::Outcome UserFilesEditor::undo() {
   Outcome outcome;
   if (history_.empty()) {

@@ -139,6 +139,12 @@ class UserFilesEditor {
   // file is written as LearntWordStore writes it (formatLearntFile), and a
   // running input method that keeps its words there reads it again.
   Outcome removeLearntWord(const Phrase& phrase);
+  // Forgets every learnt word: the file is replaced by an empty one
+  // (LearntWordStore::emptyFile, made when missing), which a running input
+  // method takes as "forget" whether it keeps its words on disk or only in
+  // memory. A directory that does not exist has nothing to forget. There
+  // is no undo for it: the outcome is never `changed`.
+  Outcome forgetLearntWords();
 
   // Undoes the newest change not yet undone, as far as the files still
   // hold it: the lines it added go, the lines it removed come back (at the

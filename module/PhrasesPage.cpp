@@ -291,8 +291,7 @@ void onExport(GtkButton*, gpointer root) {
 // Another program (the input method adding a phrase, an editor) may have
 // changed the files while the window was away.
 gboolean onFocusIn(GtkWidget*, GdkEvent*, gpointer root) {
-  Page* page = pageOf(root);
-  if (page && page->book->refreshIfChanged()) refreshList(*page);
+  refresh(GTK_WIDGET(root));
   return FALSE;
 }
 
@@ -337,6 +336,11 @@ void addColumn(GtkWidget* list, const char* title, Column column, bool expand) {
 }
 
 }  // namespace
+
+void refresh(GtkWidget* root) {
+  Page* page = pageOf(root);
+  if (page && page->book->refreshIfChanged()) refreshList(*page);
+}
 
 GtkWidget* create(GtkWindow* window) {
   auto owned = std::make_unique<Page>();

@@ -15,5 +15,8 @@ namespace Kestova::PhrasesPage {
 // "phrases-value", "phrases-reading", "phrases-choices", "phrases-add",
 // "phrases-verdict" and "phrases-status".
 GtkWidget* create(GtkWindow* window);
+// Lists the user files again if they changed on disk since the page last
+// read them (the window calls it whenever the page is shown again).
+void refresh(GtkWidget* page);
 
 }  // namespace Kestova::PhrasesPage

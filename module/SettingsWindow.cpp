@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "models/LanguageModelLoader.h"
+#include "models/UserFilesEditor.h"
 #include "module/PhrasesPage.h"
 #include "module/Settings.h"
 
@@ -21,6 +23,13 @@ constexpr char kSettingsPageLabel[] = "設定";
 constexpr char kPhrasesPageLabel[] = "自訂詞庫";
 constexpr char kCancelLabel[] = "取消(_C)";
 constexpr char kOkLabel[] = "確定(_O)";
+constexpr char kForgetLabel[] = "忘記學過的詞";
+constexpr char kForgetQuestion[] = "要忘記所有學過的詞嗎？";
+constexpr char kForgetExplanation[] =
+    "輸入法從你選過的詞學到的詞會全部忘記，記在 learnt.txt 裡的也一樣。這個動作無法復原。";
+constexpr char kForgetConfirmLabel[] = "忘記(_F)";
+constexpr char kForgottenMessage[] = "已忘記學過的詞";
+constexpr char kForgetFailedMessage[] = "無法忘記學過的詞";
 
 // The open window and the widgets the save action reads. The widgets belong to
 // GTK; these are borrowed pointers, all cleared when the window is destroyed.
@@ -28,6 +37,7 @@ struct OpenWindow {
   GtkWidget* window = nullptr;
   std::array<GtkWidget*, kBoolOptions.size()> checkButtons{};
   GtkWidget* ctrlEnterCombo = nullptr;
+  GtkWidget* forgetStatus = nullptr;
 };
 
 OpenWindow gOpen;
@@ -65,9 +75,14 @@ void keepOnScreen(GtkWidget* window, GdkRectangle* allocation, gpointer) {
 void onSwitchPage(GtkNotebook*, GtkWidget* page, guint number, gpointer) {
   if (number != 1 || !gOpen.window) return;
   GList* children = gtk_container_get_children(GTK_CONTAINER(page));
-  const bool empty = children == nullptr;
+  GtkWidget* built = children ? GTK_WIDGET(children->data) : nullptr;
   g_list_free(children);
-  if (!empty) return;
+  // Shown again: what changed meanwhile (a forget on the settings page,
+  // the input method learning) is listed.
+  if (built) {
+    PhrasesPage::refresh(built);
+    return;
+  }
   GtkWidget* phrases = PhrasesPage::create(GTK_WINDOW(gOpen.window));
   gtk_box_pack_start(GTK_BOX(page), phrases, TRUE, TRUE, 0);
   gtk_widget_show_all(phrases);
@@ -108,6 +123,40 @@ void onOkClicked(GtkButton*, gpointer) {
   showSaveFailedDialog();
 }
 
+// Forgetting reaches a running input method through the learnt-word file,
+// which it watches (LearntWordStore); it happens at once, like the edits of
+// the phrase page, not with OK.
+void forgetLearntWords() {
+  const std::string directory =
+      moduleUserDirectory() + "/" + std::string(LanguageModelLoader::kUserFilesDirectoryName);
+  const UserFilesEditor::Outcome outcome = UserFilesEditor(directory).forgetLearntWords();
+  const std::string message =
+      outcome.ok ? std::string(kForgottenMessage)
+                 : std::string(kForgetFailedMessage) + "（" + outcome.failure + "）";
+  if (gOpen.forgetStatus) gtk_label_set_text(GTK_LABEL(gOpen.forgetStatus), message.c_str());
+}
+
+void onForgetDialogResponse(GtkDialog* dialog, gint response, gpointer) {
+  gtk_widget_destroy(GTK_WIDGET(dialog));
+  if (response == GTK_RESPONSE_ACCEPT && gOpen.window) forgetLearntWords();
+}
+
+// Asked first: nothing brings the words back. The buttons are in Chinese
+// like the rest of the window, whatever the locale; Cancel is the default.
+void onForgetClicked(GtkButton*, gpointer) {
+  if (!gOpen.window) return;
+  GtkWidget* dialog = gtk_message_dialog_new(
+      GTK_WINDOW(gOpen.window),
+      static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+      GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE, "%s", kForgetQuestion);
+  gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", kForgetExplanation);
+  gtk_dialog_add_buttons(GTK_DIALOG(dialog), kCancelLabel, GTK_RESPONSE_CANCEL, kForgetConfirmLabel,
+                         GTK_RESPONSE_ACCEPT, nullptr);
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+  g_signal_connect(dialog, "response", G_CALLBACK(onForgetDialogResponse), nullptr);
+  gtk_widget_show(dialog);
+}
+
 // A row of the settings page as gcin's own setup windows lay them out: the
 // label at the left, the control right after it.
 void addRow(GtkWidget* column, std::string_view text, GtkWidget* control) {
@@ -120,8 +169,8 @@ void addRow(GtkWidget* column, std::string_view text, GtkWidget* control) {
   gtk_box_pack_start(GTK_BOX(row), control, FALSE, FALSE, 0);
 }
 
-// The options of the settings file: a check box for each, the Ctrl+Enter
-// list.
+// The options of the settings file: a check box for each, the button that
+// forgets the learnt words, the Ctrl+Enter list.
 GtkWidget* buildSettingsPage(const Options& options) {
   GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 3);
   gtk_box_set_homogeneous(GTK_BOX(column), FALSE);
@@ -133,6 +182,23 @@ GtkWidget* buildSettingsPage(const Options& options) {
     gOpen.checkButtons[i] = check;
     addRow(column, kBoolOptions[i].label, check);
   }
+
+  // Under the learning check boxes, the last two: the button, and what
+  // became of the last forget.
+  static_assert(kBoolOptions.back().key == "remember_learnt_words");
+  GtkWidget* forgetRow = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 4);
+  gtk_box_pack_start(GTK_BOX(column), forgetRow, FALSE, FALSE, 1);
+  GtkWidget* forget = gtk_button_new_with_label(kForgetLabel);
+  gtk_widget_set_name(forget, "forget-learnt-words");
+  g_signal_connect(forget, "clicked", G_CALLBACK(onForgetClicked), nullptr);
+  gtk_box_pack_start(GTK_BOX(forgetRow), forget, FALSE, FALSE, 0);
+  gOpen.forgetStatus = gtk_label_new("");
+  gtk_widget_set_name(gOpen.forgetStatus, "forget-learnt-status");
+  gtk_label_set_xalign(GTK_LABEL(gOpen.forgetStatus), 0);
+  // A failure's reason wraps rather than widening the window.
+  gtk_label_set_line_wrap(GTK_LABEL(gOpen.forgetStatus), TRUE);
+  gtk_label_set_max_width_chars(GTK_LABEL(gOpen.forgetStatus), 16);
+  gtk_box_pack_start(GTK_BOX(forgetRow), gOpen.forgetStatus, FALSE, FALSE, 0);
 
   GtkWidget* combo = gtk_combo_box_text_new();
   for (const CtrlEnterChoice& choice : kCtrlEnterChoices) {

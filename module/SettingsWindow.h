@@ -1,6 +1,8 @@
 // The settings window: a small GTK 3 window that edits the key handler's
-// options of the module settings file. gcin's setup tool opens it through the
-// exported entry point; there is never more than one such window at a time.
+// options of the module settings file, forgets the learnt words (emptying
+// learnt.txt, which a running gcin watches) and, on its second page, the
+// user's phrases. gcin's setup tool opens it through the exported entry
+// point; there is never more than one such window at a time.
 #pragma once
 
 #include "module/HostFunctions.h"

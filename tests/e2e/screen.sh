@@ -109,3 +109,26 @@ lit_width() {
   fi
   rm -f "$lit"
 }
+
+# The words of the module's learnt.txt, one "VALUE READING" per line in file
+# order; fails, naming each line, when a line is not "VALUE READING WEIGHT"
+# with a weight in (0, 1] (blank lines and "#" comments aside).
+learnt_words() {
+  awk 'NF == 0 || /^#/ { next }
+       NF != 3 || $3 !~ /^[0-9.]+(e-?[0-9]+)?$/ || $3 + 0 <= 0 || $3 + 0 > 1 {
+         print "damaged line " NR ": " $0 > "/dev/stderr"; bad = 1; next }
+       { print $1, $2 }
+       END { exit bad }' "$USER_FILES/learnt.txt"
+}
+
+# Fails unless learnt.txt holds exactly these words ("VALUE READING" each),
+# in this order, and nothing damaged.
+expect_learnt_words() {
+  local words
+  words=$(learnt_words) || return 1
+  [[ $words == "$(printf '%s\n' "$@")" ]] || {
+    echo "learnt.txt holds:" >&2
+    echo "$words" >&2
+    return 1
+  }
+}

@@ -207,6 +207,56 @@ TEST_F(UserFilesEditorTest, RefusalsAndFailuresLeaveTheFilesAndSayWhy) {
   EXPECT_FALSE(nowhere.removePhrase({"ㄋㄧˇ-ㄏㄠˇ", "你好"}).ok);
 }
 
+// Forgetting empties the learnt words whether the file was there or not
+// (an empty file is what a running input method takes as "forget"), and
+// touches nothing else; there is no undo for it.
+TEST_F(UserFilesEditorTest, ForgettingLearntWordsLeavesAnEmptyFile) {
+  for (const bool present : {true, false}) {
+    SCOPED_TRACE(present ? "a file of words" : "no file");
+    SetUp();
+    if (!present) fs::remove(editor_.pathOf(File::LearntWords));
+    // A new file is private to the user; one that was there keeps its mode.
+    const fs::perms mode =
+        present ? fs::status(editor_.pathOf(File::LearntWords)).permissions() & fs::perms::all
+                : fs::perms::owner_read | fs::perms::owner_write;
+    std::vector<std::string> expected = all();
+    expected[static_cast<size_t>(File::LearntWords)] = "";
+    UserFilesEditor editor(dir_.path().string());
+    const UserFilesEditor::Outcome outcome = editor.forgetLearntWords();
+    EXPECT_TRUE(outcome.ok) << outcome.failure;
+    EXPECT_FALSE(outcome.changed);
+    EXPECT_EQ(all(), expected);
+    EXPECT_TRUE(fs::is_regular_file(editor.pathOf(File::LearntWords)));
+    EXPECT_EQ(fs::status(editor.pathOf(File::LearntWords)).permissions() & fs::perms::all, mode);
+    EXPECT_FALSE(editor.canUndo());
+  }
+
+  // A folder no input method ever made has nothing to forget, and is not
+  // made.
+  const fs::path never = dir_.path() / "never";
+  const UserFilesEditor::Outcome outcome = UserFilesEditor(never.string()).forgetLearntWords();
+  EXPECT_TRUE(outcome.ok) << outcome.failure;
+  EXPECT_FALSE(fs::exists(never));
+}
+
+TEST_F(UserFilesEditorTest, ForgettingLearntWordsSaysWhyItFailed) {
+  {
+    std::optional<FileAccess::FileLock> held =
+        LanguageModelLoader::lockUserFiles(dir_.path().string(), nullptr);
+    ASSERT_TRUE(held);
+    const UserFilesEditor::Outcome outcome = editor_.forgetLearntWords();
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.failure, "another process holds the lock");
+    EXPECT_EQ(read(File::LearntWords), "測試 ㄘㄜˋ-ㄕˋ 0.5\r\n好 ㄏㄠˇ 1\n測試 ㄘㄜˋ-ㄕˋ 0.25\n");
+  }
+  fs::remove(editor_.pathOf(File::LearntWords));
+  fs::create_directory(editor_.pathOf(File::LearntWords));
+  const UserFilesEditor::Outcome outcome = editor_.forgetLearntWords();
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.failure, "it is not a regular file (a directory)");
+  EXPECT_FALSE(UserFilesEditor("").forgetLearntWords().ok);
+}
+
 TEST_F(UserFilesEditorTest, AnUndoneAdditionStaysUndoneWhenTheLineWasAlreadyGone) {
   ASSERT_TRUE(editor_.addPhrase({"ㄋㄧˇ-ㄏㄠˇ", "你好"}).ok);
   // Someone removed the line by hand meanwhile.

@@ -44,7 +44,7 @@ fs::path outputDir() {
 const std::vector<std::string> kBuiltIn = {
     "ㄘㄜˋ 策 -3", "ㄘㄜˋ 測 -3.5", "ㄘㄜˋ 側 -3.6",       "ㄕˋ 士 -3",
     "ㄕˋ 試 -3.5", "ㄕˋ 視 -3.4",   "ㄘㄜˋ-ㄕˋ 測試 -2",   "ㄘㄜˋ-ㄕˋ 側視 -2.5",
-    "ㄋㄧˇ 你 -3", "ㄏㄠˇ 好 -3",   "ㄋㄧˇ-ㄏㄠˇ 你好 -2",
+    "ㄋㄧˇ 你 -3", "ㄏㄠˇ 好 -3",   "ㄋㄧˇ-ㄏㄠˇ 你好 -2", "ㄋㄧˇ-ㄏㄠˇ 妳好 -2.6",
 };
 
 // The rows of the list: value, reading and source of each.
@@ -162,6 +162,97 @@ class PhrasesPageTest : public ::testing::Test {
            << ::testing::PrintToString(rowsOf(list_));
   }
 
+  // Types keys, opens the candidates with Space, picks the row showing
+  // `value` with its selection key and commits with Enter; what it
+  // committed.
+  std::string pickAndCommit(const std::string& keys, const std::string& value) {
+    for (char key : keys) host_->feedKey(static_cast<unsigned char>(key));
+    host_->feedKey(XK_space);
+    int row = -1;
+    for (const auto& [number, text] : host_->candidateWindow().rows) {
+      if (text.find(value) != std::string::npos) row = number;
+    }
+    if (row < 0 || row > 8) {
+      ADD_FAILURE() << value << " is not among the candidates";
+      return {};
+    }
+    host_->feedKey(static_cast<unsigned>('1' + row));
+    host_->feedKey(XK_Return);
+    pumpFor(std::chrono::milliseconds(20));
+    return host_->takeCommitted();
+  }
+
+  // Opens the settings window as gcin's setup tool does; null if it did
+  // not appear.
+  GtkWidget* openWindow() {
+    host_->openSettingsWindow();
+    GtkWidget* window = nullptr;
+    if (!pumpUntil([&] {
+          std::vector<GtkWidget*> windows = visibleWindowsTitled(kTitle);
+          window = windows.size() == 1 ? windows[0] : nullptr;
+          return window && isOnScreen(window);
+        })) {
+      ADD_FAILURE() << "the settings window did not appear";
+      return nullptr;
+    }
+    return window;
+  }
+
+  // Clicks the tab of a page of the settings window.
+  static void showPage(GtkWidget* window, int page) {
+    GtkWidget* notebook = findNamed(window, "GtkNotebook");
+    ASSERT_NE(notebook, nullptr);
+    GtkWidget* tab = gtk_notebook_get_tab_label(
+        GTK_NOTEBOOK(notebook), gtk_notebook_get_nth_page(GTK_NOTEBOOK(notebook), page));
+    ASSERT_TRUE(pumpUntil([&] { return isOnScreen(tab); }));
+    ASSERT_TRUE(clickWidget(tab));
+    ASSERT_TRUE(
+        pumpUntil([&] { return gtk_notebook_get_current_page(GTK_NOTEBOOK(notebook)) == page; }));
+  }
+
+  // Clicks "忘記學過的詞" on the settings page and confirms.
+  void forget(GtkWidget* window) {
+    showPage(window, 0);
+    GtkWidget* button = findNamed(window, "forget-learnt-words");
+    GtkWidget* status = findNamed(window, "forget-learnt-status");
+    ASSERT_NE(button, nullptr);
+    ASSERT_NE(status, nullptr);
+    gtk_label_set_text(GTK_LABEL(status), "");
+    ASSERT_TRUE(pumpUntil([&] { return isOnScreen(button); }));
+    ASSERT_TRUE(clickWidget(button));
+    GtkWidget* yes = nullptr;
+    ASSERT_TRUE(pumpUntil([&] {
+      GList* list = gtk_window_list_toplevels();
+      for (GList* item = list; item; item = item->next) {
+        if (GTK_IS_MESSAGE_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
+          yes = gtk_dialog_get_widget_for_response(GTK_DIALOG(item->data), GTK_RESPONSE_ACCEPT);
+        }
+      }
+      g_list_free(list);
+      return yes && isOnScreen(yes);
+    })) << "no question";
+    ASSERT_TRUE(clickWidget(yes));
+    ASSERT_TRUE(pumpUntil([&] { return textOf(status) == "已忘記學過的詞"; })) << textOf(status);
+  }
+
+  // The learnt words the phrase page lists once it is shown again.
+  std::vector<std::string> learntRows(GtkWidget* window) {
+    showPage(window, 1);
+    GtkWidget* list = nullptr;
+    if (!pumpUntil([&] {
+          list = findNamed(window, "phrases-list");
+          return list && isOnScreen(list);
+        })) {
+      ADD_FAILURE() << "the phrase page did not appear";
+      return {};
+    }
+    std::vector<std::string> learnt;
+    for (const std::string& row : rowsOf(list)) {
+      if (row.ends_with(" 學習")) learnt.push_back(row);
+    }
+    return learnt;
+  }
+
   void clickAndWait(GtkWidget* button, const std::function<bool()>& done, const char* what) {
     ASSERT_TRUE(gtk_widget_get_sensitive(button)) << what;
     ASSERT_TRUE(clickWidget(button)) << what;
@@ -271,6 +362,83 @@ TEST_F(PhrasesPageTest, AddFindExcludeRemoveAndUndoReachTheFilesAndTheModule) {
 
   pumpFor(std::chrono::milliseconds(300));
   EXPECT_TRUE(captureScreen((outputDir() / "phrases-page.png").string()));
+}
+
+// A word the user picked is learnt by the running module; "忘記學過的詞" in
+// the settings window makes it forget, through the learnt-word file, both
+// when the words are kept in memory only and when they are kept in
+// learnt.txt too; the phrase page lists the learnt words before the forget,
+// none after it, and the words learnt afterwards.
+TEST_F(PhrasesPageTest, ForgettingLearntWordsReachesTheModuleAndThePhrasePage) {
+  std::string error;
+  host_ = Kestova::TestHost::load(KESTOVA_MODULE_PATH, &error);
+  ASSERT_TRUE(host_) << error;
+  ASSERT_EQ(host_->initWin(), 1);
+  // 側視 picked after 你好 comes back where the pick history has nothing:
+  // at the start of a composition.
+  const std::string after = "su3cl3hk4g4";
+  ASSERT_EQ(convert("hk4g4"), "測試");
+
+  // Kept in memory only (the default): nothing on disk to list.
+  ASSERT_EQ(pickAndCommit(after, "側視"), "你好側視");
+  EXPECT_EQ(convert("hk4g4"), "側視");
+  EXPECT_FALSE(fs::exists(userFile("learnt.txt")));
+  GtkWidget* window = openWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(learntRows(window).empty());
+  forget(window);
+  EXPECT_EQ(read("learnt.txt"), "");
+  EXPECT_EQ(convert("hk4g4"), "測試");
+
+  // Forgotten and switched to keeping them in learnt.txt in one visit to
+  // the window: the module reads the settings first, and what it had
+  // learnt must not reach the file.
+  ASSERT_EQ(pickAndCommit(after, "側視"), "你好側視");
+  EXPECT_EQ(convert("hk4g4"), "側視");
+  forget(window);
+  GtkWidget* remember = nullptr;
+  for (GtkWidget* row :
+       childrenOf(gtk_notebook_get_nth_page(GTK_NOTEBOOK(findNamed(window, "GtkNotebook")), 0))) {
+    std::vector<GtkWidget*> cells = childrenOf(row);
+    if (cells.size() == 2 && GTK_IS_LABEL(cells[0]) &&
+        textOf(cells[0]) == "重新啟動後仍記得學過的詞") {
+      remember = cells[1];
+    }
+  }
+  ASSERT_NE(remember, nullptr);
+  ASSERT_TRUE(clickWidget(remember));
+  ASSERT_TRUE(pumpUntil([&] { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(remember)); }));
+  GtkWidget* ok = nullptr;
+  for (GtkWidget* button : childrenOf(childrenOf(childrenOf(window)[0])[1])) {
+    if (GTK_IS_BUTTON(button) &&
+        gtk_button_get_label(GTK_BUTTON(button)) == std::string("確定(_O)")) {
+      ok = button;
+    }
+  }
+  ASSERT_NE(ok, nullptr);
+  ASSERT_TRUE(clickWidget(ok));
+  ASSERT_TRUE(pumpUntil([] { return visibleWindowsTitled(kTitle).empty(); }));
+  EXPECT_EQ(convert("hk4g4"), "測試");
+  EXPECT_EQ(read("learnt.txt"), "");
+
+  // Kept in learnt.txt: listed by the page, forgotten by the button.
+  ASSERT_EQ(pickAndCommit(after, "側視"), "你好側視");
+  EXPECT_EQ(read("learnt.txt"), "側視 ㄘㄜˋ-ㄕˋ 1\n");
+  EXPECT_EQ(convert("hk4g4"), "側視");
+  window = openWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(learntRows(window), std::vector<std::string>{"側視 ㄘㄜˋ ㄕˋ 學習"});
+  forget(window);
+  EXPECT_EQ(read("learnt.txt"), "");
+  EXPECT_TRUE(learntRows(window).empty());
+  EXPECT_EQ(convert("hk4g4"), "測試");
+
+  // Learning goes on, and the page lists what is learnt next.
+  ASSERT_EQ(pickAndCommit("su3cl3", "妳好"), "妳好");
+  EXPECT_EQ(read("learnt.txt"), "妳好 ㄋㄧˇ-ㄏㄠˇ 1\n");
+  showPage(window, 0);
+  EXPECT_EQ(learntRows(window), std::vector<std::string>{"妳好 ㄋㄧˇ ㄏㄠˇ 學習"});
+  EXPECT_EQ(convert("hk4g4"), "測試");
 }
 
 }  // namespace

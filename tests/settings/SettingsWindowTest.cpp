@@ -120,6 +120,8 @@ struct SettingsView {
   std::vector<GtkWidget*> labelWidgets;
   std::array<GtkWidget*, kOptionCount> checks{};
   GtkWidget* combo = nullptr;
+  GtkWidget* forget = nullptr;
+  GtkWidget* forgetStatus = nullptr;
   GtkWidget* cancel = nullptr;
   GtkWidget* ok = nullptr;
 
@@ -141,10 +143,13 @@ const char* labelText(GtkWidget* widget) {
 // mnemonics GTK's own Chinese labels have.
 constexpr char kCancelLabel[] = "取消(_C)";
 constexpr char kOkLabel[] = "確定(_O)";
+constexpr char kForgetLabel[] = "忘記學過的詞";
 
 // Reads the layout of the window; records a failure and returns nothing when
 // the window is not built as pages over a button row, the settings page a
-// column of rows.
+// column of rows: a label and its check box for each option, the button
+// that forgets the learnt words with its status, the Ctrl+Enter label and
+// list.
 std::optional<SettingsView> inspect(GtkWidget* window) {
   SettingsView view;
   view.window = window;
@@ -170,11 +175,20 @@ std::optional<SettingsView> inspect(GtkWidget* window) {
   }
   view.settingsPage = gtk_notebook_get_nth_page(notebook, 0);
   std::vector<GtkWidget*> rows = childrenOf(view.settingsPage);
-  if (rows.size() != kOptionCount + 1) {
-    ADD_FAILURE() << "expected " << kOptionCount << " option rows and the Ctrl+Enter row, got "
-                  << rows.size();
+  if (rows.size() != kOptionCount + 2) {
+    ADD_FAILURE() << "expected " << kOptionCount
+                  << " option rows, the forget row and the Ctrl+Enter row, got " << rows.size();
     return std::nullopt;
   }
+  std::vector<GtkWidget*> forgetCells = childrenOf(rows[kOptionCount]);
+  if (forgetCells.size() != 2 || !GTK_IS_BUTTON(forgetCells[0]) || !GTK_IS_LABEL(forgetCells[1]) ||
+      gtk_button_get_label(GTK_BUTTON(forgetCells[0])) != std::string(kForgetLabel)) {
+    ADD_FAILURE() << "the row under the check boxes is not the forget button and its status";
+    return std::nullopt;
+  }
+  view.forget = forgetCells[0];
+  view.forgetStatus = forgetCells[1];
+  rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(kOptionCount));
   for (size_t i = 0; i <= kOptionCount; ++i) {
     std::vector<GtkWidget*> cells = childrenOf(rows[i]);
     if (cells.size() != 2) {
@@ -397,6 +411,20 @@ TEST_F(SettingsWindowTest, LabelsStartAtTheLeftWithTheirControlsRightAfterThem) 
   for (GtkWidget* button : {view->cancel, view->ok}) {
     EXPECT_TRUE(gtk_button_get_use_underline(GTK_BUTTON(button)));
   }
+  // The forget button starts at the left, under the learning check boxes,
+  // its status right after it.
+  int x = 0;
+  int y = 0;
+  gtk_widget_translate_coordinates(view->forget, view->settingsPage, 0, 0, &x, &y);
+  EXPECT_LE(x, 8);
+  int checkX = 0;
+  int checkY = 0;
+  gtk_widget_translate_coordinates(view->checks[kOptionCount - 1], view->settingsPage, 0, 0,
+                                   &checkX, &checkY);
+  EXPECT_GT(y, checkY);
+  int statusX = 0;
+  gtk_widget_translate_coordinates(view->forgetStatus, view->settingsPage, 0, 0, &statusX, &y);
+  EXPECT_GE(statusX, x + gtk_widget_get_allocated_width(view->forget));
 }
 
 TEST_F(SettingsWindowTest, ShowsTheValuesOfTheSettingsFile) {
@@ -620,6 +648,111 @@ TEST_F(SettingsWindowTest, FailedSaveShowsErrorAndKeepsTheWindow) {
   EXPECT_EQ(readEntries(settingsPath()), expectedEntries({true, true, false, false, false, false,
                                                           false, false, true, false, true, false},
                                                          2));
+}
+
+// The message dialog on the screen, if there is one.
+GtkWidget* visibleMessageDialog() {
+  GtkWidget* dialog = nullptr;
+  GList* list = gtk_window_list_toplevels();
+  for (GList* item = list; item; item = item->next) {
+    if (GTK_IS_MESSAGE_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data))) {
+      dialog = GTK_WIDGET(item->data);
+    }
+  }
+  g_list_free(list);
+  return dialog;
+}
+
+std::string dialogText(GtkWidget* dialog, const char* property) {
+  gchar* text = nullptr;
+  g_object_get(dialog, property, &text, nullptr);
+  std::string result = text ? text : "";
+  g_free(text);
+  return result;
+}
+
+// Forgetting the learnt words: asked first, then done at once (not with
+// OK), leaving learnt.txt empty whatever was there, which a running input
+// method takes as "forget" (the module's own tests show it reaching one).
+TEST_F(SettingsWindowTest, ForgetButtonAsksThenEmptiesTheLearntWords) {
+  enum class Before { Words, NoFile, NoFolder, Directory };
+  struct Case {
+    const char* name;
+    Before before;
+    bool confirm;
+    // What learnt.txt holds afterwards; none: it is not a file.
+    std::optional<std::string> after;
+    std::string status;
+  };
+  const std::string words = "側視 ㄘㄜˋ-ㄕˋ 1\n好 ㄏㄠˇ 0.5\n";
+  const std::vector<Case> cases = {
+      {"cancelled", Before::Words, false, words, ""},
+      {"a file of words", Before::Words, true, "", "已忘記學過的詞"},
+      {"no file yet", Before::NoFile, true, "", "已忘記學過的詞"},
+      {"no user folder", Before::NoFolder, true, std::nullopt, "已忘記學過的詞"},
+      {"a directory in the way", Before::Directory, true, std::nullopt,
+       "無法忘記學過的詞（it is not a regular file (a directory)）"},
+  };
+  const fs::path folder = home_ / ".gcin" / "kestova" / "kestova";
+  const fs::path learnt = folder / "learnt.txt";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::error_code ignored;
+    fs::remove_all(home_ / ".gcin", ignored);
+    if (c.before == Before::Words) writeFile(learnt, words);
+    if (c.before == Before::NoFile) fs::create_directories(folder);
+    if (c.before == Before::Directory) fs::create_directories(learnt);
+
+    std::optional<SettingsView> view = open();
+    ASSERT_TRUE(view);
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(view->forgetStatus)), "");
+    ASSERT_TRUE(pumpUntil([&] { return isOnScreen(view->forget); }));
+    ASSERT_TRUE(clickWidget(view->forget));
+    GtkWidget* dialog = nullptr;
+    ASSERT_TRUE(pumpUntil([&] {
+      dialog = visibleMessageDialog();
+      return dialog && isOnScreen(dialog);
+    })) << "no question";
+    EXPECT_EQ(dialogText(dialog, "text"), "要忘記所有學過的詞嗎？");
+    EXPECT_NE(dialogText(dialog, "secondary-text").find("learnt.txt"), std::string::npos);
+    EXPECT_TRUE(gtk_window_get_modal(GTK_WINDOW(dialog)));
+    EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(dialog)), GTK_WINDOW(view->window));
+    GtkWidget* no = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+    GtkWidget* yes = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    ASSERT_NE(no, nullptr);
+    ASSERT_NE(yes, nullptr);
+    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(no)), "取消(_C)");
+    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(yes)), "忘記(_F)");
+    // Nothing happens before the answer.
+    if (c.before == Before::Words) {
+      EXPECT_EQ(readFile(learnt), words);
+    }
+    if (c.before == Before::Words && !c.confirm) {
+      pumpFor(std::chrono::milliseconds(300));
+      EXPECT_TRUE(captureScreen((outputDir() / "settings-forget.png").string()));
+    }
+
+    GtkWidget* answer = c.confirm ? yes : no;
+    ASSERT_TRUE(pumpUntil([&] { return isOnScreen(answer); }));
+    ASSERT_TRUE(clickWidget(answer));
+    ASSERT_TRUE(pumpUntil([] { return visibleMessageDialog() == nullptr; }))
+        << "the question stayed";
+    EXPECT_EQ(gtk_label_get_text(GTK_LABEL(view->forgetStatus)), c.status);
+    if (c.after) {
+      EXPECT_TRUE(fs::is_regular_file(learnt));
+      EXPECT_EQ(readFile(learnt), *c.after);
+    } else {
+      EXPECT_FALSE(fs::is_regular_file(learnt));
+    }
+    if (c.before == Before::NoFolder) {
+      EXPECT_FALSE(fs::exists(folder));
+    }
+    // The window stays open, and the settings are not saved by it.
+    EXPECT_EQ(visibleWindowsTitled(kTitle).size(), 1u);
+    EXPECT_FALSE(fs::exists(settingsPath()));
+    ASSERT_TRUE(clickWidget(view->cancel));
+    ASSERT_TRUE(pumpUntil(windowGone));
+  }
 }
 
 TEST_F(SettingsWindowTest, ButtonOrderFollowsTheDesktopSetting) {
