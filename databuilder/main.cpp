@@ -19,6 +19,7 @@
 #include "databuilder/PhraseDatabaseBuilder.h"
 #include "databuilder/SpecialReadings.h"
 #include "databuilder/StandardCharacters.h"
+#include "databuilder/TaiwanUsage.h"
 #include "databuilder/TrainingText.h"
 #include "models/ContextFile.h"
 #include "text/Utf8.h"
@@ -50,6 +51,8 @@ constexpr const char* kUsage =
     "  --catalogue-dir DIR  every DIR/PACKAGE/NAME.mo, in path order\n"
     "  --document FILE      a (gzip-compressed) Taiwan text (repeatable)\n"
     "  --exclude FILE       an evaluation corpus whose sentences are never counted\n"
+    "  --taiwan-usage DIR   neutral-tone words, standard readings, Taiwan forms and\n"
+    "                       first values (databuilder/data) applied to the lines\n"
     "  --context-output FILE  write the context file too\n"
     "  --quiet              print no statistics\n"
     "  --from-lines FILE    write --output from READING VALUE SCORE lines\n"
@@ -133,6 +136,7 @@ struct Options {
   std::string fromLines;
   std::string fromPairs;
   std::string contextOutput;
+  std::string taiwanUsage;  // empty: the lines as scored
   std::vector<std::string> catalogues;
   std::vector<std::string> documents;
   std::vector<std::string> excluded;
@@ -267,6 +271,7 @@ constexpr OptionSpec kOptionSpecs[] = {
     {"--document", true, append<&Options::documents>},
     {"--exclude", true, append<&Options::excluded>},
     {"--context-output", true, setText<&Options::contextOutput>},
+    {"--taiwan-usage", true, setText<&Options::taiwanUsage>},
     {"--quiet", false, setQuiet},
     {"--set", true, setScoreAssignment},
     {"--help", false, askForHelp},
@@ -344,12 +349,15 @@ struct Build {
   std::vector<PhraseFileLine> lines;
   BuildStatistics statistics;
   TextStatistics textStatistics;
-  size_t fixedLines = 0;  // special readings and macros
+  size_t fixedLines = 0;                   // special readings and macros
+  std::optional<TaiwanUsage> taiwanUsage;  // with --taiwan-usage
+  TaiwanUsageStatistics usage;
 };
 
 // 0, or the exit status.
 int writeContext(const TextCounts& counts, const Options& options, Build& build) {
   ContextFileContents contents = buildContextModel(counts, options.context);
+  if (build.taiwanUsage) alignFirstValueStarts(*build.taiwanUsage, build.lines, contents);
   build.textStatistics.contextWords = contents.words.size();
   build.textStatistics.contextPairs = contents.pairs.size();
   if (writeContextFile(options.contextOutput, contents)) return 0;
@@ -383,8 +391,10 @@ int learnFromText(const Options& options, BuilderInputs& inputs, Build& build) {
   return writeContext(counts, options, build);
 }
 
-// Adds the special readings and the macros, sorts and writes the file.
+// Applies Taiwan's readings and forms (when asked), adds the special readings and the
+// macros, sorts and writes the file.
 bool writePhraseFile(const Options& options, Build& build) {
+  if (build.taiwanUsage) applyTaiwanUsage(*build.taiwanUsage, build.lines, &build.usage);
   auto special = buildSpecialReadingLines();
   auto macros = buildMacroLines();
   build.fixedLines = special.size() + macros.size();
@@ -417,6 +427,12 @@ void printStatistics(const Build& build, std::chrono::steady_clock::time_point s
       "reading\n",
       statistics.otherCharacterLines, statistics.supplementaryCharacterLines,
       statistics.demotedLines);
+  const TaiwanUsageStatistics& usage = build.usage;
+  std::printf(
+      "kestova-databuilder: Taiwan usage: %zu neutral-tone lines, %zu standard-reading lines, "
+      "%zu standard forms put first, %zu added, %zu first values raised\n",
+      usage.neutralToneLines, usage.standardReadingLines, usage.formsReordered, usage.formsAdded,
+      usage.firstValuesRaised);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf(
@@ -434,6 +450,14 @@ int buildDatabase(const Options& options) {
   BuilderInputs inputs;
   if (!readInputs(options, inputs)) return 1;
   Build build;
+  if (!options.taiwanUsage.empty()) {
+    std::string error;
+    build.taiwanUsage.emplace();
+    if (!readTaiwanUsage(options.taiwanUsage, *build.taiwanUsage, &error)) {
+      std::fprintf(stderr, "kestova-databuilder: %s\n", error.c_str());
+      return 1;
+    }
+  }
   build.lines = buildPhraseLines(inputs, options.builder, &build.statistics);
   if (const int status = learnFromText(options, inputs, build); status != 0) return status;
   if (!writePhraseFile(options, build)) return 1;

@@ -110,6 +110,18 @@ TEST_F(BuiltInDatabase, HasTaiwanReadingsAndSpecialReadings) {
       {"_half_punctuation_?", "?"},
       {"_punctuation_list", "、"},
       {"ㄐㄧㄣ-ㄊㄧㄢ", "MACRO@DATE_TODAY_SHORT"},
+      // Neutral tones as the standard writes them, beside the full tones.
+      {"ㄆㄥˊ-ㄧㄡ˙", "朋友"},
+      {"ㄆㄥˊ-ㄧㄡˇ", "朋友"},
+      {"ㄇㄚ-ㄇㄚ˙", "媽媽"},
+      {"ㄐㄧˋ-ㄉㄜ˙", "記得"},
+      {"ㄍㄜ-ㄍㄜ˙", "哥哥"},
+      {"ㄨㄛˇ-ㄇㄣ˙", "我們"},
+      {"ㄏㄠˇ-ㄆㄥˊ-ㄧㄡ˙", "好朋友"},
+      {"ㄧㄡ˙", "友"},
+      // The standard reading of a character the sources read otherwise.
+      {"ㄒㄧㄡ-ㄒㄧ", "休息"},
+      {"ㄒㄧ", "息"},
   };
   for (const auto& c : present)
     EXPECT_TRUE(Has(model, c.reading, c.value)) << c.reading << " " << c.value;
@@ -123,6 +135,37 @@ TEST_F(BuiltInDatabase, HasTaiwanReadingsAndSpecialReadings) {
   // Corpus forms that Taiwan does not write are gone from the phrases.
   EXPECT_FALSE(Has(model, "ㄧㄣ-ㄨㄟˋ", "因爲"));
   EXPECT_TRUE(Has(model, "ㄧㄣ-ㄨㄟˋ", "因為"));
+}
+
+// What a reading offers first: Taiwan's standard form before its variant,
+// and 他 for ㄊㄚ.
+TEST_F(BuiltInDatabase, PutsTaiwanFormsFirst) {
+  Kestova::ParselessLM model;
+  ASSERT_TRUE(model.open(KESTOVA_BUILTIN_DATA_FILE));
+  auto rank = [&](const std::string& reading, const std::string& value) {
+    const auto phrases = model.getScoredPhrases(reading);
+    for (std::size_t i = 0; i < phrases.size(); ++i) {
+      if (phrases[i].value == value) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  EXPECT_EQ(rank("ㄊㄚ", "他"), 0);
+  const struct {
+    const char* reading;
+    const char* standard;
+    const char* variant;
+  } forms[] = {
+      {"ㄒㄩㄢ-ㄅㄨˋ", "宣布", "宣佈"},
+      {"ㄍㄨㄥ-ㄅㄨˋ", "公布", "公佈"},
+      {"ㄕㄣ-ㄈㄣˋ", "身分", "身份"},
+      {"ㄐㄧˋ-ㄏㄨㄚˋ", "計畫", "計劃"},
+  };
+  for (const auto& form : forms) {
+    const int standard = rank(form.reading, form.standard),
+              variant = rank(form.reading, form.variant);
+    ASSERT_GE(standard, 0) << form.standard;
+    EXPECT_TRUE(variant < 0 || standard < variant) << form.standard << " " << form.variant;
+  }
 }
 
 // The context file generated beside the database: a whole file, mapped, with
