@@ -710,6 +710,7 @@ int RunRetype(const Evaluation& evaluation, const Options& options) {
 int RunPasses(const Evaluation& evaluation, const Options& options) {
   KestovaEval::Typist typist = MakeTypist(evaluation, options);
   double lastPassChar = 0;
+  size_t shownWrong = 0;
   for (size_t pass = 1; pass <= options.passes; ++pass) {
     size_t characters = 0, correct = 0, sentencesRight = 0;
     KestovaEval::TypingCost total;
@@ -723,7 +724,13 @@ int RunPasses(const Evaluation& evaluation, const Options& options) {
         if (accepted[j] < gold.size() && shown[j] == gold[accepted[j]]) ++here;
       }
       correct += here;
-      if (here == gold.size()) ++sentencesRight;
+      if (here == gold.size()) {
+        ++sentencesRight;
+      } else if (pass == options.passes && shownWrong++ < options.errorsToShow) {
+        std::string text;
+        for (const auto& character : shown) text += character;
+        std::printf("  pass %zu wrong: %s | %s\n", pass, sentence.gold.c_str(), text.c_str());
+      }
       const KestovaEval::TypingCost cost = typist.correct(Typed(sentence), accepted);
       total.picks += cost.picks;
       total.choices += cost.choices;
