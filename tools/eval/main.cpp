@@ -59,8 +59,8 @@ constexpr const char* kUsage =
     "  --max-corrections F   with --corrections: fail unless fresh picks per 100\n"
     "                        characters are at most F\n"
     "  --max-learning-corrections F  the same for the picks while learning\n"
-    "  --errors N            show the N sentences with the most wrong characters
-                        (with --retype or --passes: the ones wrong again)\n"
+    "  --errors N            show the N sentences with the most wrong characters\n"
+    "                        (with --retype or --passes: the ones wrong again)\n"
     "  --min-char PERCENT    fail unless character accuracy is at least PERCENT\n"
     "  --min-sentence PERCENT  fail unless sentence accuracy is at least PERCENT\n"
     "  --retype              in one session: type each sentence, correct it, commit\n"
