@@ -32,6 +32,7 @@
 #include "engine/KeyHandler.h"
 #include "engine/KeyHandlerStrings.h"
 #include "engine/StateReceiver.h"
+#include "fuzz/FixtureModel.h"
 #include "fuzz/FuzzSupport.h"
 #include "models/ContextFile.h"
 #include "models/ContextLM.h"
@@ -55,20 +56,6 @@ constexpr std::string_view kWords[] = {
     "\x02的", "\x01媽", "\x02媽", "城市",   "\xff",   "\x01\xe6", "a b",
 };
 constexpr size_t kWordCount = sizeof kWords / sizeof kWords[0];
-
-std::shared_ptr<KestovaLM> fixtureModel() {
-  static const std::shared_ptr<KestovaLM> model = [] {
-    std::vector<PhraseFileLine> lines = Testing::fixturePhrases();
-    sortPhraseFileLines(lines);
-    const auto path = Fuzz::scratchDirectory() / "kestova-data.txt";
-    Fuzz::writeFile(path, sortedPhraseFileText(lines));
-    auto lm = std::make_shared<KestovaLM>();
-    lm->openBuiltInTable(path.string());
-    KESTOVA_FUZZ_CHECK(lm->builtInTableLoaded());
-    return lm;
-  }();
-  return model;
-}
 
 std::string_view word(Fuzz::ByteReader& reader) {
   return kWords[reader.byte() % kWordCount];
@@ -216,8 +203,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const uint8_t optionBits = reader.byte();
   const uint8_t modes = reader.byte();
-  auto handler =
-      std::make_shared<KeyHandler>(fixtureModel(), nullptr, std::make_unique<KeyHandlerStrings>());
+  auto handler = std::make_shared<KeyHandler>(Fuzz::fixtureModel(), nullptr,
+                                              std::make_unique<KeyHandlerStrings>());
   handler->setOptions(Fuzz::optionsFrom(optionBits, modes));
   handler->setLayout(BpmfKeyboardLayout::AllLayouts()[(modes & 7) % 6]);
   if (opened) handler->setContextModel(model);

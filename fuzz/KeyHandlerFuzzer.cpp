@@ -26,6 +26,7 @@
 #include "engine/KeyHandler.h"
 #include "engine/KeyHandlerStrings.h"
 #include "engine/StateReceiver.h"
+#include "fuzz/FixtureModel.h"
 #include "fuzz/FuzzSupport.h"
 #include "models/KestovaLM.h"
 #include "models/SortedPhraseFile.h"
@@ -52,20 +53,6 @@ class CheckingAdder : public UserPhraseAdder {
   }
   void excludePhrase(std::string_view, std::string_view) override {}
 };
-
-std::shared_ptr<KestovaLM> fixtureModel() {
-  static const std::shared_ptr<KestovaLM> model = [] {
-    std::vector<PhraseFileLine> lines = Testing::fixturePhrases();
-    sortPhraseFileLines(lines);
-    const auto path = Fuzz::scratchDirectory() / "kestova-data.txt";
-    Fuzz::writeFile(path, sortedPhraseFileText(lines));
-    auto lm = std::make_shared<KestovaLM>();
-    lm->openBuiltInTable(path.string());
-    KESTOVA_FUZZ_CHECK(lm->builtInTableLoaded());
-    return lm;
-  }();
-  return model;
-}
 
 // What a presenter would show from a state must be well formed.
 void check(const InputState& state, const KeyHandler& handler) {
@@ -114,8 +101,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t optionBits = reader.byte();
   const uint8_t modes = reader.byte();
 
-  auto handler = std::make_shared<KeyHandler>(fixtureModel(), std::make_shared<CheckingAdder>(),
-                                              std::make_unique<KeyHandlerStrings>());
+  auto handler =
+      std::make_shared<KeyHandler>(Fuzz::fixtureModel(), std::make_shared<CheckingAdder>(),
+                                   std::make_unique<KeyHandlerStrings>());
   handler->setOptions(Fuzz::optionsFrom(optionBits, modes));
   handler->setLayout(layoutFor(modes & 7));
 
