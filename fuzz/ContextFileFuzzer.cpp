@@ -32,8 +32,8 @@
 #include "engine/KeyHandler.h"
 #include "engine/KeyHandlerStrings.h"
 #include "engine/StateReceiver.h"
-#include "fuzz/FixtureModel.h"
 #include "fuzz/FuzzSupport.h"
+#include "fuzz/TypingSupport.h"
 #include "models/ContextFile.h"
 #include "models/ContextLM.h"
 #include "models/KestovaLM.h"
@@ -156,16 +156,6 @@ void checkAnswersStayInside(const ContextLM& model) {
   }
 }
 
-void checkState(const InputState& state) {
-  if (const auto* committing = stateAs<Committing>(&state)) {
-    KESTOVA_FUZZ_CHECK(Utf8::isValid(committing->text));
-  }
-  const auto* composing = stateAs<NotEmpty>(&state);
-  if (!composing) return;
-  KESTOVA_FUZZ_CHECK(Utf8::isValid(composing->buffer));
-  KESTOVA_FUZZ_CHECK(Utf8::isCharacterBoundary(composing->buffer, composing->cursor));
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -209,7 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   handler->setLayout(BpmfKeyboardLayout::AllLayouts()[(modes & 7) % 6]);
   if (opened) handler->setContextModel(model);
   StateReceiver receiver(handler);
-  receiver.setObserver(checkState);
+  receiver.setObserver(Fuzz::checkStateText);
   while (!reader.empty()) receiver.handleKey(Fuzz::readKeyStroke(reader));
   return 0;
 }

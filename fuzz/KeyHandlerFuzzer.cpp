@@ -26,8 +26,8 @@
 #include "engine/KeyHandler.h"
 #include "engine/KeyHandlerStrings.h"
 #include "engine/StateReceiver.h"
-#include "fuzz/FixtureModel.h"
 #include "fuzz/FuzzSupport.h"
+#include "fuzz/TypingSupport.h"
 #include "models/KestovaLM.h"
 #include "models/SortedPhraseFile.h"
 #include "phonetics/BpmfKeyboardLayout.h"
@@ -56,13 +56,9 @@ class CheckingAdder : public UserPhraseAdder {
 
 // What a presenter would show from a state must be well formed.
 void check(const InputState& state, const KeyHandler& handler) {
-  if (const auto* committing = stateAs<Committing>(&state)) {
-    KESTOVA_FUZZ_CHECK(Utf8::isValid(committing->text));
-  }
+  Fuzz::checkStateText(state);
   const auto* composing = stateAs<NotEmpty>(&state);
   if (!composing) return;
-  KESTOVA_FUZZ_CHECK(Utf8::isValid(composing->buffer));
-  KESTOVA_FUZZ_CHECK(Utf8::isCharacterBoundary(composing->buffer, composing->cursor));
   KESTOVA_FUZZ_CHECK(Utf8::isValid(composing->hint));
   if (const auto* marking = stateAs<Marking>(&state)) {
     KESTOVA_FUZZ_CHECK(marking->before + marking->selection + marking->after == marking->buffer);

@@ -810,17 +810,24 @@ TEST_F(LoaderFaults, SixInstancesAddingToALargeFileLoseNothing) {
   EXPECT_EQ(strayFiles(), std::vector<std::string>{});
 }
 
+// A built-in phrase file of about 600 KB: ㄅㄚ 八 first, ㄎㄜˇ 可 last and
+// 20,000 filler lines between, so that a file cut shorter loses both ends'
+// neighbours of any page.
+std::string largeBuiltInFile() {
+  std::string big(SortedPhraseTable::kHeader);
+  big += "ㄅㄚ 八 -3\n";
+  for (int i = 0; i < 20000; ++i) big += "ㄇ-" + std::to_string(100000 + i) + " 填 -9\n";
+  big += "ㄎㄜˇ 可 -2\n";
+  return big;
+}
+
 // The built-in phrase file overwritten in place while mapped (cp of a
 // shorter file over it): the next reload check notices the change and maps
 // the file again before any look-up reads past its new end (which would
 // fault). A file replaced by rename is picked up the same way.
 TEST_F(LoaderFaults, BuiltInFileRewrittenInPlaceIsMappedAgain) {
   const fs::path dataFile = root() / "data" / "data" / "kestova-data.txt";
-  std::string big(SortedPhraseTable::kHeader);
-  big += "ㄅㄚ 八 -3\n";
-  for (int i = 0; i < 20000; ++i) big += "ㄇ-" + std::to_string(100000 + i) + " 填 -9\n";
-  big += "ㄎㄜˇ 可 -2\n";
-  writeBytes(dataFile, big);
+  writeBytes(dataFile, largeBuiltInFile());
   int code = runInChild([&] {
     guardChild(30);
     auto loader = start(false);
@@ -858,11 +865,7 @@ TEST_F(LoaderFaults, BuiltInFileRewrittenInPlaceIsMappedAgain) {
 // opened again at the next reload, once it is whole again.
 TEST_F(LoaderFaults, BuiltInFileCutShortDuringAKey) {
   const fs::path dataFile = root() / "data" / "data" / "kestova-data.txt";
-  std::string big(SortedPhraseTable::kHeader);
-  big += "ㄅㄚ 八 -3\n";
-  for (int i = 0; i < 20000; ++i) big += "ㄇ-" + std::to_string(100000 + i) + " 填 -9\n";
-  big += "ㄎㄜˇ 可 -2\n";
-  writeBytes(dataFile, big);
+  writeBytes(dataFile, largeBuiltInFile());
   int code = runInChild([&] {
     guardChild(30);
     auto loader = start(false);
