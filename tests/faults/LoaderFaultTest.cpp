@@ -885,7 +885,7 @@ TEST_F(LoaderFaults, BuiltInFileCutShortDuringAKey) {
                              dataFile.string()});
     KESTOVA_CHILD_EXPECT(!loader->builtInPhrasesUsable());
     // Written whole again, in place as cp does it.
-    writeBytes(dataFile, big);
+    writeBytes(dataFile, largeBuiltInFile());
     KESTOVA_CHILD_EXPECT(loader->reloadIfChanged());
     KESTOVA_CHILD_EXPECT(loader->builtInPhrasesUsable());
     KESTOVA_CHILD_EXPECT(values(*loader, "ㄎㄜˇ") == std::vector<std::string>{"可"});
