@@ -180,21 +180,48 @@ void addStandardReadings(const TaiwanUsage& usage, std::vector<PhraseFileLine>& 
   }
 }
 
+// The neutral-tone words by value, each with its syllables.
+struct NeutralToneWords {
+  std::unordered_map<std::string, std::vector<std::vector<std::string>>> byValue;
+  std::size_t longest = 0;  // characters
+
+  explicit NeutralToneWords(const std::vector<TaiwanUsage::Pair>& words) {
+    for (const auto& [value, reading] : words) {
+      byValue[value].push_back(splitReading(reading));
+      longest = std::max(longest, Utf8::characterCount(value));
+    }
+  }
+
+  // The line's syllables with every listed word it holds under its full
+  // tones given its neutral ones.
+  std::vector<std::string> neutralSyllables(const SplitLine& parts) const {
+    std::vector<std::string> neutral = parts.syllables;
+    const std::size_t size = parts.characters.size();
+    for (std::size_t at = 0; at < size; ++at) {
+      for (std::size_t length = 1; length <= std::min(longest, size - at); ++length) {
+        auto found = byValue.find(joinCharacters(parts.characters, at, length));
+        if (found == byValue.end()) continue;
+        for (const auto& word : found->second) {
+          if (word.size() != length || !neutralMatches(word, parts.syllables, at)) continue;
+          std::copy(word.begin(), word.end(), neutral.begin() + static_cast<std::ptrdiff_t>(at));
+        }
+      }
+    }
+    return neutral;
+  }
+};
+
 // Every line holding a neutral-tone word under its full tones gets a twin
 // with the neutral tones; a neutral syllable no character has yet gets the
-// characters of the words that bring it.
+// characters of the words that bring it, each scored as it is alone under
+// its full tone.
 void addNeutralTones(const TaiwanUsage& usage, std::vector<PhraseFileLine>& lines, LineIndex& index,
                      TaiwanUsageStatistics& statistics) {
-  std::unordered_map<std::string, std::vector<std::vector<std::string>>> words;
-  std::size_t longest = 0;
-  for (const auto& [value, reading] : usage.neutralToneWords) {
-    words[value].push_back(splitReading(reading));
-    longest = std::max(longest, Utf8::characterCount(value));
-  }
-  std::unordered_set<std::string> neutralSyllables;
+  const NeutralToneWords words(usage.neutralToneWords);
+  std::unordered_set<std::string> knownSyllables;
   for (const auto& line : lines) {
     if (line.reading.find('-') == std::string::npos && isNeutral(line.reading)) {
-      neutralSyllables.insert(line.reading);
+      knownSyllables.insert(line.reading);
     }
   }
   const std::size_t count = lines.size();
@@ -202,31 +229,17 @@ void addNeutralTones(const TaiwanUsage& usage, std::vector<PhraseFileLine>& line
   std::vector<PhraseFileLine> characters;
   for (std::size_t i = 0; i < count; ++i) {
     if (!split(lines[i], parts)) continue;
-    std::vector<std::string> neutral = parts.syllables;
-    const std::size_t size = parts.characters.size();
-    for (std::size_t at = 0; at < size; ++at) {
-      for (std::size_t length = 1; length <= std::min(longest, size - at); ++length) {
-        auto found = words.find(joinCharacters(parts.characters, at, length));
-        if (found == words.end()) continue;
-        for (const auto& word : found->second) {
-          if (word.size() != length || !neutralMatches(word, parts.syllables, at)) continue;
-          std::copy(word.begin(), word.end(), neutral.begin() + static_cast<std::ptrdiff_t>(at));
-        }
-      }
-    }
+    const std::vector<std::string> neutral = words.neutralSyllables(parts);
     if (neutral == parts.syllables) continue;
-    const PhraseFileLine& line = lines[i];
-    if (size == 1) neutralSyllables.insert(neutral[0]);
-    // A character standing alone under a new neutral syllable scores as
-    // it does under its full tone.
-    for (std::size_t at = 0; at < size; ++at) {
-      if (neutral[at] == parts.syllables[at] || neutralSyllables.contains(neutral[at])) continue;
+    if (neutral.size() == 1) knownSyllables.insert(neutral[0]);
+    for (std::size_t at = 0; at < neutral.size(); ++at) {
+      if (neutral[at] == parts.syllables[at] || knownSyllables.contains(neutral[at])) continue;
       const std::string character(parts.characters[at]);
       if (const std::size_t* alone = index.find(parts.syllables[at], character)) {
         characters.push_back({neutral[at], character, lines[*alone].score - kVariantStep});
       }
     }
-    appendNew(lines, index, {joinReading(neutral), line.value, line.score - kVariantStep},
+    appendNew(lines, index, {joinReading(neutral), lines[i].value, lines[i].score - kVariantStep},
               statistics.neutralToneLines);
   }
   for (auto& character : characters) {
