@@ -17,9 +17,11 @@ constexpr double kVariantStep = 0.01;
 constexpr std::string_view kNeutralTone = "˙";
 constexpr std::string_view kToneMarks[] = {"ˊ", "ˇ", "ˋ", "˙"};
 
-// The lines of a list file, each split into exactly `fields` words.
+// The lines of a list file, each split into exactly `fields` words (at
+// least `fields` when `orMore`).
 bool readFields(const std::string& path, std::size_t fields,
-                std::vector<std::vector<std::string>>& rows, std::string* error) {
+                std::vector<std::vector<std::string>>& rows, std::string* error,
+                bool orMore = false) {
   std::ifstream in(path);
   if (!in) {
     if (error) *error = "cannot read " + path;
@@ -32,10 +34,10 @@ bool readFields(const std::string& path, std::size_t fields,
     std::vector<std::string> row;
     for (std::string word; words >> word;) row.push_back(std::move(word));
     if (row.empty()) continue;
-    if (row.size() != fields) {
+    if (orMore ? row.size() < fields : row.size() != fields) {
       if (error)
         *error = path + ":" + std::to_string(number) + ": expected " + std::to_string(fields) +
-                 " fields";
+                 (orMore ? " or more" : "") + " fields";
       return false;
     }
     rows.push_back(std::move(row));
@@ -247,6 +249,31 @@ void addNeutralTones(const TaiwanUsage& usage, std::vector<PhraseFileLine>& line
   }
 }
 
+// Phrases ending in a particle under its full tone get a twin with the
+// particle's neutral tone.
+void addNeutralToneEndings(const TaiwanUsage& usage, std::vector<PhraseFileLine>& lines,
+                           LineIndex& index, TaiwanUsageStatistics& statistics) {
+  const std::size_t count = lines.size();
+  for (const auto& ending : usage.neutralToneEndings) {
+    const std::string_view full = toneless(ending.neutralSyllable);
+    auto excepted = [&](const std::string& value) {
+      return std::any_of(ending.exceptions.begin(), ending.exceptions.end(),
+                         [&](const std::string& word) { return value.ends_with(word); });
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+      const PhraseFileLine& line = lines[i];
+      const std::size_t dash = line.reading.rfind('-');
+      if (dash == std::string::npos || !line.value.ends_with(ending.character)) continue;
+      const std::string_view last = std::string_view(line.reading).substr(dash + 1);
+      if (isNeutral(last) || toneless(last) != full || excepted(line.value)) continue;
+      appendNew(lines, index,
+                {line.reading.substr(0, dash + 1) + ending.neutralSyllable, line.value,
+                 line.score - kVariantStep},
+                statistics.neutralToneLines);
+    }
+  }
+}
+
 // Whether each character the standard form changes is read, alone, as the
 // phrase reads it there.
 bool readsAlike(const LineIndex& index, const std::vector<std::string_view>& variant,
@@ -311,12 +338,17 @@ void raiseFirstValues(const TaiwanUsage& usage, std::vector<PhraseFileLine>& lin
 }  // namespace
 
 bool readTaiwanUsage(const std::string& directory, TaiwanUsage& usage, std::string* error) {
-  std::vector<std::vector<std::string>> readings;
+  std::vector<std::vector<std::string>> readings, endings;
   if (!readPairs(directory + "/neutral-tone-words.txt", usage.neutralToneWords, error) ||
+      !readFields(directory + "/neutral-tone-endings.txt", 2, endings, error, true) ||
       !readFields(directory + "/standard-readings.txt", 3, readings, error) ||
       !readPairs(directory + "/taiwan-forms.txt", usage.forms, error) ||
       !readPairs(directory + "/first-values.txt", usage.firstValues, error)) {
     return false;
+  }
+  for (auto& row : endings) {
+    usage.neutralToneEndings.push_back({std::move(row[0]), std::move(row[1]),
+                                        std::vector<std::string>(row.begin() + 2, row.end())});
   }
   for (auto& row : readings) {
     usage.standardReadings.push_back({std::move(row[0]), std::move(row[1]), std::move(row[2])});
@@ -357,6 +389,7 @@ void applyTaiwanUsage(const TaiwanUsage& usage, std::vector<PhraseFileLine>& lin
   LineIndex index(lines);
   addStandardReadings(usage, lines, index, counted);
   addNeutralTones(usage, lines, index, counted);
+  addNeutralToneEndings(usage, lines, index, counted);
   preferStandardForms(usage, lines, index, counted);
   raiseFirstValues(usage, lines, index, counted);
   if (statistics) *statistics = counted;

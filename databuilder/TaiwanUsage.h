@@ -30,6 +30,16 @@ struct TaiwanUsage {
   // is written beside the reading the sources give wherever the value
   // appears, also inside longer phrases.
   std::vector<Pair> neutralToneWords;
+  // A character that ends phrases as a particle with a neutral tone (得 of
+  // 跑得, 寫得): a phrase of two or more characters ending in it under its
+  // full tone gets a twin with the neutral syllable, unless the phrase ends
+  // in one of the exceptions, words where it keeps its tone (取得, 不得).
+  struct NeutralToneEnding {
+    std::string character;
+    std::string neutralSyllable;
+    std::vector<std::string> exceptions;
+  };
+  std::vector<NeutralToneEnding> neutralToneEndings;
   std::vector<StandardReading> standardReadings;
   // VARIANT and the STANDARD form Taiwan writes.
   std::vector<Pair> forms;
@@ -45,7 +55,8 @@ struct TaiwanUsageStatistics {
   std::size_t firstValuesRaised = 0;
 };
 
-// Reads neutral-tone-words.txt, standard-readings.txt, taiwan-forms.txt and
+// Reads neutral-tone-words.txt, neutral-tone-endings.txt (CHARACTER
+// NEUTRAL_SYLLABLE EXCEPTION...), standard-readings.txt, taiwan-forms.txt and
 // first-values.txt from `directory` ("#" comments and blank lines aside). A
 // missing file or a line of the wrong shape is an error, named in `error`.
 bool readTaiwanUsage(const std::string& directory, TaiwanUsage& usage, std::string* error);

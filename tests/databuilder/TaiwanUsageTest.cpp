@@ -46,6 +46,29 @@ TEST(TaiwanUsage, AddsNeutralTonesWhereTheWordStands) {
   EXPECT_EQ(statistics.neutralToneLines, 5u);
 }
 
+TEST(TaiwanUsage, AddsTheNeutralToneOfAParticleEndingAPhrase) {
+  TaiwanUsage usage;
+  usage.neutralToneEndings = {{"得", "ㄉㄜ˙", {"取得", "不得"}}};
+  std::vector<PhraseFileLine> lines = {
+      {"ㄆㄠˇ-ㄉㄜˊ", "跑得", -4.0},         {"ㄑㄩˇ-ㄉㄜˊ", "取得", -2.0},
+      {"ㄨㄟˋ-ㄑㄩˇ-ㄉㄜˊ", "未取得", -4.0}, {"ㄎㄨ-ㄒㄧㄠˋ-ㄅㄨˋ-ㄉㄜˊ", "哭笑不得", -4.0},
+      {"ㄉㄜˊ-ㄉㄠˋ", "得到", -2.0},         {"ㄉㄜˊ", "得", -3.0},
+      {"ㄆㄠˇ-ㄉㄜ˙", "跑的", -4.2},
+  };
+  applyTaiwanUsage(usage, lines);
+  EXPECT_EQ(scoreOf(lines, "ㄆㄠˇ-ㄉㄜ˙", "跑得"), -4.01);
+  // A phrase ending in an exception keeps its tone only; the particle
+  // leads or stands alone elsewhere, and is left alone there.
+  for (const auto& [reading, value] :
+       std::vector<std::pair<std::string, std::string>>{{"ㄑㄩˇ-ㄉㄜ˙", "取得"},
+                                                        {"ㄨㄟˋ-ㄑㄩˇ-ㄉㄜ˙", "未取得"},
+                                                        {"ㄎㄨ-ㄒㄧㄠˋ-ㄅㄨˋ-ㄉㄜ˙", "哭笑不得"},
+                                                        {"ㄉㄜ˙-ㄉㄠˋ", "得到"},
+                                                        {"ㄉㄜ˙", "得"}}) {
+    EXPECT_FALSE(scoreOf(lines, reading, value)) << value;
+  }
+}
+
 TEST(TaiwanUsage, AddsStandardReadingsAndPutsStandardFormsFirst) {
   TaiwanUsage usage;
   usage.standardReadings = {{"息", "ㄒㄧˊ", "ㄒㄧ"}};
@@ -88,6 +111,7 @@ TEST(TaiwanUsage, ReadsTheListsAndNamesABadLine) {
   std::filesystem::create_directories(folder);
   auto write = [&](const char* name, const char* text) { std::ofstream(folder / name) << text; };
   write("neutral-tone-words.txt", "# comment\n\n朋友 ㄆㄥˊ-ㄧㄡ˙\n");
+  write("neutral-tone-endings.txt", "得 ㄉㄜ˙ 取得 不得\n");
   write("standard-readings.txt", "息 ㄒㄧˊ ㄒㄧ\n");
   write("taiwan-forms.txt", "身份 身分\n");
   write("first-values.txt", "ㄊㄚ 他\n");
@@ -96,6 +120,8 @@ TEST(TaiwanUsage, ReadsTheListsAndNamesABadLine) {
   ASSERT_TRUE(readTaiwanUsage(folder.string(), usage, &error)) << error;
   ASSERT_EQ(usage.neutralToneWords.size(), 1u);
   EXPECT_EQ(usage.neutralToneWords[0].second, "ㄆㄥˊ-ㄧㄡ˙");
+  ASSERT_EQ(usage.neutralToneEndings.size(), 1u);
+  EXPECT_EQ(usage.neutralToneEndings[0].exceptions, (std::vector<std::string>{"取得", "不得"}));
   ASSERT_EQ(usage.standardReadings.size(), 1u);
   EXPECT_EQ(usage.standardReadings[0].standardReading, "ㄒㄧ");
   EXPECT_EQ(usage.forms.size(), 1u);
