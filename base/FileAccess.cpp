@@ -243,11 +243,6 @@ ReadResult readFile(const std::string& path, std::size_t maxBytes) {
   return result;
 }
 
-bool isSymbolicLink(const std::string& path) {
-  struct stat info;
-  return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
-}
-
 bool replaceFile(const std::string& path, std::string_view contents, std::string* failure,
                  mode_t newFileMode) {
   struct stat info;

@@ -126,10 +126,6 @@ class LanguageModelLoader : public UserPhraseAdder {
   // Forgets every learnt word, in memory and on disk.
   void forgetLearntWords() { learntWords_.forgetAll(); }
 
-  const WatchedFile& userPhrasesFile() const { return userPhrasesFile_; }
-  const WatchedFile& excludedPhrasesFile() const { return excludedPhrasesFile_; }
-  const WatchedFile& replacementFile() const { return replacementFile_; }
-
   // How long lockUserFiles() waits for another holder by default (an edit
   // takes milliseconds).
   static constexpr std::chrono::milliseconds kLockTimeout{2000};
@@ -147,17 +143,8 @@ class LanguageModelLoader : public UserPhraseAdder {
   // FileAccess::kUserFileLimit), rewrite it with FileAccess::replaceFile
   // and append to it with FileAccess::AppendFile (so a file that is a
   // symbolic link is read but never written). Another process may edit the
-  // same file: call them while holding the lock.
-  //
-  // Drops every line "value reading" (ignoring the blanks around and
-  // between the two). True if a line was removed.
-  static bool removeLine(const std::filesystem::path& file, std::string_view reading,
-                         std::string_view value);
-  static bool hasLine(const std::filesystem::path& file, std::string_view reading,
-                      std::string_view value);
-  // Appends "value reading", first ending an unterminated last line.
-  static bool appendLine(const std::filesystem::path& file, std::string_view reading,
-                         std::string_view value);
+  // same file: call them while holding the lock. A line is matched whatever
+  // the blanks around and between its fields.
 
   // An entry of a user file as the parser reads it: the reading and value
   // of a phrase or a learnt word, the key and replacement of a replacement.
