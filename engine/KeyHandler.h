@@ -109,7 +109,6 @@ class KeyHandler {
   std::unique_ptr<InputStates::Inputting> buildInputtingState();
   std::unique_ptr<InputStates::ChoosingCandidate> buildChoosingCandidateState(
       const InputStates::Inputting& inputting, std::size_t returnCursor);
-  std::unique_ptr<InputStates::Marking> buildMarkingState(std::size_t anchor);
 
   // Commits the composition (dropping a half-typed syllable) and resets.
   void commitAll(const StateCallback& onState);
@@ -142,6 +141,8 @@ class KeyHandler {
   void setWordLearner(std::shared_ptr<WordLearner> learner) { wordLearner_ = std::move(learner); }
 
  private:
+  // A marking from `anchor` to the cursor.
+  std::unique_ptr<InputStates::Marking> buildMarkingState(std::size_t anchor);
   // The text of the last walk, and where each of its nodes ends, in
   // readings and in bytes.
   struct ComposedText {

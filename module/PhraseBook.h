@@ -97,10 +97,6 @@ class PhraseBook {
   // The chosen readings joined by "-"; none when a character has none.
   static std::optional<std::string> proposedReading(const std::vector<CharacterReadings>& choices);
 
-  // A reading as typed into the window (Bopomofo, or keys of the layout),
-  // as a reading string of whole syllables; none when it is neither.
-  std::optional<std::string> readingOfTyped(std::string_view typed) const;
-
   // Whether `value` under the typed reading can be added, and the message
   // that says so or why not: the key handler's texts for the length, for
   // text that cannot be stored and for a phrase the input method already
@@ -138,6 +134,9 @@ class PhraseBook {
   Result exportFile(const std::string& path);
 
  private:
+  // A reading as typed into the window (Bopomofo, or keys of the layout),
+  // as a reading string of whole syllables; none when it is neither.
+  std::optional<std::string> readingOfTyped(std::string_view typed) const;
   void readUserFiles();
   // The reading of a typed text when every syllable is one the data knows;
   // `bad` gets the first syllable that is not.
