@@ -143,6 +143,11 @@ class PhraseBook {
   std::optional<std::string> knownReading(std::string_view typed, std::string* bad) const;
   Verdict checkReading(std::string_view value, const std::string& reading);
   Result finish(const UserFilesEditor::Outcome& outcome, std::string done);
+  // The phrase a line of an imported file adds; otherwise why the line is
+  // skipped.
+  std::optional<std::string> importedPhrase(std::string_view line, UserFilesEditor::Phrase& phrase);
+  // Adds the accepted phrases of an import as one change and says so.
+  void addImported(const std::vector<UserFilesEditor::Phrase>& accepted, ImportReport& report);
 
   std::unique_ptr<LanguageModelLoader> loader_;
   UserFilesEditor editor_;
