@@ -1,3 +1,12 @@
+// Where the input method's models come from and how they follow the files:
+// the loader owns the composite model (KestovaLM, shared with the key
+// handler), the context model, the watched data and user files, the learnt
+// words' store and the editor through which the key handler's additions
+// reach the user phrase file; it also offers the line operations on user
+// files and the user files' lock to UserFilesEditor. The module's core owns
+// one and calls it between keys only (checkBetweenKeys before every key,
+// reloadIfChanged while nothing is composed); the phrase page owns another
+// over the same files. Everything runs on the caller's thread.
 #pragma once
 
 #include <chrono>
