@@ -132,8 +132,6 @@ class LanguageModelLoader : public UserPhraseAdder {
   // Where the key handler sends the words to learn; lives as long as the
   // loader.
   WordLearner& wordLearner() { return learntWords_; }
-  // Forgets every learnt word, in memory and on disk.
-  void forgetLearntWords() { learntWords_.forgetAll(); }
 
   // How long lockUserFiles() waits for another holder by default (an edit
   // takes milliseconds).
