@@ -2,7 +2,10 @@
 // and candidate selection keys, read only) and the module's own JSON
 // settings file, which holds the Options value. The table of options below
 // is the one place that names each option: its key in the file, its label
-// in the settings window, and its field.
+// in the settings window, and its field. It owns no state: the module reads
+// the files at start-up and when they change (ModuleExports, KstCore); the
+// settings window and the exported configuration functions read and write
+// the settings file.
 #pragma once
 
 #include <array>
