@@ -46,7 +46,6 @@ class LearntWordStore : public WordLearner {
 
   // The words the composite model ranks; null while learning is off.
   std::shared_ptr<const LearntWords> words() const;
-  const std::filesystem::path& path() const { return file_.path(); }
 
   void learnWords(const std::vector<std::pair<std::string, std::string>>& words) override;
   void forgetWords(const std::vector<std::pair<std::string, std::string>>& words) override;
