@@ -91,12 +91,6 @@ class LanguageModelLoader : public UserPhraseAdder {
   // Empty until the directory is known to exist.
   const std::string& userFilesDirectory() const { return userFilesDirectory_; }
 
-  // Opens the built-in phrase file again.
-  void reloadBuiltInModel();
-  // Maps the context file again, as a new model: grids that hold the old
-  // one keep it until they are given the new one. A file that is not there
-  // is logged once and watched, so that it is read when it appears.
-  void reloadContextModel();
   // Opens the built-in phrase file again if the file at its path was
   // replaced or changed in place since it was opened, or was set aside
   // (checkBetweenKeys); maps the context file again when it appeared,
@@ -196,6 +190,12 @@ class LanguageModelLoader : public UserPhraseAdder {
 
  private:
   void startUp();
+  // Opens the built-in phrase file again.
+  void reloadBuiltInModel();
+  // Maps the context file again, as a new model: grids that hold the old
+  // one keep it until they are given the new one. A file that is not there
+  // is logged once and watched, so that it is read when it appears.
+  void reloadContextModel();
   void createUserFileIfMissing(const WatchedFile& file, const std::string& contents);
   bool reopenBuiltInModelIfReplaced();
   // Writes the phrases waiting for the lock, if it is free now.

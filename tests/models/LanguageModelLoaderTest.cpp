@@ -115,11 +115,16 @@ TEST_F(LoaderTest, FirstStartInEmptyHome) {
   EXPECT_EQ(today[0].rawValue, "MACRO@THIS_YEAR_GANZHI");
 
   // A second start finds everything in place and only loads.
+  // A built-in file replaced (as an install does) is opened again, once.
   log_.clear();
-  loader->reloadBuiltInModel();
+  const std::string contents = readFile(builtIn);
+  fs::remove(builtIn);
+  dir_.write("root/data/kestova-data.txt", contents);
+  EXPECT_TRUE(loader->reloadIfChanged());
   EXPECT_FALSE(loader->reloadIfChanged());
   auto again = makeLoader();
   EXPECT_EQ(log_.lines(), (std::vector<std::string>{
+                              info("Built-in LM changed on disk: " + builtIn),
                               info("Built-in LM: " + builtIn),
                               info("Built-in LM: " + builtIn),
                               noContextFile(),
