@@ -243,11 +243,6 @@ ReadResult readFile(const std::string& path, std::size_t maxBytes) {
   return result;
 }
 
-bool isSymbolicLink(const std::string& path) {
-  struct stat info;
-  return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
-}
-
 bool replaceFile(const std::string& path, std::string_view contents, std::string* failure,
                  mode_t newFileMode) {
   struct stat info;
@@ -335,10 +330,11 @@ FileLock::~FileLock() {
   if (descriptor_ >= 0) ::close(descriptor_);
 }
 
-std::optional<FileLock> FileLock::acquire(const std::string& path,
-                                          std::chrono::milliseconds timeout, std::string* failure,
-                                          bool* held) {
-  if (held) *held = false;
+namespace {
+
+// Opens (creating it if need be) the lock file for locking; -1, with
+// `failure` set, when it cannot be opened.
+int openLockFile(const std::string& path, std::string* failure) {
   constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | kFlags, 0600);
   // A lock file that exists on a read-only file system (or belongs to
@@ -351,29 +347,47 @@ std::optional<FileLock> FileLock::acquire(const std::string& path,
   if (fd < 0) {
     setFailure(failure, errno == ELOOP ? std::string("the lock file is a symbolic link")
                                        : "cannot open the lock file: " + errorText(errno));
-    return std::nullopt;
   }
+  return fd;
+}
+
+// Takes the exclusive lock on `fd`, trying again every 2 ms until
+// `timeout` has passed. `*held` (if given) tells whether it failed because
+// another process holds the lock.
+bool lockWithin(int fd, std::chrono::milliseconds timeout, std::string* failure, bool* held) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) {
+      setFailure(failure, "cannot lock: " + errorText(errno));
+      return false;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      setFailure(failure, "another process holds the lock");
+      if (held) *held = true;
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+}  // namespace
+
+std::optional<FileLock> FileLock::acquire(const std::string& path,
+                                          std::chrono::milliseconds timeout, std::string* failure,
+                                          bool* held) {
+  if (held) *held = false;
+  const int fd = openLockFile(path, failure);
+  if (fd < 0) return std::nullopt;
   FileLock lock(fd);
   struct stat info;
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     setFailure(failure, "the lock file is not a regular file");
     return std::nullopt;
   }
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return lock;
-    if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) {
-      setFailure(failure, "cannot lock: " + errorText(errno));
-      return std::nullopt;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      setFailure(failure, "another process holds the lock");
-      if (held) *held = true;
-      return std::nullopt;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
+  if (!lockWithin(fd, timeout, failure, held)) return std::nullopt;
+  return lock;
 }
 
 AppendFile::AppendFile(AppendFile&& other) noexcept

@@ -60,9 +60,6 @@ struct ReadResult {
 // the file grows meanwhile. Never throws for anything about the file.
 ReadResult readFile(const std::string& path, std::size_t maxBytes);
 
-// Whether a symbolic link stands at `path` itself (its target is not looked at).
-bool isSymbolicLink(const std::string& path);
-
 // Replaces the file at `path` with `contents` so that every reader sees
 // either the old file or the whole new one: writes a temporary file of a
 // unique name in the same folder (created with O_EXCL, so it never follows

@@ -63,8 +63,7 @@ void appendNonAscii(std::string& out, std::string_view character) {
   }
 }
 
-}  // namespace
-
+// "Info", "Warn" or "Error".
 std::string_view levelName(Level level) {
   switch (level) {
     case Level::Info:
@@ -76,6 +75,8 @@ std::string_view levelName(Level level) {
   }
   return "Error";
 }
+
+}  // namespace
 
 std::string escaped(std::string_view text) {
   std::string out;

@@ -23,9 +23,6 @@ namespace ModuleLog {
 
 enum class Level { Info, Warn, Error };
 
-// "Info", "Warn" or "Error".
-std::string_view levelName(Level level);
-
 // The text with \n, \r and \t for those characters, \xHH for every other
 // C0 control, DEL and every byte that is not part of well-formed UTF-8, and
 // \uHHHH for C1 controls and the line and paragraph separators.

@@ -50,22 +50,18 @@ class KeyHandler {
                                        const std::string& status) = 0;
     // The marked text or its readings cannot be a line of the user phrase
     // file (a typed space, a value starting with "#", ...).
-    virtual std::string phraseCannotBeStored() { return "選取的文字無法加入自訂詞庫"; }
+    virtual std::string phraseCannotBeStored() = 0;
     // A syllable was typed that no phrase has; it is dropped, but the user
     // sees what was typed.
-    virtual std::string notASyllable(const std::string& typed) {
-      return "「" + typed + "」不是注音音節";
-    }
+    virtual std::string notASyllable(const std::string& typed) = 0;
     // The same, while the built-in phrases cannot be used at all: the
     // syllable is not to blame.
-    virtual std::string builtInPhrasesUnusable(const std::string& typed) {
-      return "內建詞庫無法使用，打不出「" + typed + "」";
-    }
+    virtual std::string builtInPhrasesUnusable(const std::string& typed) = 0;
     // A marked phrase is in use but not saved yet: another program holds
     // the user files.
-    virtual std::string phraseSavedLater() { return "已加入，但詞庫檔正由其他程式使用，稍後存檔"; }
+    virtual std::string phraseSavedLater() = 0;
     // A marked phrase could not be saved (a full disk, ...); it was not added.
-    virtual std::string phraseNotSaved() { return "無法寫入自訂詞庫，這個詞沒有加入"; }
+    virtual std::string phraseNotSaved() = 0;
   };
 
   using Candidate = InputStates::ChoosingCandidate::Candidate;
@@ -113,7 +109,6 @@ class KeyHandler {
   std::unique_ptr<InputStates::Inputting> buildInputtingState();
   std::unique_ptr<InputStates::ChoosingCandidate> buildChoosingCandidateState(
       const InputStates::Inputting& inputting, std::size_t returnCursor);
-  std::unique_ptr<InputStates::Marking> buildMarkingState(std::size_t anchor);
 
   // Commits the composition (dropping a half-typed syllable) and resets.
   void commitAll(const StateCallback& onState);
@@ -146,6 +141,8 @@ class KeyHandler {
   void setWordLearner(std::shared_ptr<WordLearner> learner) { wordLearner_ = std::move(learner); }
 
  private:
+  // A marking from `anchor` to the cursor.
+  std::unique_ptr<InputStates::Marking> buildMarkingState(std::size_t anchor);
   // The text of the last walk, and where each of its nodes ends, in
   // readings and in bytes.
   struct ComposedText {

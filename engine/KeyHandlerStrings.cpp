@@ -29,4 +29,24 @@ std::string KeyHandlerStrings::markingSummary(const std::string& markedText,
   return "選取了「" + markedText + "」，注音「" + readings + "」：" + status;
 }
 
+std::string KeyHandlerStrings::phraseCannotBeStored() {
+  return "選取的文字無法加入自訂詞庫";
+}
+
+std::string KeyHandlerStrings::notASyllable(const std::string& typed) {
+  return "「" + typed + "」不是注音音節";
+}
+
+std::string KeyHandlerStrings::builtInPhrasesUnusable(const std::string& typed) {
+  return "內建詞庫無法使用，打不出「" + typed + "」";
+}
+
+std::string KeyHandlerStrings::phraseSavedLater() {
+  return "已加入，但詞庫檔正由其他程式使用，稍後存檔";
+}
+
+std::string KeyHandlerStrings::phraseNotSaved() {
+  return "無法寫入自訂詞庫，這個詞沒有加入";
+}
+
 }  // namespace Kestova

@@ -21,6 +21,11 @@ class KeyHandlerStrings : public KeyHandler::LocalizedStrings {
   std::string pressEnterToAdd() override;
   std::string markingSummary(const std::string& markedText, const std::string& readings,
                              const std::string& status) override;
+  std::string phraseCannotBeStored() override;
+  std::string notASyllable(const std::string& typed) override;
+  std::string builtInPhrasesUnusable(const std::string& typed) override;
+  std::string phraseSavedLater() override;
+  std::string phraseNotSaved() override;
 };
 
 }  // namespace Kestova

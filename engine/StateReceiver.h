@@ -97,8 +97,6 @@ class StateReceiver {
   void pickRow(int row);
   // Picks a candidate by its index in the whole list.
   void pick(std::size_t index);
-  // Moves the highlight one candidate back or on, turning the page with it.
-  void moveHighlight(int step);
 
   // Commits the composition (a half-typed syllable is dropped).
   void flush();
@@ -110,6 +108,8 @@ class StateReceiver {
   void enterState(std::unique_ptr<InputState> newState);
 
  private:
+  // Moves the highlight one candidate back or on, turning the page with it.
+  void moveHighlight(int step);
   void candidateKey(const KeyStroke& press);
   void moveCursorInCandidateWindow(NamedKey direction);
   // Runs an operation of the key handler; a standard exception is logged

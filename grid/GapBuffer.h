@@ -1,5 +1,3 @@
-#pragma once
-
 // A sequence with a movable gap: inserting or erasing at the gap costs O(1)
 // amortised, and moving the gap costs the distance moved. Editors edit at a
 // cursor that moves little between edits, so keeping the gap at the cursor
@@ -7,6 +5,10 @@
 //
 // T must be default-constructible and movable; slots inside the gap hold
 // default-constructed values, so no resource outlives its element.
+//
+// The storage of the reading grid's columns and of the walk's per-position
+// work (ReadingGrid.h, Walk.h); header-only, for the grid library itself.
+#pragma once
 
 #include <algorithm>
 #include <cstddef>

@@ -1,9 +1,11 @@
-#pragma once
-
 // The interface every language model implements (the built-in phrase
 // database, the user's phrase files, the composite model) and the value they
 // answer with. The reading grid asks its model through it; nothing else
 // about a model is visible to the grid.
+//
+// The models implement it in models/ (ParselessLM, UserPhrasesLM,
+// KestovaLM); tests and tools may give the grid a model of their own.
+#pragma once
 
 #include <string>
 #include <string_view>

@@ -1,5 +1,3 @@
-#pragma once
-
 // PickHistory remembers which phrase the user picked in which context and
 // suggests it again when the context comes back. A context key names the node
 // a pick concerns and the two nodes before it on the walk, for example
@@ -11,6 +9,10 @@
 // key goes first. Memory only: nothing is saved.
 //
 // Timestamps are seconds since the epoch, passed in by the caller.
+//
+// The key handler owns one, records every pick into it and asks it after
+// each walk; the evaluation tool uses it the same way.
+#pragma once
 
 #include <cstddef>
 #include <list>

@@ -1,5 +1,3 @@
-#pragma once
-
 // The reading grid holds the readings typed so far, one per position, and for
 // every run of up to MaxNodeLength consecutive readings that the language model
 // knows, a node with the phrases of that run. Editing is incremental: inserting
@@ -18,6 +16,7 @@
 // The key handler owns the grid and is the only one to edit it; tools and
 // tests build their own. Nothing here throws apart from memory exhaustion;
 // requests outside the grid give empty results or false and change nothing.
+#pragma once
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,9 @@
 // The built-in phrase file read the other way round, by value, for the
 // phrase editor: the readings of a character, the built-in phrases inside a
 // text, and a pass over every phrase for a search. The file is mapped once
-// (like ParselessLM); each search is one pass over its lines.
+// (like ParselessLM); each search is one pass over its lines. It owns that
+// mapping; only the phrase page (PhraseBook) uses it, on the settings
+// window's thread.
 #pragma once
 
 #include <cstddef>

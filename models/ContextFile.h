@@ -18,6 +18,10 @@
 // a sentence. A word "\x01" + c stands for any word that ends in character c,
 // "\x02" + c for any word that starts with c: their pairs score the meeting
 // of two words that are not listed as a pair.
+//
+// This file owns the format: the data builder makes the contents
+// (ContextFileContents) and writes them through here; ContextLM reads the
+// file; tests, benchmarks and the fuzzer write theirs the same way.
 #pragma once
 
 #include <string>

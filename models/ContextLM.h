@@ -1,5 +1,10 @@
-#ifndef KESTOVA_MODELS_CONTEXTLM_H_
-#define KESTOVA_MODELS_CONTEXTLM_H_
+// The word-pair model the context walk asks (grid/ContextModel.h), read
+// straight from the mapped context file (ContextFile.h). It owns its
+// mapping and nothing else. The loader opens one beside the built-in phrase
+// file, shares it with the key handler's grid, checks it before every key
+// and closes it in place when its file was cut shorter; the evaluation tool
+// and tests open their own.
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -79,5 +84,3 @@ class ContextLM : public Palisar::Lattivor2::ContextModel {
 };
 
 }  // namespace Kestova
-
-#endif  // KESTOVA_MODELS_CONTEXTLM_H_

@@ -1,3 +1,10 @@
+// The composite language model: the one model the key handler's grid asks.
+// It owns its sources (the built-in ParselessLM, the user's UserPhrasesLM
+// files and replacement table), the phrases added since the user files
+// were loaded, and a cache of recent answers; it reads the learnt words and
+// uses the macro expander it is given. The loader creates it, shares it with the
+// key handler and changes its sources and settings, between keys only;
+// the phrase page's own loader has its own; tools and tests build theirs.
 #pragma once
 
 #include <cstdint>

@@ -83,13 +83,6 @@ void setFailure(std::string* failure, std::string text) {
   if (failure) *failure = std::move(text);
 }
 
-std::string targetLine(std::string_view reading, std::string_view value) {
-  std::string target(value);
-  target += ' ';
-  target += reading;
-  return target;
-}
-
 // Calls `visit` with every line of a user file's bytes (up to each line
 // feed, without it), the first one without a byte-order mark; answers the
 // mark, or "" when the file has none.
@@ -484,31 +477,6 @@ std::optional<FileAccess::FileLock> LanguageModelLoader::lockUserFiles(
     bool* held) {
   return FileAccess::FileLock::acquire((fs::path(userFilesDirectory) / kLockFileName).string(),
                                        timeout, failure, held);
-}
-
-bool LanguageModelLoader::removeLine(const fs::path& file, std::string_view reading,
-                                     std::string_view value) {
-  return removeEntries(file, UserFileKind::kPhrases, {{std::string(reading), std::string(value)}});
-}
-
-bool LanguageModelLoader::hasLine(const fs::path& file, std::string_view reading,
-                                  std::string_view value) {
-  std::string bytes;
-  if (!readUserFile(file, "Failed to open file: ", bytes, nullptr)) return false;
-  bool found = false;
-  forEachLine(bytes, [&](std::string_view line) {
-    if (found) return;
-    std::optional<UserFileEntry> entry = entryOfLine(line, UserFileKind::kPhrases);
-    found = entry && entry->key == reading && entry->value == value;
-  });
-  return found;
-}
-
-bool LanguageModelLoader::appendLine(const fs::path& file, std::string_view reading,
-                                     std::string_view value) {
-  if (!appendLines(file, {targetLine(reading, value)})) return false;
-  ModuleLog::info("Added phrase to file: " + phraseText(value, reading));
-  return true;
 }
 
 namespace {

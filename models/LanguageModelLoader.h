@@ -1,3 +1,12 @@
+// Where the input method's models come from and how they follow the files:
+// the loader owns the composite model (KestovaLM, shared with the key
+// handler), the context model, the watched data and user files, the learnt
+// words' store and the editor through which the key handler's additions
+// reach the user phrase file; it also offers the line operations on user
+// files and the user files' lock to UserFilesEditor. The module's core owns
+// one and calls it between keys only (checkBetweenKeys before every key,
+// reloadIfChanged while nothing is composed); the phrase page owns another
+// over the same files. Everything runs on the caller's thread.
 #pragma once
 
 #include <chrono>
@@ -82,12 +91,6 @@ class LanguageModelLoader : public UserPhraseAdder {
   // Empty until the directory is known to exist.
   const std::string& userFilesDirectory() const { return userFilesDirectory_; }
 
-  // Opens the built-in phrase file again.
-  void reloadBuiltInModel();
-  // Maps the context file again, as a new model: grids that hold the old
-  // one keep it until they are given the new one. A file that is not there
-  // is logged once and watched, so that it is read when it appears.
-  void reloadContextModel();
   // Opens the built-in phrase file again if the file at its path was
   // replaced or changed in place since it was opened, or was set aside
   // (checkBetweenKeys); maps the context file again when it appeared,
@@ -123,12 +126,6 @@ class LanguageModelLoader : public UserPhraseAdder {
   // Where the key handler sends the words to learn; lives as long as the
   // loader.
   WordLearner& wordLearner() { return learntWords_; }
-  // Forgets every learnt word, in memory and on disk.
-  void forgetLearntWords() { learntWords_.forgetAll(); }
-
-  const WatchedFile& userPhrasesFile() const { return userPhrasesFile_; }
-  const WatchedFile& excludedPhrasesFile() const { return excludedPhrasesFile_; }
-  const WatchedFile& replacementFile() const { return replacementFile_; }
 
   // How long lockUserFiles() waits for another holder by default (an edit
   // takes milliseconds).
@@ -147,17 +144,8 @@ class LanguageModelLoader : public UserPhraseAdder {
   // FileAccess::kUserFileLimit), rewrite it with FileAccess::replaceFile
   // and append to it with FileAccess::AppendFile (so a file that is a
   // symbolic link is read but never written). Another process may edit the
-  // same file: call them while holding the lock.
-  //
-  // Drops every line "value reading" (ignoring the blanks around and
-  // between the two). True if a line was removed.
-  static bool removeLine(const std::filesystem::path& file, std::string_view reading,
-                         std::string_view value);
-  static bool hasLine(const std::filesystem::path& file, std::string_view reading,
-                      std::string_view value);
-  // Appends "value reading", first ending an unterminated last line.
-  static bool appendLine(const std::filesystem::path& file, std::string_view reading,
-                         std::string_view value);
+  // same file: call them while holding the lock. A line is matched whatever
+  // the blanks around and between its fields.
 
   // An entry of a user file as the parser reads it: the reading and value
   // of a phrase or a learnt word, the key and replacement of a replacement.
@@ -202,6 +190,12 @@ class LanguageModelLoader : public UserPhraseAdder {
 
  private:
   void startUp();
+  // Opens the built-in phrase file again.
+  void reloadBuiltInModel();
+  // Maps the context file again, as a new model: grids that hold the old
+  // one keep it until they are given the new one. A file that is not there
+  // is logged once and watched, so that it is read when it appears.
+  void reloadContextModel();
   void createUserFileIfMissing(const WatchedFile& file, const std::string& contents);
   bool reopenBuiltInModelIfReplaced();
   // Writes the phrases waiting for the lock, if it is free now.

@@ -98,18 +98,6 @@ bool LearntWordStore::writeOrRead() {
   return changed || !unwritten_.empty();
 }
 
-void LearntWordStore::forgetAll() {
-  words_->clear();
-  unwritten_.clear();
-  if (file_.path().empty()) return;
-  std::string failure;
-  auto lock = FileAccess::FileLock::acquire(lockFile_.string(), kForgetLockTimeout, &failure);
-  if (!lock || !emptyFile(file_.path(), &failure)) {
-    ModuleLog::warn("Failed to empty " + quoted(file_.path()) + ": " + failure);
-  }
-  file_.remember();
-}
-
 bool LearntWordStore::emptyFile(const fs::path& file, std::string* failure) {
   // Replaced even when it is empty already: the new file is what tells an
   // instance that does not remember to forget.

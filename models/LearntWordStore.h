@@ -36,8 +36,6 @@ class LearntWordStore : public WordLearner {
   static constexpr std::string_view kFileName = "learnt.txt";
   // The file is never read past this size.
   static constexpr std::size_t kFileLimit = std::size_t{1} << 20;
-  // How long forgetAll waits for another holder of the user files lock.
-  static constexpr std::chrono::milliseconds kForgetLockTimeout{500};
 
   LearntWordStore();
 
@@ -48,17 +46,12 @@ class LearntWordStore : public WordLearner {
 
   // The words the composite model ranks; null while learning is off.
   std::shared_ptr<const LearntWords> words() const;
-  const std::filesystem::path& path() const { return file_.path(); }
 
   void learnWords(const std::vector<std::pair<std::string, std::string>>& words) override;
   void forgetWords(const std::vector<std::pair<std::string, std::string>>& words) override;
   // Reads the file again when it changed, and writes what is still to be
   // written. True when the words changed.
   bool reloadIfChanged();
-  // Forgets every word, in memory and on disk (emptyFile), so that other
-  // instances forget them too.
-  void forgetAll();
-
   // Replaces the learnt-word file by an empty one, which every instance
   // takes as "forget" (see above); the file is made when it is missing.
   // Call it while holding the user files lock. False, with `failure` set,

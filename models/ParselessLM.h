@@ -1,3 +1,8 @@
+// The built-in phrase file as a language model: look-ups answered from the
+// mapped sorted phrase file without parsing it. It owns the mapping and the
+// table over it. KestovaLM holds one as its built-in source (and
+// BuiltInPhrases reads lines with parseSortedLine); tests and benchmarks
+// open their own.
 #pragma once
 
 #include <memory>

@@ -1,3 +1,7 @@
+// The binary search over a sorted phrase file's bytes: the header, and the
+// lines that begin with a reading. It owns nothing (a view of memory the
+// caller keeps, normally a mapping). ParselessLM and BuiltInPhrases read
+// through it; SortedPhraseFile writes the order it relies on.
 #pragma once
 
 #include <cstddef>

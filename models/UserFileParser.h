@@ -1,3 +1,11 @@
+// How every user file is read: the one parser of the user phrase,
+// excluded-phrase and replacement files (line ends, comments, blanks,
+// byte-order mark, ill-formed UTF-8, NUL bytes), and loading a file for a
+// model with the log line of what went wrong. It owns nothing: the index and
+// the entries are views into the caller's bytes. Used by the user models
+// (UserPhrasesLM, ReplacementTable), the loader's line operations, the user
+// files editor and the phrase page, so that all of them agree on what a
+// line holds.
 #pragma once
 
 #include <cstddef>

@@ -10,6 +10,7 @@
 
 #include "base/FileAccess.h"
 #include "base/ModuleLog.h"
+#include "models/LearntWordStore.h"
 
 namespace Kestova {
 
@@ -64,7 +65,7 @@ fs::path UserFilesEditor::pathOf(File file) const {
     case File::Replacements:
       return directory / LanguageModelLoader::kReplacementFileName;
     case File::LearntWords:
-      return directory / kLearntWordsFileName;
+      return directory / LearntWordStore::kFileName;
   }
   return {};
 }

@@ -22,18 +22,15 @@
 
 #include "base/FileAccess.h"
 #include "models/LanguageModelLoader.h"
-#include "models/LearntWordStore.h"
 #include "models/LearntWords.h"
 
 namespace Kestova {
 
 class UserFilesEditor {
  public:
+  // The user files; LearntWords is LearntWordStore's file (in
+  // parseLearntFile's format), which may be absent.
   enum class File { Phrases, ExcludedPhrases, Replacements, LearntWords };
-
-  // The learnt words (LearntWordStore's file, in parseLearntFile's format);
-  // the file may be absent.
-  static constexpr std::string_view kLearntWordsFileName = LearntWordStore::kFileName;
 
   // What became of a change.
   struct Outcome {

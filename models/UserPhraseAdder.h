@@ -1,5 +1,7 @@
 // The interface through which marked text becomes a user phrase, and the
-// rule of what a user phrase file can hold.
+// rule of what a user phrase file can hold. The key handler calls it (and
+// checkUserPhrase); the loader implements it; the phrase page checks its
+// phrases with the same checkUserPhrase. It owns nothing.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,8 @@
+// The user's own files as models: UserPhrasesLM over a phrase file
+// (data.txt, exclude-phrases.txt) and ReplacementTable over
+// phrases-replacement.txt. Each owns a copy of its file's bytes and an
+// index into it. KestovaLM owns them and opens them again when the loader
+// sees their files change; nothing else uses them.
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
 // Turns the host's key events (an X11 keysym and modifier mask) into the
-// key presses the state receiver takes.
+// key presses the state receiver takes. Pure functions that own nothing;
+// module_feedkey calls them for every key, tests and tools as they like.
 #pragma once
 
 #include <cstdint>

@@ -5,7 +5,10 @@
 #include "module/Settings.h"
 
 namespace Kestova {
+namespace {
 
+// The record of the options the exported functions carry; the options the
+// record lacks are not in it.
 ModuleConfig toModuleConfig(const Options& options) {
   ModuleConfig config{};
   for (const BoolOption& option : kBoolOptions) {
@@ -15,6 +18,7 @@ ModuleConfig toModuleConfig(const Options& options) {
   return config;
 }
 
+// The options with the record's fields taken over.
 Options withModuleConfig(Options options, const ModuleConfig& config) {
   for (const BoolOption& option : kBoolOptions) {
     if (option.record) options.*option.field = config.*option.record != 0;
@@ -23,6 +27,7 @@ Options withModuleConfig(Options options, const ModuleConfig& config) {
   return options;
 }
 
+}  // namespace
 }  // namespace Kestova
 
 using namespace Kestova;

@@ -33,13 +33,3 @@ KESTOVA_EXPORT int kestova_conf_save(const ModuleConfig* config);
 }  // extern "C"
 
 static_assert(sizeof(ModuleConfig) == 9 * sizeof(int32_t));
-
-namespace Kestova {
-
-// The record of the options the exported functions carry; the options the
-// record lacks are not in it.
-ModuleConfig toModuleConfig(const Options& options);
-// The options with the record's fields taken over.
-Options withModuleConfig(Options options, const ModuleConfig& config);
-
-}  // namespace Kestova

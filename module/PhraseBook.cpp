@@ -20,6 +20,8 @@ namespace Kestova {
 
 namespace fs = std::filesystem;
 using File = UserFilesEditor::File;
+using Entry = PhraseBook::Entry;
+using Source = PhraseBook::Source;
 
 namespace {
 
@@ -160,6 +162,109 @@ bool PhraseBook::refreshIfChanged() {
   return true;
 }
 
+namespace {
+
+// A user file as the list shows it.
+struct ListedFile {
+  File file;
+  Source source;
+  // A file that may be absent without a word about it.
+  bool optional;
+};
+constexpr ListedFile kListedFiles[] = {
+    {File::Phrases, Source::Added, false},
+    {File::LearntWords, Source::Learnt, true},
+    {File::Replacements, Source::Replaced, true},
+    {File::ExcludedPhrases, Source::Excluded, false},
+};
+
+using ValueSet = std::set<std::string, std::less<>>;
+
+// The learnt words as the learnt-word store reads them.
+void listLearntWords(std::string_view bytes, std::vector<Entry>& entries,
+                     std::vector<std::size_t>& malformed) {
+  LearntFileContents contents = parseLearntFile(bytes);
+  for (const LearntWords::Word& word : contents.words) {
+    entries.push_back(Entry{Source::Learnt, word.value, word.reading, weightText(word)});
+  }
+  malformed = std::move(contents.damagedLines);
+}
+
+// The entries of a phrase or replacement file; a replacement's value goes
+// into `replacedValues`. False when the file holds a NUL byte.
+bool listUserFileEntries(std::string_view bytes, const ListedFile& listed,
+                         std::vector<Entry>& entries, ValueSet& replacedValues,
+                         std::vector<std::size_t>& malformed) {
+  const auto list = [&](const UserFileEntry& line) {
+    if (listed.source != Source::Replaced) {
+      entries.push_back(Entry{listed.source, std::string(line.value), std::string(line.key), {}});
+      return;
+    }
+    entries.push_back(Entry{listed.source, std::string(line.key), {}, std::string(line.value)});
+    replacedValues.emplace(line.key);
+  };
+  return forEachUserFileEntry(bytes, UserFilesEditor::kindOf(listed.file), list, &malformed);
+}
+
+// What the window says of the lines of a file that could not be read: the
+// first five line numbers.
+std::string malformedLinesProblem(const std::string& name,
+                                  const std::vector<std::size_t>& malformed) {
+  std::string lines;
+  for (std::size_t i = 0; i < malformed.size() && i < 5; ++i) {
+    lines += (i ? "、" : "") + std::to_string(malformed[i]);
+  }
+  if (malformed.size() > 5) lines += "…";
+  return name + "：第 " + lines + " 行無法讀取（不是 UTF-8 文字，或格式不對），已略過";
+}
+
+// Lists one user file into `entries`, and what is wrong with it into
+// `problems`.
+void listUserFile(const fs::path& path, const ListedFile& listed, std::vector<Entry>& entries,
+                  std::vector<std::string>& problems, ValueSet& replacedValues) {
+  const std::string name = path.filename().string();
+  const bool learnt = listed.file == File::LearntWords;
+  FileAccess::ReadResult read = FileAccess::readFile(
+      path.string(), learnt ? LearntWordStore::kFileLimit : FileAccess::kUserFileLimit);
+  if (!read.ok()) {
+    if (!(listed.optional && read.status == FileAccess::ReadStatus::Missing)) {
+      problems.push_back(name + "：" + readProblem(read));
+    }
+    return;
+  }
+  std::vector<std::size_t> malformed;
+  if (learnt) {
+    listLearntWords(read.bytes, entries, malformed);
+  } else if (!listUserFileEntries(read.bytes, listed, entries, replacedValues, malformed) &&
+             !read.bytes.empty()) {
+    problems.push_back(name + "：檔案裡有 NUL 位元組，整個檔案都沒有用上");
+  }
+  if (!malformed.empty()) problems.push_back(malformedLinesProblem(name, malformed));
+}
+
+// A replacement applies to its value wherever the value is typed: its
+// entries show the readings the value has in the built-in data.
+void showReplacedReadings(const BuiltInPhrases& builtIn, const ValueSet& replacedValues,
+                          std::vector<Entry>& entries) {
+  if (replacedValues.empty()) return;
+  std::map<std::string, std::string, std::less<>> readings;
+  builtIn.forEachPhrase([&](const BuiltInPhrases::Phrase& phrase) {
+    if (replacedValues.contains(phrase.value)) {
+      std::string& text = readings[std::string(phrase.value)];
+      if (!text.empty()) text += " / ";
+      text += phrase.reading;
+    }
+    return true;
+  });
+  for (Entry& entry : entries) {
+    if (entry.source != Source::Replaced) continue;
+    auto found = readings.find(entry.value);
+    if (found != readings.end()) entry.reading = found->second;
+  }
+}
+
+}  // namespace
+
 void PhraseBook::readUserFiles() {
   entries_.clear();
   problems_.clear();
@@ -169,84 +274,11 @@ void PhraseBook::readUserFiles() {
     return;
   }
   for (WatchedFile& file : watched_) file.remember();
-
-  struct Listed {
-    File file;
-    Source source;
-    // A file that may be absent without a word about it.
-    bool optional;
-  };
-  static constexpr Listed kListed[] = {
-      {File::Phrases, Source::Added, false},
-      {File::LearntWords, Source::Learnt, true},
-      {File::Replacements, Source::Replaced, true},
-      {File::ExcludedPhrases, Source::Excluded, false},
-  };
-  std::set<std::string, std::less<>> replacedValues;
-  for (const Listed& listed : kListed) {
-    const fs::path path = editor_.pathOf(listed.file);
-    const std::string name = path.filename().string();
-    const bool learnt = listed.file == File::LearntWords;
-    FileAccess::ReadResult read = FileAccess::readFile(
-        path.string(), learnt ? LearntWordStore::kFileLimit : FileAccess::kUserFileLimit);
-    if (!read.ok()) {
-      if (!(listed.optional && read.status == FileAccess::ReadStatus::Missing)) {
-        problems_.push_back(name + "：" + readProblem(read));
-      }
-      continue;
-    }
-    std::vector<std::size_t> malformed;
-    if (learnt) {
-      // Read as the learnt-word store reads it.
-      LearntFileContents contents = parseLearntFile(read.bytes);
-      for (const LearntWords::Word& word : contents.words) {
-        entries_.push_back(Entry{Source::Learnt, word.value, word.reading, weightText(word)});
-      }
-      malformed = std::move(contents.damagedLines);
-    } else if (
-        !forEachUserFileEntry(
-            read.bytes, UserFilesEditor::kindOf(listed.file),
-            [&](const UserFileEntry& line) {
-              Entry entry{listed.source, std::string(line.value), std::string(line.key), {}};
-              if (listed.source == Source::Replaced) {
-                entry = Entry{listed.source, std::string(line.key), {}, std::string(line.value)};
-                replacedValues.emplace(line.key);
-              }
-              entries_.push_back(std::move(entry));
-            },
-            &malformed) &&
-        !read.bytes.empty()) {
-      problems_.push_back(name + "：檔案裡有 NUL 位元組，整個檔案都沒有用上");
-    }
-    if (!malformed.empty()) {
-      std::string lines;
-      for (std::size_t i = 0; i < malformed.size() && i < 5; ++i) {
-        lines += (i ? "、" : "") + std::to_string(malformed[i]);
-      }
-      if (malformed.size() > 5) lines += "…";
-      problems_.push_back(name + "：第 " + lines +
-                          " 行無法讀取（不是 UTF-8 文字，或格式不對），已略過");
-    }
+  ValueSet replacedValues;
+  for (const ListedFile& listed : kListedFiles) {
+    listUserFile(editor_.pathOf(listed.file), listed, entries_, problems_, replacedValues);
   }
-
-  // A replacement applies to its value wherever the value is typed: show
-  // the readings it has in the built-in data.
-  if (!replacedValues.empty()) {
-    std::map<std::string, std::string, std::less<>> readings;
-    builtIn_.forEachPhrase([&](const BuiltInPhrases::Phrase& phrase) {
-      if (replacedValues.contains(phrase.value)) {
-        std::string& text = readings[std::string(phrase.value)];
-        if (!text.empty()) text += " / ";
-        text += phrase.reading;
-      }
-      return true;
-    });
-    for (Entry& entry : entries_) {
-      if (entry.source != Source::Replaced) continue;
-      auto found = readings.find(entry.value);
-      if (found != readings.end()) entry.reading = found->second;
-    }
-  }
+  showReplacedReadings(builtIn_, replacedValues, entries_);
 }
 
 PhraseBook::SearchResult PhraseBook::search(std::string_view query, std::size_t builtInLimit) {
@@ -301,6 +333,61 @@ PhraseBook::SearchResult PhraseBook::search(std::string_view query, std::size_t 
   return result;
 }
 
+namespace {
+
+using CharacterReadings = PhraseBook::CharacterReadings;
+using PhrasesByValue = std::unordered_map<std::string, BuiltInPhrases::Phrase>;
+
+// The best-scoring built-in phrase of each value inside the text, whose
+// syllables are one per character.
+PhrasesByValue phrasesToPropose(const BuiltInPhrases& builtIn, std::string_view text) {
+  PhrasesByValue phrases;
+  for (const BuiltInPhrases::Phrase& phrase : builtIn.phrasesInside(text)) {
+    const std::size_t syllables =
+        static_cast<std::size_t>(std::count(phrase.reading.begin(), phrase.reading.end(), '-')) + 1;
+    if (syllables > kLongestProposalPhrase ||
+        Utf8::splitCharacters(phrase.value).size() != syllables) {
+      continue;
+    }
+    auto [found, inserted] = phrases.emplace(std::string(phrase.value), phrase);
+    if (!inserted && phrase.score() > found->second.score()) found->second = phrase;
+  }
+  return phrases;
+}
+
+// Chooses for the `length` characters from `start` on the syllables of
+// `reading` (one per character), adding each to its character's readings
+// if missing.
+void chooseReadings(std::vector<CharacterReadings>& choices, std::size_t start, std::size_t length,
+                    std::string_view reading) {
+  for (std::size_t i = start; i < start + length; ++i) {
+    const std::size_t dash = reading.find('-');
+    const std::string syllable(reading.substr(0, dash));
+    reading.remove_prefix(dash == std::string_view::npos ? reading.size() : dash + 1);
+    std::vector<std::string>& readings = choices[i].readings;
+    auto at = std::find(readings.begin(), readings.end(), syllable);
+    if (at == readings.end()) at = readings.insert(readings.end(), syllable);
+    choices[i].chosen = static_cast<std::size_t>(at - readings.begin());
+  }
+}
+
+// The longest of `phrases` (two characters or more) that starts at
+// `start`; null when none does.
+const BuiltInPhrases::Phrase* longestPhraseAt(const std::vector<CharacterReadings>& choices,
+                                              std::size_t start, const PhrasesByValue& phrases,
+                                              std::size_t* length) {
+  for (*length = std::min(kLongestProposalPhrase, choices.size() - start); *length >= 2;
+       --*length) {
+    std::string value;
+    for (std::size_t i = start; i < start + *length; ++i) value += choices[i].character;
+    auto found = phrases.find(value);
+    if (found != phrases.end()) return &found->second;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 std::vector<PhraseBook::CharacterReadings> PhraseBook::proposeReadings(std::string_view text) {
   std::vector<CharacterReadings> choices;
   for (std::string_view character : Utf8::splitCharacters(trimmed(text))) {
@@ -313,43 +400,18 @@ std::vector<PhraseBook::CharacterReadings> PhraseBook::proposeReadings(std::stri
   }
   if (choices.size() < 2) return choices;
 
-  // The best-scoring built-in phrase of each value inside the text, whose
-  // syllables are one per character.
-  std::unordered_map<std::string, BuiltInPhrases::Phrase> phrases;
-  for (const BuiltInPhrases::Phrase& phrase : builtIn_.phrasesInside(trimmed(text))) {
-    const std::size_t syllables =
-        static_cast<std::size_t>(std::count(phrase.reading.begin(), phrase.reading.end(), '-')) + 1;
-    if (syllables > kLongestProposalPhrase ||
-        Utf8::splitCharacters(phrase.value).size() != syllables) {
-      continue;
-    }
-    auto [found, inserted] = phrases.emplace(std::string(phrase.value), phrase);
-    if (!inserted && phrase.score() > found->second.score()) found->second = phrase;
-  }
+  const PhrasesByValue phrases = phrasesToPropose(builtIn_, trimmed(text));
   // From the left, the longest phrase that starts at each place gives its
   // characters their readings.
   for (std::size_t start = 0; start + 1 < choices.size();) {
-    std::size_t taken = 1;
-    for (std::size_t length = std::min(kLongestProposalPhrase, choices.size() - start); length >= 2;
-         --length) {
-      std::string value;
-      for (std::size_t i = start; i < start + length; ++i) value += choices[i].character;
-      auto found = phrases.find(value);
-      if (found == phrases.end()) continue;
-      std::string_view reading = found->second.reading;
-      for (std::size_t i = start; i < start + length; ++i) {
-        const std::size_t dash = reading.find('-');
-        const std::string syllable(reading.substr(0, dash));
-        reading.remove_prefix(dash == std::string_view::npos ? reading.size() : dash + 1);
-        std::vector<std::string>& readings = choices[i].readings;
-        auto at = std::find(readings.begin(), readings.end(), syllable);
-        if (at == readings.end()) at = readings.insert(readings.end(), syllable);
-        choices[i].chosen = static_cast<std::size_t>(at - readings.begin());
-      }
-      taken = length;
-      break;
+    std::size_t length = 0;
+    const BuiltInPhrases::Phrase* phrase = longestPhraseAt(choices, start, phrases, &length);
+    if (!phrase) {
+      ++start;
+      continue;
     }
-    start += taken;
+    chooseReadings(choices, start, length, phrase->reading);
+    start += length;
   }
   return choices;
 }
@@ -475,6 +537,39 @@ PhraseBook::Result PhraseBook::undo() {
   return finish(editor_.undo(), "已復原上一個變更");
 }
 
+namespace {
+
+// The text of a file to import, without a byte-order mark and a NUL byte
+// that ends it; none when a NUL byte stands anywhere else.
+std::optional<std::string_view> importableText(std::string_view data) {
+  if (data.starts_with(kByteOrderMark)) data.remove_prefix(kByteOrderMark.size());
+  if (!data.empty() && data.back() == '\0') data.remove_suffix(1);
+  if (data.find('\0') != std::string_view::npos) return std::nullopt;
+  return data;
+}
+
+}  // namespace
+
+std::optional<std::string> PhraseBook::importedPhrase(std::string_view line,
+                                                      UserFilesEditor::Phrase& phrase) {
+  std::optional<UserFileEntry> entry;
+  std::vector<std::size_t> malformed;
+  forEachUserFileEntry(
+      line, UserFileKind::kPhrases, [&](const UserFileEntry& found) { entry = found; }, &malformed);
+  if (!malformed.empty()) return "不是 UTF-8 文字";
+  if (!entry) return "只有一欄，沒有注音";
+  // The file format spells readings in Bopomofo; keys are no reading here.
+  std::optional<ReadingPattern> pattern = ReadingPattern::fromBopomofo(entry->key);
+  std::string bad;
+  const std::optional<std::string> reading =
+      pattern ? knownReading(pattern->reading(), &bad) : std::nullopt;
+  if (!reading) return KeyHandlerStrings().notASyllable(pattern ? bad : std::string(entry->key));
+  phrase = UserFilesEditor::Phrase{*reading, std::string(entry->value)};
+  const Verdict verdict = checkReading(phrase.value, phrase.reading);
+  if (!verdict.canAdd) return verdict.message;
+  return std::nullopt;
+}
+
 PhraseBook::ImportReport PhraseBook::importFile(const std::string& path) {
   ImportReport report;
   FileAccess::ReadResult read = FileAccess::readFile(path, FileAccess::kUserFileLimit);
@@ -482,59 +577,38 @@ PhraseBook::ImportReport PhraseBook::importFile(const std::string& path) {
     report.message = "無法匯入 " + path + "：" + readProblem(read);
     return report;
   }
-  std::string_view data = read.bytes;
-  if (data.starts_with(kByteOrderMark)) data.remove_prefix(kByteOrderMark.size());
-  if (!data.empty() && data.back() == '\0') data.remove_suffix(1);
-  if (data.find('\0') != std::string_view::npos) {
+  const std::optional<std::string_view> data = importableText(read.bytes);
+  if (!data) {
     report.message = "無法匯入 " + path + "：檔案裡有 NUL 位元組";
     return report;
   }
 
   std::vector<UserFilesEditor::Phrase> accepted;
   std::set<UserFilesEditor::Phrase> seen;
-  KeyHandlerStrings strings;
-  forEachTextLine(data, [&](std::size_t number, std::string_view line) {
+  forEachTextLine(*data, [&](std::size_t number, std::string_view line) {
     const std::string_view text = trimmed(line);
     if (text.empty() || text.front() == '#') return;
-    std::optional<UserFileEntry> entry;
-    std::vector<std::size_t> malformed;
-    forEachUserFileEntry(
-        line, UserFileKind::kPhrases, [&](const UserFileEntry& found) { entry = found; },
-        &malformed);
-    if (!malformed.empty()) {
-      report.skipped.emplace_back(number, "不是 UTF-8 文字");
-      return;
-    }
-    if (!entry) {
-      report.skipped.emplace_back(number, "只有一欄，沒有注音");
-      return;
-    }
-    // The file format spells readings in Bopomofo; keys are no reading here.
-    std::optional<ReadingPattern> pattern = ReadingPattern::fromBopomofo(entry->key);
-    std::string bad;
-    const std::optional<std::string> reading =
-        pattern ? knownReading(pattern->reading(), &bad) : std::nullopt;
-    if (!reading) {
-      report.skipped.emplace_back(number,
-                                  strings.notASyllable(pattern ? bad : std::string(entry->key)));
-      return;
-    }
-    UserFilesEditor::Phrase phrase{*reading, std::string(entry->value)};
-    const Verdict verdict = checkReading(phrase.value, phrase.reading);
-    if (!verdict.canAdd || seen.contains(phrase)) {
-      report.skipped.emplace_back(
-          number, verdict.canAdd ? strings.phraseAlreadyPresent() : verdict.message);
+    UserFilesEditor::Phrase phrase;
+    std::optional<std::string> skipped = importedPhrase(line, phrase);
+    if (!skipped && seen.contains(phrase)) skipped = KeyHandlerStrings().phraseAlreadyPresent();
+    if (skipped) {
+      report.skipped.emplace_back(number, std::move(*skipped));
       return;
     }
     seen.insert(phrase);
     accepted.push_back(std::move(phrase));
   });
+  addImported(accepted, report);
+  return report;
+}
 
+void PhraseBook::addImported(const std::vector<UserFilesEditor::Phrase>& accepted,
+                             ImportReport& report) {
   if (!accepted.empty()) {
     const UserFilesEditor::Outcome outcome = editor_.addPhrases(accepted);
     if (!outcome.ok) {
       report.message = "無法寫入使用者的詞庫檔（" + outcome.failure + "）";
-      return report;
+      return;
     }
     report.added = outcome.added;
     loader_->reloadIfChanged();
@@ -545,7 +619,6 @@ PhraseBook::ImportReport PhraseBook::importFile(const std::string& path) {
   if (!report.skipped.empty()) {
     report.message += "，略過 " + std::to_string(report.skipped.size()) + " 行";
   }
-  return report;
 }
 
 PhraseBook::Result PhraseBook::exportFile(const std::string& path) {

@@ -97,10 +97,6 @@ class PhraseBook {
   // The chosen readings joined by "-"; none when a character has none.
   static std::optional<std::string> proposedReading(const std::vector<CharacterReadings>& choices);
 
-  // A reading as typed into the window (Bopomofo, or keys of the layout),
-  // as a reading string of whole syllables; none when it is neither.
-  std::optional<std::string> readingOfTyped(std::string_view typed) const;
-
   // Whether `value` under the typed reading can be added, and the message
   // that says so or why not: the key handler's texts for the length, for
   // text that cannot be stored and for a phrase the input method already
@@ -138,12 +134,20 @@ class PhraseBook {
   Result exportFile(const std::string& path);
 
  private:
+  // A reading as typed into the window (Bopomofo, or keys of the layout),
+  // as a reading string of whole syllables; none when it is neither.
+  std::optional<std::string> readingOfTyped(std::string_view typed) const;
   void readUserFiles();
   // The reading of a typed text when every syllable is one the data knows;
   // `bad` gets the first syllable that is not.
   std::optional<std::string> knownReading(std::string_view typed, std::string* bad) const;
   Verdict checkReading(std::string_view value, const std::string& reading);
   Result finish(const UserFilesEditor::Outcome& outcome, std::string done);
+  // The phrase a line of an imported file adds; otherwise why the line is
+  // skipped.
+  std::optional<std::string> importedPhrase(std::string_view line, UserFilesEditor::Phrase& phrase);
+  // Adds the accepted phrases of an import as one change and says so.
+  void addImported(const std::vector<UserFilesEditor::Phrase>& accepted, ImportReport& report);
 
   std::unique_ptr<LanguageModelLoader> loader_;
   UserFilesEditor editor_;

@@ -42,18 +42,27 @@ JsonPtr parseObject(std::string_view text) {
   return root;
 }
 
-}  // namespace
-
-CtrlEnterMode ctrlEnterMode(int index) {
-  return index >= 0 && index < kCtrlEnterModeCount ? static_cast<CtrlEnterMode>(index)
-                                                   : CtrlEnterMode::Disabled;
-}
-
+// The mode a settings-file string names, if any.
 std::optional<CtrlEnterMode> ctrlEnterModeNamed(std::string_view name) {
   for (size_t i = 0; i < kCtrlEnterChoices.size(); ++i) {
     if (kCtrlEnterChoices[i].key == name) return static_cast<CtrlEnterMode>(i);
   }
   return std::nullopt;
+}
+
+// HOME/.gcin/config/<name>, with an unset HOME taken as "".
+std::string gcinConfigPath(std::string_view fileName) {
+  const char* home = g_getenv("HOME");
+  std::string name(fileName);
+  OwnedGString path(g_build_filename(home ? home : "", ".gcin", "config", name.c_str(), nullptr));
+  return path.get();
+}
+
+}  // namespace
+
+CtrlEnterMode ctrlEnterMode(int index) {
+  return index >= 0 && index < kCtrlEnterModeCount ? static_cast<CtrlEnterMode>(index)
+                                                   : CtrlEnterMode::Disabled;
 }
 
 Options readOptions(const std::string& path) {
@@ -98,13 +107,6 @@ bool writeOptions(const std::string& path, const Options& options) {
   std::string text = json_object_to_json_string_ext(root.get(), JSON_C_TO_STRING_PRETTY);
   text += '\n';
   return FileAccess::replaceFile(path, text);
-}
-
-std::string gcinConfigPath(std::string_view fileName) {
-  const char* home = g_getenv("HOME");
-  std::string name(fileName);
-  OwnedGString path(g_build_filename(home ? home : "", ".gcin", "config", name.c_str(), nullptr));
-  return path.get();
 }
 
 std::string moduleDataRoot() {

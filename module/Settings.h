@@ -2,7 +2,10 @@
 // and candidate selection keys, read only) and the module's own JSON
 // settings file, which holds the Options value. The table of options below
 // is the one place that names each option: its key in the file, its label
-// in the settings window, and its field.
+// in the settings window, and its field. It owns no state: the module reads
+// the files at start-up and when they change (ModuleExports, KstCore); the
+// settings window and the exported configuration functions read and write
+// the settings file.
 #pragma once
 
 #include <array>
@@ -81,8 +84,6 @@ inline constexpr std::array<CtrlEnterChoice, kCtrlEnterModeCount> kCtrlEnterChoi
 
 // The mode of a ctrl_enter number; a number out of range is Disabled.
 CtrlEnterMode ctrlEnterMode(int index);
-// The mode a settings-file string names, if any.
-std::optional<CtrlEnterMode> ctrlEnterModeNamed(std::string_view name);
 
 // The defaults, then every valid value the settings file holds. A file
 // that is missing, unreadable or not one JSON object gives the defaults; a
@@ -102,8 +103,6 @@ KeyboardSettings readKeyboardFile(const std::string& path);
 // "pinyin", "pinyin-no-tone"); anything else, "zo" included, is Standard.
 const BpmfKeyboardLayout* keyboardLayoutNamed(std::string_view name);
 
-// HOME/.gcin/config/<name>, with an unset HOME taken as "".
-std::string gcinConfigPath(std::string_view fileName);
 std::string keyboardFilePath();
 std::string settingsFilePath();
 

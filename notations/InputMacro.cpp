@@ -20,6 +20,13 @@ InputMacroClock& clockSlot() {
   return clock;
 }
 
+// The current time in ICU milliseconds since the epoch: every macro reads
+// the time through here.
+double inputMacroNow() {
+  const InputMacroClock& clock = clockSlot();
+  return clock ? clock() : icu::Calendar::getNow();
+}
+
 icu::Locale localeFor(const std::string& calendarName) {
   std::string text = calendarName == "japanese" ? "ja_JP" : "zh_Hant_TW";
   if (!calendarName.empty()) text += "@calendar=" + calendarName;
@@ -82,11 +89,6 @@ int sexagenaryIndex(int year) {
 }
 
 }  // namespace
-
-double inputMacroNow() {
-  const InputMacroClock& clock = clockSlot();
-  return clock ? clock() : icu::Calendar::getNow();
-}
 
 InputMacroClock setInputMacroClock(InputMacroClock clock) {
   return std::exchange(clockSlot(), std::move(clock));

@@ -17,10 +17,9 @@
 
 namespace Kestova {
 
-// The current time in ICU milliseconds since the epoch. Every macro reads
-// the time through this one function; tests replace it to fix the clock.
+// The clock every macro reads (ICU milliseconds since the epoch); tests
+// replace it to fix the time.
 using InputMacroClock = std::function<double()>;
-double inputMacroNow();
 // Installs clock (an empty one restores the system clock) and returns the
 // previous one.
 InputMacroClock setInputMacroClock(InputMacroClock clock);

@@ -41,9 +41,6 @@ class ReadingPattern {
   // The syllables as a reading string, joined by "-" ("ㄋㄧˇ-ㄏㄠˇ").
   std::string reading() const;
 
-  // Whether a syllable has every component the pattern syllable names; a
-  // pattern syllable without a tone mark matches every tone.
-  static bool syllableMatches(BpmfSyllable pattern, BpmfSyllable syllable);
   // Whether `reading` (syllables joined by "-") holds syllables that match
   // the pattern's, one after another, anywhere in it.
   bool foundIn(std::string_view reading) const;
@@ -54,6 +51,9 @@ class ReadingPattern {
   bool foundIn(std::string_view reading, SyllableCache& cache) const;
 
  private:
+  // Whether a syllable has every component the pattern syllable names; a
+  // pattern syllable without a tone mark matches every tone.
+  static bool syllableMatches(BpmfSyllable pattern, BpmfSyllable syllable);
   std::vector<BpmfSyllable> syllables_;
   bool lastEnded_ = false;
 };

@@ -389,7 +389,10 @@ TEST_F(LoaderFaults, FullDiskWhileRemovingKeepsTheFile) {
   int code = runInChild([&] {
     ScopedLogCapture log;
     limitFileSize(16);
-    if (LanguageModelLoader::removeLine(excluded, "ㄋㄧˇ-ㄏㄠˇ", "擬好")) return 4;
+    if (LanguageModelLoader::removeEntries(excluded, UserFileKind::kPhrases,
+                                           {{"ㄋㄧˇ-ㄏㄠˇ", "擬好"}})) {
+      return 4;
+    }
     return logged(log, "Failed to write to file: ") ? kChildPassed : 5;
   });
   EXPECT_EQ(code, kChildPassed);

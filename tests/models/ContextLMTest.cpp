@@ -188,8 +188,10 @@ TEST(ContextLM, TheLoaderMapsTheFileBesideTheBuiltInPhrases) {
   auto model = loader.contextModel();
   ASSERT_NE(model, nullptr);
   EXPECT_NE(model->lookUp("程式").word, ContextModel::kUnknownWord);
-  // Reloading gives a new model; the old one stays valid for its holders.
-  loader.reloadContextModel();
+  // A replaced file gives a new model; the old one stays valid for its
+  // holders.
+  ASSERT_TRUE(writeContextFile(dir.file("root/data/kestova-context.bin"), sampleContents()));
+  EXPECT_TRUE(loader.reloadIfChanged());
   EXPECT_NE(loader.contextModel(), model);
   EXPECT_DOUBLE_EQ(model->pairScore(model->lookUp("寫"), model->lookUp("程式")), 1.25);
 }

@@ -115,11 +115,16 @@ TEST_F(LoaderTest, FirstStartInEmptyHome) {
   EXPECT_EQ(today[0].rawValue, "MACRO@THIS_YEAR_GANZHI");
 
   // A second start finds everything in place and only loads.
+  // A built-in file replaced (as an install does) is opened again, once.
   log_.clear();
-  loader->reloadBuiltInModel();
+  const std::string contents = readFile(builtIn);
+  fs::remove(builtIn);
+  dir_.write("root/data/kestova-data.txt", contents);
+  EXPECT_TRUE(loader->reloadIfChanged());
   EXPECT_FALSE(loader->reloadIfChanged());
   auto again = makeLoader();
   EXPECT_EQ(log_.lines(), (std::vector<std::string>{
+                              info("Built-in LM changed on disk: " + builtIn),
                               info("Built-in LM: " + builtIn),
                               info("Built-in LM: " + builtIn),
                               noContextFile(),
@@ -384,7 +389,8 @@ TEST_F(LoaderTest, ByteOrderMarkIsSkippedInEveryUserFile) {
 
   // After the first line a mark is text: such a line is not the phrase.
   writeUserFile("exclude-phrases.txt", "# x\n" + mark + "八 ㄅㄚ\n");
-  EXPECT_FALSE(LanguageModelLoader::removeLine(userFiles() / "exclude-phrases.txt", "ㄅㄚ", "八"));
+  EXPECT_FALSE(LanguageModelLoader::removeEntries(userFiles() / "exclude-phrases.txt",
+                                                  UserFileKind::kPhrases, {{"ㄅㄚ", "八"}}));
 }
 
 // A user file that is there but empty is as normal as a missing one; the
@@ -426,9 +432,14 @@ TEST(LoaderFileOperationsTest, ReportMissingFilesAndMatchTrailingBlanks) {
   TempDir dir;
   ScopedLogCapture log;
   fs::path missing = dir.path() / "missing.txt";
-  EXPECT_FALSE(LanguageModelLoader::removeLine(missing, "ㄅ", "甲"));
-  EXPECT_FALSE(LanguageModelLoader::appendLine(missing, "ㄅ", "甲"));
-  EXPECT_FALSE(LanguageModelLoader::hasLine(missing, "ㄅ", "甲"));
+  const std::vector<LanguageModelLoader::EntryKey> entry{{"ㄅ", "甲"}};
+  const auto present = [&](const fs::path& file, const std::string& reading) {
+    return !LanguageModelLoader::entriesPresent(file, UserFileKind::kPhrases, {{reading, "甲"}})
+                .empty();
+  };
+  EXPECT_FALSE(LanguageModelLoader::removeEntries(missing, UserFileKind::kPhrases, entry));
+  EXPECT_FALSE(LanguageModelLoader::appendLines(missing, {"甲 ㄅ"}));
+  EXPECT_FALSE(present(missing, "ㄅ"));
   EXPECT_EQ(log.lines(),
             (std::vector<std::string>{
                 "gcin kestova Warn: File does not exist: " + quoted(missing),
@@ -438,14 +449,14 @@ TEST(LoaderFileOperationsTest, ReportMissingFilesAndMatchTrailingBlanks) {
 
   fs::path file =
       dir.write("f.txt", "甲 ㄅ \t\r\n#甲 ㄅ\n \t甲\t ㄅ\n甲 ㄅ\r乙 ㄆ\n甲甲 ㄅ\n甲 ㄅㄅ\n");
-  EXPECT_TRUE(LanguageModelLoader::hasLine(file, "ㄅ", "甲"));
-  EXPECT_FALSE(LanguageModelLoader::hasLine(file, "ㄆ", "甲"));
+  EXPECT_TRUE(present(file, "ㄅ"));
+  EXPECT_FALSE(present(file, "ㄆ"));
   log.clear();
   // Nothing to remove: the file stays, no temporary file is left.
-  EXPECT_FALSE(LanguageModelLoader::removeLine(file, "ㄆ", "甲"));
+  EXPECT_FALSE(LanguageModelLoader::removeEntries(file, UserFileKind::kPhrases, {{"ㄆ", "甲"}}));
   EXPECT_TRUE(log.lines().empty());
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
-  EXPECT_TRUE(LanguageModelLoader::removeLine(file, "ㄅ", "甲"));
+  EXPECT_TRUE(LanguageModelLoader::removeEntries(file, UserFileKind::kPhrases, entry));
   // A line the model reads as two phrases (split at a lone CR) stays.
   EXPECT_EQ(readFile(file.string()), "#甲 ㄅ\n甲 ㄅ\r乙 ㄆ\n甲甲 ㄅ\n甲 ㄅㄅ\n");
 }

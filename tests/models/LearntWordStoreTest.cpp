@@ -141,9 +141,10 @@ TEST_F(LearntWordStoreTest, AForgetHoldsWhenRememberingChangesBeforeTheNextCheck
   EXPECT_EQ(fileText(), "側視 ㄘㄜˋ-ㄕˋ 1\n妳 ㄋㄧˇ 1\n");
 }
 
-// Forgetting in one instance empties its memory and the file, and every
-// other instance on the same folder forgets too.
-TEST_F(LearntWordStoreTest, ForgetAllReachesTheOtherInstances) {
+// Forgetting in the settings window empties the file, and every instance
+// on the same folder forgets: the one that wrote the file, another that
+// remembers, and one that keeps its words in memory only.
+TEST_F(LearntWordStoreTest, ForgettingReachesEveryInstance) {
   std::unique_ptr<LearntWordStore> remembering = start(true);
   remembering->learnWords(kPicks);
   std::unique_ptr<LearntWordStore> other = start(true);
@@ -151,9 +152,10 @@ TEST_F(LearntWordStoreTest, ForgetAllReachesTheOtherInstances) {
   inMemory->learnWords({{"ㄘㄜˋ", "側"}});
   ASSERT_EQ(wordsOf(*other), kPicked);
 
-  remembering->forgetAll();
-  EXPECT_TRUE(wordsOf(*remembering).empty());
+  ASSERT_TRUE(forgetInTheWindow().ok);
   EXPECT_EQ(fileText(), "");
+  EXPECT_TRUE(remembering->reloadIfChanged());
+  EXPECT_TRUE(wordsOf(*remembering).empty());
   EXPECT_TRUE(other->reloadIfChanged());
   EXPECT_TRUE(wordsOf(*other).empty());
   EXPECT_TRUE(inMemory->reloadIfChanged());

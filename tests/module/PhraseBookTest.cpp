@@ -6,14 +6,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/KeyHandlerStrings.h"
 #include "models/LearntWordStore.h"
-#include "models/SortedPhraseTable.h"
+#include "models/SortedPhraseFile.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/TempDir.h"
 
@@ -42,12 +42,11 @@ const std::vector<std::string> kBuiltIn = {
 class PhraseBookTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::vector<std::string> lines = kBuiltIn;
-    std::sort(lines.begin(), lines.end());
-    std::string text(SortedPhraseTable::kHeader);
-    for (const std::string& line : lines) text += line + "\n";
+    std::vector<PhraseFileLine> lines;
+    for (const std::string& line : kBuiltIn) lines.push_back(parsePhraseFileLine(line));
     fs::create_directories(dir_.path() / "root/data");
-    dir_.write("root/data/kestova-data.txt", text);
+    ASSERT_TRUE(writeSortedPhraseFile((dir_.path() / "root/data/kestova-data.txt").string(),
+                                      std::move(lines)));
     fs::create_directories(userFiles());
   }
 

@@ -8,14 +8,14 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "XTestSession.h"
-#include "models/SortedPhraseTable.h"
+#include "models/SortedPhraseFile.h"
 #include "testhost/TestHost.h"
 #include "tests/support/TempDir.h"
 
@@ -76,12 +76,11 @@ std::string textOf(GtkWidget* widget) {
 class PhrasesPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::vector<std::string> lines = kBuiltIn;
-    std::sort(lines.begin(), lines.end());
-    std::string text(Kestova::SortedPhraseTable::kHeader);
-    for (const std::string& line : lines) text += line + "\n";
+    std::vector<Kestova::PhraseFileLine> lines;
+    for (const std::string& line : kBuiltIn) lines.push_back(Kestova::parsePhraseFileLine(line));
     fs::create_directories(dir_.path() / "root/data");
-    dir_.write("root/data/kestova-data.txt", text);
+    ASSERT_TRUE(Kestova::writeSortedPhraseFile(
+        (dir_.path() / "root/data/kestova-data.txt").string(), std::move(lines)));
     fs::create_directories(dir_.path() / "home");
     setenv("HOME", (dir_.path() / "home").c_str(), 1);
     setenv("KESTOVA_DATA_ROOT", (dir_.path() / "root").c_str(), 1);
