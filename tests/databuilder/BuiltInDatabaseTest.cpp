@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "databuilder/StandardCharacters.h"
 #include "models/ContextLM.h"
 #include "models/ParselessLM.h"
 #include "models/SortedPhraseTable.h"
@@ -135,6 +136,37 @@ TEST_F(BuiltInDatabase, HasTaiwanReadingsAndSpecialReadings) {
   // Corpus forms that Taiwan does not write are gone from the phrases.
   EXPECT_FALSE(Has(model, "ㄧㄣ-ㄨㄟˋ", "因爲"));
   EXPECT_TRUE(Has(model, "ㄧㄣ-ㄨㄟˋ", "因為"));
+}
+
+// Under every syllable, a character outside Taiwan's standard sets (a
+// Simplified one such as 妈 or 嬷 for ˙ㄇㄚ) never comes before a standard
+// one, so it reaches the first page only when the standard ones are few.
+TEST_F(BuiltInDatabase, PutsNoCharacterOutsideTheStandardSetsBeforeAStandardOne) {
+  const auto standard = Kestova::DataBuilder::StandardCharacterSet::fromConverters();
+  ASSERT_FALSE(standard.empty());
+  Kestova::ParselessLM model;
+  ASSERT_TRUE(model.open(KESTOVA_BUILTIN_DATA_FILE));
+  // Readings that hold both kinds, where the order is put to the test.
+  size_t mixed = 0;
+  for (const char* reading :
+       {"ㄇㄚ˙", "ㄇㄚ", "ㄊㄚ", "ㄉㄜ˙", "ㄧ", "ㄕˋ", "ㄐㄧ", "ㄒㄧ", "ㄌㄧˇ"}) {
+    bool otherSeen = false;
+    for (const auto& phrase : model.getScoredPhrases(reading)) {
+      if (!standard.containsAll(phrase.value)) {
+        otherSeen = true;
+      } else {
+        EXPECT_FALSE(otherSeen) << reading << ": " << phrase.value
+                                << " after a character outside the sets";
+      }
+    }
+    if (otherSeen) ++mixed;
+  }
+  EXPECT_GE(mixed, 5u);
+  const auto first = model.getScoredPhrases("ㄇㄚ˙");
+  for (std::size_t i = 0; i < first.size() && i < 9; ++i) {
+    EXPECT_NE(first[i].value, "妈");
+    EXPECT_NE(first[i].value, "嬷");
+  }
 }
 
 // What a reading offers first: Taiwan's standard form before its variant,
