@@ -556,6 +556,9 @@ void runLong(const Options& options, const std::vector<DevSentence>& devSet) {
   std::vector<Bucket> buckets = {{"readings 1-10", 1, 10, {}, {}},
                                  {"readings 91-100", 91, 100, {}, {}},
                                  {"readings 991-1000", 991, 1000, {}, {}}};
+  // Ten more readings typed in the middle of the 1,000, the caret moved
+  // there with Left (not timed).
+  Bucket middle{"10 readings typed at 500 of 1000", 1, 10, {}, {}};
   bool complete = true;
   for (int run = 0; run < options.longRepetitions; ++run) {
     // The syllables of consecutive dev sentences, from a different sentence each run.
@@ -589,8 +592,18 @@ void runLong(const Options& options, const std::vector<DevSentence>& devSet) {
       }
     }
     complete = complete && kestova.readingCount() == kReadings;
+    for (std::size_t i = 0; i < kReadings / 2; ++i) kestova.press(NamedKey::Left);
+    for (std::size_t i = 0; i < keys.size() && readingOfKey[i] <= middle.last; ++i) {
+      const Clock::time_point start = Clock::now();
+      kestova.press(keys[i]);
+      const double wall = microsecondsBetween(start, Clock::now());
+      middle.all.push_back(wall);
+      if (endsSyllable[i]) middle.syllable.push_back(wall);
+    }
+    complete = complete && kestova.readingCount() == kReadings + middle.last;
   }
   printSummaryHeader("wall clock, microseconds per key");
+  buckets.push_back(std::move(middle));
   for (const Bucket& bucket : buckets) {
     printSummaryRow(bucket.name, summarize(bucket.all));
     printSummaryRow("  syllable keys", summarize(bucket.syllable));

@@ -81,6 +81,10 @@ bool KestovaSession::press(char key) {
   return receiver_->handleKey(KeyStroke::of(Key::fromCharacter(key)));
 }
 
+bool KestovaSession::press(NamedKey key) {
+  return receiver_->handleKey(KeyStroke::of(Key::fromNamedKey(key)));
+}
+
 std::string KestovaSession::composed() const {
   return std::string(receiver_->preeditText());
 }

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "engine/Key.h"
+
 struct ChewingContext;
 
 namespace Kestova {
@@ -61,6 +63,7 @@ class KestovaSession {
   void clear();
   // One key; returns whether the handler used it.
   bool press(char key);
+  bool press(NamedKey key);
   // The composed text ("" when nothing is composed).
   std::string composed() const;
   std::size_t readingCount() const;
