@@ -161,7 +161,7 @@ void setSwitch(Options& options, double value) {
   (options.*Group).*Member = value != 0;
 }
 
-struct ScoreSpec {
+struct ScoreRow {
   std::string_view name;
   ScoreSetter set;
 };
@@ -170,7 +170,7 @@ constexpr auto kBuilder = &Options::builder;
 constexpr auto kText = &Options::text;
 constexpr auto kContext = &Options::context;
 
-constexpr ScoreSpec kScoreSpecs[] = {
+constexpr ScoreRow kScoreRows[] = {
     {"phrase-table-only-count", setScore<kBuilder, &BuilderOptions::phraseTableOnlyCount>},
     {"pinyin-only-count", setScore<kBuilder, &BuilderOptions::pinyinOnlyCount>},
     {"unseen-character-count", setScore<kBuilder, &BuilderOptions::unseenCharacterCount>},
@@ -201,9 +201,9 @@ bool setScoreOption(Options& options, std::string_view assignment) {
   if (equals == std::string_view::npos) return false;
   const std::string_view name = assignment.substr(0, equals);
   const double value = std::strtod(std::string(assignment.substr(equals + 1)).c_str(), nullptr);
-  for (const ScoreSpec& spec : kScoreSpecs) {
-    if (spec.name != name) continue;
-    spec.set(options, value);
+  for (const ScoreRow& row : kScoreRows) {
+    if (row.name != name) continue;
+    row.set(options, value);
     return true;
   }
   return false;
@@ -252,13 +252,13 @@ Verdict askForHelp(Options&, const char*) {
   return Verdict::Help;
 }
 
-struct OptionSpec {
+struct OptionRow {
   std::string_view name;
   bool takesValue;
   OptionHandler handle;
 };
 
-constexpr OptionSpec kOptionSpecs[] = {
+constexpr OptionRow kOptionRows[] = {
     {"--output", true, setText<&Options::output>},
     {"--essay", true, setText<&Options::essay>},
     {"--pinyin", true, setText<&Options::pinyin>},
@@ -279,11 +279,11 @@ constexpr OptionSpec kOptionSpecs[] = {
 
 Verdict handleOption(Options& options, int argc, char** argv, int& i) {
   const std::string_view arg = argv[i];
-  for (const OptionSpec& spec : kOptionSpecs) {
-    if (spec.name != arg) continue;
-    if (!spec.takesValue) return spec.handle(options, nullptr);
+  for (const OptionRow& row : kOptionRows) {
+    if (row.name != arg) continue;
+    if (!row.takesValue) return row.handle(options, nullptr);
     if (i + 1 >= argc) return Verdict::BadUsage;
-    return spec.handle(options, argv[++i]);
+    return row.handle(options, argv[++i]);
   }
   return Verdict::BadUsage;
 }

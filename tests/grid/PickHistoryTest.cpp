@@ -23,15 +23,15 @@ constexpr double kHalfLife = 5400;
 
 // A node of a hand-made path: its phrases in descending score, and which one
 // is selected.
-struct NodeSpec {
+struct NodeShape {
   std::string reading;
   std::vector<std::string> values;
   std::size_t selected = 0;
 };
 
-BestPath pathOf(const std::vector<NodeSpec>& shapes) {
+BestPath pathOf(const std::vector<NodeShape>& shapes) {
   BestPath path;
-  for (const NodeSpec& shape : shapes) {
+  for (const NodeShape& shape : shapes) {
     std::vector<Palisar::Lattivor2::ScoredPhrase> phrases;
     for (std::size_t i = 0; i < shape.values.size(); ++i) {
       phrases.emplace_back(shape.values[i], -1.0 - static_cast<double>(i));
@@ -61,7 +61,7 @@ TEST(PickHistoryTest, ContextKeysNameTheNodeAndTheTwoBeforeIt) {
 
 TEST(PickHistoryTest, SpecialReadingsCutTheContext) {
   struct Case {
-    std::vector<NodeSpec> path;
+    std::vector<NodeShape> path;
     std::string key;  // of the last node
   };
   const Case cases[] = {

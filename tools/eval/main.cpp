@@ -180,7 +180,7 @@ bool SetPasses(Options& options, const char* value) {
   return SetCount<&Options::passes>(options, value) && options.passes >= 1;
 }
 
-struct OptionSpec {
+struct OptionRow {
   std::string_view name;
   bool takesValue;
   OptionSetter set;
@@ -188,7 +188,7 @@ struct OptionSpec {
 
 // Every option (kUsage lists them for the user); a new mode adds its flag
 // (SetFlag<&Options::mode, ...>), its own settings and its case in Run().
-constexpr OptionSpec kOptionSpecs[] = {
+constexpr OptionRow kOptionRows[] = {
     {"--data", true, SetText<&Options::dataPath>},
     {"--no-context", false, SetFlag<&Options::useContext, false>},
     {"--context", true, SetText<&Options::contextPath>},
@@ -209,9 +209,9 @@ constexpr OptionSpec kOptionSpecs[] = {
     {"--min-last-pass-char", true, SetNumber<&Options::minLastPassChar>},
 };
 
-const OptionSpec* FindOption(std::string_view name) {
-  for (const OptionSpec& spec : kOptionSpecs) {
-    if (spec.name == name) return &spec;
+const OptionRow* FindOption(std::string_view name) {
+  for (const OptionRow& row : kOptionRows) {
+    if (row.name == name) return &row;
   }
   return nullptr;
 }
@@ -222,10 +222,10 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    const OptionSpec* spec = FindOption(arg);
-    if (spec && (!spec->takesValue || i + 1 < argc)) {
-      const char* value = spec->takesValue ? argv[++i] : nullptr;
-      if (spec->set(options, value)) continue;
+    const OptionRow* row = FindOption(arg);
+    if (row && (!row->takesValue || i + 1 < argc)) {
+      const char* value = row->takesValue ? argv[++i] : nullptr;
+      if (row->set(options, value)) continue;
     } else if (!arg.empty() && arg[0] != '-' && options.corpusPath.empty()) {
       options.corpusPath = arg;
       continue;
