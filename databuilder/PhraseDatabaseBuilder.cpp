@@ -11,6 +11,7 @@
 #include <set>
 #include <unordered_set>
 
+#include "databuilder/Readings.h"
 #include "phonetics/BpmfSyllable.h"
 
 namespace Kestova::DataBuilder {
@@ -46,15 +47,6 @@ std::string_view writtenToneReading(std::string_view character) {
 std::string withoutTone(std::string_view composed) {
   BpmfSyllable syllable = BpmfSyllable::fromComposedText(composed);
   return syllable.withoutTone().toComposedText();
-}
-
-std::string joinReading(const Reading& syllables) {
-  std::string joined;
-  for (const auto& syllable : syllables) {
-    if (!joined.empty()) joined += '-';
-    joined += syllable;
-  }
-  return joined;
 }
 
 bool allHan(const std::vector<std::string>& characters) {

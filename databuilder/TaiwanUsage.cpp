@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "databuilder/Readings.h"
 #include "text/Utf8.h"
 
 namespace Kestova::DataBuilder {
@@ -14,8 +15,6 @@ namespace Kestova::DataBuilder {
 namespace {
 
 constexpr double kVariantStep = 0.01;
-constexpr std::string_view kNeutralTone = "˙";
-constexpr std::string_view kToneMarks[] = {"ˊ", "ˇ", "ˋ", "˙"};
 
 // The lines of a list file, each split into exactly `fields` words (at
 // least `fields` when `orMore`).
@@ -52,37 +51,6 @@ bool readPairs(const std::string& path, std::vector<TaiwanUsage::Pair>& pairs, s
   return true;
 }
 
-std::vector<std::string> splitReading(std::string_view reading) {
-  std::vector<std::string> syllables;
-  std::size_t start = 0;
-  while (start <= reading.size()) {
-    const std::size_t dash = std::min(reading.find('-', start), reading.size());
-    syllables.emplace_back(reading.substr(start, dash - start));
-    start = dash + 1;
-  }
-  return syllables;
-}
-
-std::string joinReading(const std::vector<std::string>& syllables) {
-  std::string reading;
-  for (const auto& syllable : syllables) {
-    if (!reading.empty()) reading += '-';
-    reading += syllable;
-  }
-  return reading;
-}
-
-std::string_view toneless(std::string_view syllable) {
-  for (std::string_view mark : kToneMarks) {
-    if (syllable.ends_with(mark)) return syllable.substr(0, syllable.size() - mark.size());
-  }
-  return syllable;
-}
-
-bool isNeutral(std::string_view syllable) {
-  return syllable.ends_with(kNeutralTone);
-}
-
 std::string key(std::string_view reading, std::string_view value) {
   std::string joined(reading);
   joined += '\t';
@@ -117,8 +85,8 @@ bool neutralMatches(const std::vector<std::string>& word, const std::vector<std:
                     std::size_t at) {
   for (std::size_t i = 0; i < word.size(); ++i) {
     const std::string& have = phrase[at + i];
-    if (isNeutral(word[i])) {
-      if (toneless(word[i]) != toneless(have)) return false;
+    if (isNeutralTone(word[i])) {
+      if (!sameButTone(word[i], have)) return false;
     } else if (word[i] != have) {
       return false;
     }
@@ -222,7 +190,7 @@ void addNeutralTones(const TaiwanUsage& usage, std::vector<PhraseFileLine>& line
   const NeutralToneWords words(usage.neutralToneWords);
   std::unordered_set<std::string> knownSyllables;
   for (const auto& line : lines) {
-    if (line.reading.find('-') == std::string::npos && isNeutral(line.reading)) {
+    if (line.reading.find('-') == std::string::npos && isNeutralTone(line.reading)) {
       knownSyllables.insert(line.reading);
     }
   }
@@ -255,7 +223,6 @@ void addNeutralToneEndings(const TaiwanUsage& usage, std::vector<PhraseFileLine>
                            LineIndex& index, TaiwanUsageStatistics& statistics) {
   const std::size_t count = lines.size();
   for (const auto& ending : usage.neutralToneEndings) {
-    const std::string_view full = toneless(ending.neutralSyllable);
     auto excepted = [&](const std::string& value) {
       return std::any_of(ending.exceptions.begin(), ending.exceptions.end(),
                          [&](const std::string& word) { return value.ends_with(word); });
@@ -265,7 +232,10 @@ void addNeutralToneEndings(const TaiwanUsage& usage, std::vector<PhraseFileLine>
       const std::size_t dash = line.reading.rfind('-');
       if (dash == std::string::npos || !line.value.ends_with(ending.character)) continue;
       const std::string_view last = std::string_view(line.reading).substr(dash + 1);
-      if (isNeutral(last) || toneless(last) != full || excepted(line.value)) continue;
+      if (isNeutralTone(last) || !sameButTone(last, ending.neutralSyllable) ||
+          excepted(line.value)) {
+        continue;
+      }
       appendNew(lines, index,
                 {line.reading.substr(0, dash + 1) + ending.neutralSyllable, line.value,
                  line.score - kVariantStep},
