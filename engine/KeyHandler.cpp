@@ -290,6 +290,13 @@ void KeyHandler::learnPicks() {
     // are not remembered.
     if (!picked || !(node->currentPhrase().score > kLearningThreshold)) continue;
     words.emplace_back(node->reading, walk_.valueAt(k));
+    // A single character learnt alone would win under its syllable
+    // everywhere, and two picks of it in different words would undo each
+    // other (語 in 索馬利語, 與 in 與這個): joined with its neighbour it
+    // comes back where the user picked it, whatever is learnt later.
+    if (node->length == 1) {
+      if (auto joined = joinedWithNeighbour(k)) words.push_back(std::move(*joined));
+    }
   }
   for (const BrokenWord& broken : brokenWords_) {
     const auto text = textOver(broken.start, broken.length);
@@ -297,7 +304,106 @@ void KeyHandler::learnPicks() {
       words.emplace_back(broken.reading, *text);
     }
   }
-  if (!words.empty()) wordLearner_->learnWords(words);
+  if (words.empty()) return;
+  wordLearner_->learnWords(words);
+  keepCommittedText();
+}
+
+std::optional<std::pair<std::string, std::string>> KeyHandler::joinedWithNeighbour(
+    std::size_t index) const {
+  const auto joinable = [&](std::size_t k) {
+    return k < walk_.nodes.size() && !walk_.nodes[k]->reading.starts_with('_') &&
+           walk_.nodes[k]->length + walk_.nodes[index]->length <= kMaxJoinedWordReadings;
+  };
+  std::size_t first = index;
+  if (index > 0 && joinable(index - 1)) {
+    first = index - 1;
+  } else if (!joinable(index + 1)) {
+    return std::nullopt;
+  }
+  return std::pair{
+      walk_.nodes[first]->reading + grid_.separator() + walk_.nodes[first + 1]->reading,
+      walk_.valueAt(first) + walk_.valueAt(first + 1)};
+}
+
+namespace {
+
+// Where each phrase of a walk starts, and where the last ends.
+std::vector<std::size_t> phraseBounds(const BestPath& path) {
+  std::vector<std::size_t> bounds{0};
+  for (const auto& node : path.nodes) bounds.push_back(bounds.back() + node->length);
+  return bounds;
+}
+
+// The stretches of `committed` (one character per reading) that `again`
+// walks otherwise, each widened to whole phrases of the committed walk
+// (`committedBounds`), as words to learn. A single character is widened by
+// the phrase `again` put before it (after it, at the start), so that it is
+// learnt in the company it lost.
+std::vector<std::pair<std::string, std::string>> stretchesWalkedOtherwise(
+    const BestPath& again, const std::vector<std::string>& readings,
+    const std::vector<std::string_view>& committed, const std::vector<std::size_t>& committedBounds,
+    std::string_view separator, std::size_t maxReadings) {
+  const std::string againText = again.composedText();
+  const std::vector<std::string_view> now = Utf8::splitCharacters(againText);
+  std::vector<std::pair<std::string, std::string>> words;
+  if (now.size() != committed.size()) return words;
+  const std::vector<std::size_t> bounds = phraseBounds(again);
+  const auto boundAtOrBefore = [&](std::size_t p) {
+    return *std::prev(std::upper_bound(committedBounds.begin(), committedBounds.end(), p));
+  };
+  const auto boundAtOrAfter = [&](std::size_t p) {
+    return *std::lower_bound(committedBounds.begin(), committedBounds.end(), p);
+  };
+  for (std::size_t k = 0; k + 1 < bounds.size(); ++k) {
+    const std::size_t start = bounds[k];
+    const std::size_t end = bounds[k + 1];
+    if (std::equal(now.begin() + start, now.begin() + end, committed.begin() + start)) continue;
+    std::size_t from = boundAtOrBefore(start);
+    std::size_t to = boundAtOrAfter(end);
+    if (to - from == 1) {
+      if (k > 0) {
+        from = boundAtOrBefore(bounds[k - 1]);
+      } else if (k + 2 < bounds.size()) {
+        to = boundAtOrAfter(bounds[k + 2]);
+      }
+    }
+    if (to - from < 2 || to - from > maxReadings) continue;
+    std::string reading;
+    std::string value;
+    for (std::size_t i = from; i < to; ++i) {
+      if (readings[i].starts_with('_')) break;
+      if (i > from) reading += separator;
+      reading += readings[i];
+      value += committed[i];
+      if (i + 1 == to && (words.empty() || words.back().first != reading)) {
+        words.emplace_back(std::move(reading), std::move(value));
+      }
+    }
+  }
+  return words;
+}
+
+}  // namespace
+
+void KeyHandler::keepCommittedText() {
+  const std::vector<std::string> readings = grid_.readings();
+  const std::string committedText = walk_.composedText();
+  const std::vector<std::string_view> committed = Utf8::splitCharacters(committedText);
+  if (committed.size() != readings.size()) return;
+  const std::vector<std::size_t> committedBounds = phraseBounds(walk_);
+  // A word learnt here can change the walk elsewhere in turn; a second
+  // round settles what the first one moved.
+  for (int round = 0; round < 2; ++round) {
+    ReadingGrid again(languageModel_);
+    again.setContextModel(grid_.contextModel());
+    for (const std::string& reading : readings) again.addReading(reading);
+    const auto words =
+        stretchesWalkedOtherwise(again.bestPath(), readings, committed, committedBounds,
+                                 grid_.separator(), kMaxJoinedWordReadings);
+    if (words.empty()) return;
+    wordLearner_->learnWords(words);
+  }
 }
 
 void KeyHandler::commit(std::string text, const StateCallback& onState) {

@@ -72,6 +72,10 @@ class KeyHandler {
   static constexpr std::size_t kMaxMarkedReadings = kMaxUserPhraseReadings;
   // A pick is learnt only when the picked phrase scores above this.
   static constexpr double kLearningThreshold = -8.0;
+  // The longest word learnt from what surrounds a pick (a single character
+  // with the phrase beside it, or a stretch of committed text a learnt word
+  // would change).
+  static constexpr std::size_t kMaxJoinedWordReadings = 6;
 
   // The status a marking shows for the outcome of checkUserPhrase; the
   // phrase editor of the settings window shows the same texts.
@@ -207,6 +211,13 @@ class KeyHandler {
   // The phrases the user picked that the walk still shows are taught to the
   // word learner; called when the composition is committed.
   void learnPicks();
+  // A picked single character joined with the committed phrase before it
+  // (after it, at the start), as a word: nothing if it would be too long or
+  // take in punctuation.
+  std::optional<std::pair<std::string, std::string>> joinedWithNeighbour(std::size_t index) const;
+  // After learning, the committed readings are walked again; where the
+  // walk now differs from what was committed, that text is learnt too.
+  void keepCommittedText();
   void noteReplacedWords(const Palisar::Lattivor2::BestPath& before, std::size_t start,
                          std::size_t end);
   void noteBrokenWord(const Palisar::Lattivor2::BestPath& before, std::size_t position,

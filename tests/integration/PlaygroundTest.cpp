@@ -232,6 +232,29 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    "5j3ul4<Space>3<Enter>5j3ul4<Enter>",
                    "主鑰主鑰"},
+        // A single character picked in one word and another character of
+        // its syllable picked elsewhere do not undo each other: each comes
+        // back where it was picked.
+        RetypeCase{"SingleCharacterPicksDoNotUndoEachOther",
+                   {"ㄇㄚˇ 馬 -2", "ㄩˇ 與 -2", "ㄩˇ 語 -2.5", "ㄊㄚ 他 -2"},
+                   {},
+                   "true",
+                   "",
+                   "",
+                   "a83m3<Space>2<Enter>m3w8 <Left><Space>2<Enter>a83m3<Enter>",
+                   "馬語與他馬語"},
+        // A word learnt from a pick does not break another word of the
+        // composition that was committed with it.
+        RetypeCase{"ALearntWordKeepsTheRestOfTheComposition",
+                   {"ㄐㄧㄡˋ 就 -2", "ㄐㄧㄡˋ 舊 -2.6", "ㄧ 一 -1.5", "ㄧ 衣 -2.5",
+                    "ㄈㄨˊ 服 -3.5", "ㄈㄨˊ 氟 -3.4", "ㄐㄧㄡˋ-ㄧ 就醫 -3", "ㄐㄧㄡˋ-ㄧ 舊衣 -4",
+                    "ㄐㄧㄡˋ-ㄧ-ㄈㄨˊ 舊衣服 -3.5"},
+                   {},
+                   "true",
+                   "",
+                   "",
+                   "ru.4u zj6ru.4u <Space>2<Enter>ru.4u zj6ru.4u <Enter>",
+                   "舊衣服舊衣舊衣服舊衣"},
         // A pick undone before the commit teaches nothing.
         RetypeCase{"APickThenEscapeTeachesNothing",
                    kAlsoIsAt,
