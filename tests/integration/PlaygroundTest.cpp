@@ -246,8 +246,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A word learnt from a pick does not break another word of the
         // composition that was committed with it.
         RetypeCase{"ALearntWordKeepsTheRestOfTheComposition",
-                   {"ㄐㄧㄡˋ 就 -2", "ㄐㄧㄡˋ 舊 -2.6", "ㄧ 一 -1.5", "ㄧ 衣 -2.5",
-                    "ㄈㄨˊ 服 -3.5", "ㄈㄨˊ 氟 -3.4", "ㄐㄧㄡˋ-ㄧ 就醫 -3", "ㄐㄧㄡˋ-ㄧ 舊衣 -4",
+                   {"ㄐㄧㄡˋ 就 -2", "ㄐㄧㄡˋ 舊 -2.6", "ㄧ 一 -1.5", "ㄧ 衣 -2.5", "ㄈㄨˊ 服 -3.5",
+                    "ㄈㄨˊ 氟 -3.4", "ㄐㄧㄡˋ-ㄧ 就醫 -3", "ㄐㄧㄡˋ-ㄧ 舊衣 -4",
                     "ㄐㄧㄡˋ-ㄧ-ㄈㄨˊ 舊衣服 -3.5"},
                    {},
                    "true",
