@@ -281,6 +281,7 @@ void KeyHandler::learnPicks() {
   if (!replaced_.empty()) wordLearner_->forgetWords(replaced_);
   if (picked_.empty()) return;
   std::vector<std::pair<std::string, std::string>> words;
+  std::vector<std::size_t> pickedCharacters;  // nodes of one picked character
   for (std::size_t k = 0; k < walk_.nodes.size(); ++k) {
     const ReadingGrid::NodePtr& node = walk_.nodes[k];
     if (node->overrideKind != OverrideKind::HighScore || node->reading.starts_with('_')) continue;
@@ -289,14 +290,26 @@ void KeyHandler::learnPicks() {
     // Very unlikely phrases (macros among them) are not learnt, as picks
     // are not remembered.
     if (!picked || !(node->currentPhrase().score > kLearningThreshold)) continue;
-    words.emplace_back(node->reading, walk_.valueAt(k));
-    // A single character learnt alone would win under its syllable
-    // everywhere, and two picks of it in different words would undo each
-    // other (語 in 索馬利語, 與 in 與這個): joined with its neighbour it
-    // comes back where the user picked it, whatever is learnt later.
     if (node->length == 1) {
-      if (auto joined = joinedWithNeighbour(k)) words.push_back(std::move(*joined));
+      pickedCharacters.push_back(k);
+    } else {
+      words.emplace_back(node->reading, walk_.valueAt(k));
     }
+  }
+  // A single character is not learnt alone: it would win under its
+  // syllable everywhere, and picks of it in different words would undo
+  // each other (語 in 索馬利語, 與 in 與這個). Characters picked one after
+  // another are learnt together as the word the user spelt; a character
+  // picked alone is learnt with the phrase beside it. Either comes back
+  // where the user picked it, whatever is learnt later, and the pick
+  // history still suggests the character in the same context.
+  for (std::size_t i = 0; i < pickedCharacters.size();) {
+    std::size_t j = i + 1;
+    while (j < pickedCharacters.size() && pickedCharacters[j] == pickedCharacters[j - 1] + 1) ++j;
+    if (auto joined = joinedCharacters(pickedCharacters[i], pickedCharacters[j - 1])) {
+      words.push_back(std::move(*joined));
+    }
+    i = j;
   }
   for (const BrokenWord& broken : brokenWords_) {
     const auto text = textOver(broken.start, broken.length);
@@ -309,21 +322,30 @@ void KeyHandler::learnPicks() {
   keepCommittedText();
 }
 
-std::optional<std::pair<std::string, std::string>> KeyHandler::joinedWithNeighbour(
-    std::size_t index) const {
+std::optional<std::pair<std::string, std::string>> KeyHandler::joinedCharacters(
+    std::size_t first, std::size_t last) const {
   const auto joinable = [&](std::size_t k) {
-    return k < walk_.nodes.size() && !walk_.nodes[k]->reading.starts_with('_') &&
-           walk_.nodes[k]->length + walk_.nodes[index]->length <= kMaxJoinedWordReadings;
+    return k < walk_.nodes.size() && !walk_.nodes[k]->reading.starts_with('_');
   };
-  std::size_t first = index;
-  if (index > 0 && joinable(index - 1)) {
-    first = index - 1;
-  } else if (!joinable(index + 1)) {
-    return std::nullopt;
+  if (first == last) {
+    if (first > 0 && joinable(first - 1)) {
+      --first;
+    } else if (joinable(last + 1)) {
+      ++last;
+    } else {
+      return std::nullopt;
+    }
   }
-  return std::pair{
-      walk_.nodes[first]->reading + grid_.separator() + walk_.nodes[first + 1]->reading,
-      walk_.valueAt(first) + walk_.valueAt(first + 1)};
+  std::pair<std::string, std::string> word;
+  std::size_t readings = 0;
+  for (std::size_t k = first; k <= last; ++k) {
+    if (k > first) word.first += grid_.separator();
+    word.first += walk_.nodes[k]->reading;
+    word.second += walk_.valueAt(k);
+    readings += walk_.nodes[k]->length;
+  }
+  if (readings > kMaxJoinedWordReadings) return std::nullopt;
+  return word;
 }
 
 namespace {

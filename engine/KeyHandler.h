@@ -211,10 +211,12 @@ class KeyHandler {
   // The phrases the user picked that the walk still shows are taught to the
   // word learner; called when the composition is committed.
   void learnPicks();
-  // A picked single character joined with the committed phrase before it
-  // (after it, at the start), as a word: nothing if it would be too long or
-  // take in punctuation.
-  std::optional<std::pair<std::string, std::string>> joinedWithNeighbour(std::size_t index) const;
+  // The single characters picked at nodes first..last, one after another,
+  // joined as a word; a single one joined with the phrase before it (after
+  // it, at the start). Nothing if the word would be too long or take in
+  // punctuation.
+  std::optional<std::pair<std::string, std::string>> joinedCharacters(std::size_t first,
+                                                                      std::size_t last) const;
   // After learning, the committed readings are walked again; where the
   // walk now differs from what was committed, that text is learnt too.
   void keepCommittedText();

@@ -13,12 +13,14 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/KeyHandler.h"
 #include "engine/KeyHandlerStrings.h"
 #include "engine/StateReceiver.h"
 #include "models/KestovaLM.h"
+#include "models/LearntWords.h"
 #include "models/SortedPhraseFile.h"
 #include "phonetics/BpmfKeyboardLayout.h"
 #include "phonetics/BpmfSyllable.h"
@@ -145,6 +147,42 @@ struct Typist {
   void press(Key key) { receiver->handleKey(Kestova::KeyStroke::of(key)); }
   KeyHandler& handler() { return receiver->keyHandler(); }
 };
+
+// Learns into words the model ranks first, as the loader does.
+class MemoryLearner : public Kestova::WordLearner {
+ public:
+  explicit MemoryLearner(const std::shared_ptr<Kestova::KestovaLM>& model) {
+    model->setLearntWords(words_);
+  }
+  void learnWords(const std::vector<std::pair<std::string, std::string>>& words) override {
+    for (const auto& [reading, value] : words) words_->learn(reading, value);
+  }
+  void forgetWords(const std::vector<std::pair<std::string, std::string>>& words) override {
+    for (const auto& [reading, value] : words) words_->forget(reading, value);
+  }
+
+ private:
+  std::shared_ptr<Kestova::LearntWords> words_ = std::make_shared<Kestova::LearntWords>();
+};
+
+// A pick of the second candidate for the last of `range(0)` syllables, and
+// the commit: what learning at the commit costs (the picked words, and the
+// committed readings walked again). Typing the syllables is not timed.
+void BM_PickAndCommit(benchmark::State& state) {
+  Typist typist;
+  typist.handler().setWordLearner(std::make_shared<MemoryLearner>(typist.model));
+  const auto length = static_cast<std::size_t>(state.range(0));
+  const std::vector<Key> syllables = keysFor(database().sentence(length, 4));
+  const std::vector<Key> pickAndCommit = {Key::fromCharacter(Key::kSpace), Key::fromCharacter('2'),
+                                          Key::fromCharacter(Key::kEnter)};
+  for (auto _ : state) {
+    state.PauseTiming();
+    for (const auto& key : syllables) typist.press(key);
+    state.ResumeTiming();
+    for (const auto& key : pickAndCommit) typist.press(key);
+  }
+}
+BENCHMARK(BM_PickAndCommit)->Arg(20)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 // Typing a 20-syllable sentence from nothing and committing it.
 void BM_TypeSentence(benchmark::State& state) {

