@@ -290,8 +290,17 @@ void KeyHandler::learnPicks() {
     // Very unlikely phrases (macros among them) are not learnt, as picks
     // are not remembered.
     if (!picked || !(node->currentPhrase().score > kLearningThreshold)) continue;
+    // A phrase picked over another value learnt under its reading: the user
+    // writes both, so the pick is learnt in the company it was made in and
+    // does not take the reading over; the learnt value it replaced on the
+    // screen is forgotten, and the pick history still knows where it went.
+    const bool contested = std::any_of(
+        node->phrases.begin(), node->phrases.end(),
+        [&](const auto& phrase) { return phrase.learnt && phrase.value != walk_.valueAt(k); });
     if (node->length == 1) {
       pickedCharacters.push_back(k);
+    } else if (contested) {
+      if (auto joined = joinedCharacters(k, k)) words.push_back(std::move(*joined));
     } else {
       words.emplace_back(node->reading, walk_.valueAt(k));
     }

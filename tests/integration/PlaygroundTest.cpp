@@ -242,6 +242,17 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    "a83m3<Space>2<Enter>m3w8 <Enter>a83m3<Enter>",
                    "馬語與他馬語"},
+        // A user who writes a word two ways (部分 here, 部份 there) gets
+        // each back where they picked it.
+        RetypeCase{"AWordWrittenTwoWaysComesBackEachWay",
+                   {"ㄉㄚˋ 大 -2", "ㄧ 一 -1.5", "ㄅㄨˋ 不 -1.5", "ㄈㄣˋ 份 -3", "ㄈㄣˋ 分 -3.2",
+                    "ㄅㄨˋ-ㄈㄣˋ 部份 -3", "ㄅㄨˋ-ㄈㄣˋ 部分 -3.5"},
+                   {},
+                   "true",
+                   "",
+                   "",
+                   "2841j4zp4<Space>2<Enter>u 1j4zp4<Space>2<Enter>2841j4zp4<Enter>u 1j4zp4<Enter>",
+                   "大部分一部份大部分一部份"},
         // A word learnt from a pick does not break another word of the
         // composition that was committed with it.
         RetypeCase{"ALearntWordKeepsTheRestOfTheComposition",
