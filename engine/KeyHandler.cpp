@@ -359,44 +359,39 @@ std::optional<std::pair<std::string, std::string>> KeyHandler::joinedCharacters(
 
 namespace {
 
-// Where each phrase of a walk starts, and where the last ends.
-std::vector<std::size_t> phraseBounds(const BestPath& path) {
-  std::vector<std::size_t> bounds{0};
-  for (const auto& node : path.nodes) bounds.push_back(bounds.back() + node->length);
-  return bounds;
-}
-
-// The stretches of `committed` (one character per reading) that `again`
-// walks otherwise, each widened to whole phrases of the committed walk
-// (`committedBounds`), as words to learn. A single character is widened by
-// the phrase `again` put before it (after it, at the start), so that it is
-// learnt in the company it lost.
+// The stretches of `committed` (one character per reading, its phrases
+// ending at `committedEnds`) that another walk (`again`, its phrases ending
+// at `againEnds`) shows otherwise, each widened to whole committed phrases,
+// as words to learn. A single character is widened by the phrase `again`
+// put before it (after it, at the start), so that it is learnt in the
+// company it lost.
 std::vector<std::pair<std::string, std::string>> stretchesWalkedOtherwise(
-    const BestPath& again, const std::vector<std::string>& readings,
-    const std::vector<std::string_view>& committed, const std::vector<std::size_t>& committedBounds,
-    std::string_view separator, std::size_t maxReadings) {
-  const std::string againText = again.composedText();
-  const std::vector<std::string_view> now = Utf8::splitCharacters(againText);
+    std::string_view again, const std::vector<std::size_t>& againEnds,
+    const std::vector<std::string_view>& committed, const std::vector<std::size_t>& committedEnds,
+    const std::vector<std::string>& readings, std::string_view separator, std::size_t maxReadings) {
+  const std::vector<std::string_view> now = Utf8::splitCharacters(again);
   std::vector<std::pair<std::string, std::string>> words;
   if (now.size() != committed.size()) return words;
-  const std::vector<std::size_t> bounds = phraseBounds(again);
+  const auto startOf = [&](std::size_t k) { return k == 0 ? 0 : againEnds[k - 1]; };
+  // The committed phrase boundary at or before `p`, and at or after it.
   const auto boundAtOrBefore = [&](std::size_t p) {
-    return *std::prev(std::upper_bound(committedBounds.begin(), committedBounds.end(), p));
+    const auto after = std::upper_bound(committedEnds.begin(), committedEnds.end(), p);
+    return after == committedEnds.begin() ? std::size_t{0} : *std::prev(after);
   };
   const auto boundAtOrAfter = [&](std::size_t p) {
-    return *std::lower_bound(committedBounds.begin(), committedBounds.end(), p);
+    return *std::lower_bound(committedEnds.begin(), committedEnds.end(), p);
   };
-  for (std::size_t k = 0; k + 1 < bounds.size(); ++k) {
-    const std::size_t start = bounds[k];
-    const std::size_t end = bounds[k + 1];
+  for (std::size_t k = 0; k < againEnds.size(); ++k) {
+    const std::size_t start = startOf(k);
+    const std::size_t end = againEnds[k];
     if (std::equal(now.begin() + start, now.begin() + end, committed.begin() + start)) continue;
     std::size_t from = boundAtOrBefore(start);
     std::size_t to = boundAtOrAfter(end);
     if (to - from == 1) {
       if (k > 0) {
-        from = boundAtOrBefore(bounds[k - 1]);
-      } else if (k + 2 < bounds.size()) {
-        to = boundAtOrAfter(bounds[k + 2]);
+        from = boundAtOrBefore(startOf(k - 1));
+      } else if (k + 1 < againEnds.size()) {
+        to = boundAtOrAfter(againEnds[k + 1]);
       }
     }
     if (to - from < 2 || to - from > maxReadings) continue;
@@ -419,19 +414,19 @@ std::vector<std::pair<std::string, std::string>> stretchesWalkedOtherwise(
 
 void KeyHandler::keepCommittedText() {
   const std::vector<std::string> readings = grid_.readings();
-  const std::string committedText = walk_.composedText();
-  const std::vector<std::string_view> committed = Utf8::splitCharacters(committedText);
+  const std::vector<std::string_view> committed = Utf8::splitCharacters(composed_.text);
   if (committed.size() != readings.size()) return;
-  const std::vector<std::size_t> committedBounds = phraseBounds(walk_);
   // A word learnt here can change the walk elsewhere in turn; a second
   // round settles what the first one moved.
   for (int round = 0; round < 2; ++round) {
-    ReadingGrid again(languageModel_);
-    again.setContextModel(grid_.contextModel());
-    for (const std::string& reading : readings) again.addReading(reading);
+    ReadingGrid grid(languageModel_);
+    grid.setContextModel(grid_.contextModel());
+    for (const std::string& reading : readings) grid.addReading(reading);
+    ComposedText again;
+    again.rebuild(grid.bestPath());
     const auto words =
-        stretchesWalkedOtherwise(again.bestPath(), readings, committed, committedBounds,
-                                 grid_.separator(), kMaxJoinedWordReadings);
+        stretchesWalkedOtherwise(again.text, again.readingEnds, committed, composed_.readingEnds,
+                                 readings, grid_.separator(), kMaxJoinedWordReadings);
     if (words.empty()) return;
     wordLearner_->learnWords(words);
   }
