@@ -20,7 +20,7 @@
 #include "engine/KeyHandlerStrings.h"
 #include "engine/StateReceiver.h"
 #include "models/KestovaLM.h"
-#include "models/LearntWords.h"
+#include "models/LearntWordStore.h"
 #include "models/SortedPhraseFile.h"
 #include "phonetics/BpmfKeyboardLayout.h"
 #include "phonetics/BpmfSyllable.h"
@@ -148,29 +148,15 @@ struct Typist {
   KeyHandler& handler() { return receiver->keyHandler(); }
 };
 
-// Learns into words the model ranks first, as the loader does.
-class MemoryLearner : public Kestova::WordLearner {
- public:
-  explicit MemoryLearner(const std::shared_ptr<Kestova::KestovaLM>& model) {
-    model->setLearntWords(words_);
-  }
-  void learnWords(const std::vector<std::pair<std::string, std::string>>& words) override {
-    for (const auto& [reading, value] : words) words_->learn(reading, value);
-  }
-  void forgetWords(const std::vector<std::pair<std::string, std::string>>& words) override {
-    for (const auto& [reading, value] : words) words_->forget(reading, value);
-  }
-
- private:
-  std::shared_ptr<Kestova::LearntWords> words_ = std::make_shared<Kestova::LearntWords>();
-};
-
 // A pick of the second candidate for the last of `range(0)` syllables, and
 // the commit: what learning at the commit costs (the picked words, and the
 // committed readings walked again). Typing the syllables is not timed.
 void BM_PickAndCommit(benchmark::State& state) {
   Typist typist;
-  typist.handler().setWordLearner(std::make_shared<MemoryLearner>(typist.model));
+  // Learnt words in memory, as the loader keeps them without learnt.txt.
+  auto learner = std::make_shared<Kestova::LearntWordStore>();
+  typist.model->setLearntWords(learner->words());
+  typist.handler().setWordLearner(learner);
   const auto length = static_cast<std::size_t>(state.range(0));
   const std::vector<Key> syllables = keysFor(database().sentence(length, 4));
   const std::vector<Key> pickAndCommit = {Key::fromCharacter(Key::kSpace), Key::fromCharacter('2'),
