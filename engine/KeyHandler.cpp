@@ -136,7 +136,11 @@ bool KeyHandler::applyNewSuggestion(const BestPath& before, double now) {
     // suggestion that agrees with what is shown is applied all the same, so
     // that the walk of a later syllable keeps it.
     if (showsUsersChoice(k) && suggestion.value != walk_.valueAt(k)) continue;
-    if (applySuggestion(nodeStart, suggestion)) return true;
+    // A suggestion at the start of the composition (or after punctuation)
+    // was keyed by no context at all: it is offered, but not kept once the
+    // walk of a later syllable prefers another word there.
+    const bool keyedByContext = k > 0 && !walk_.nodes[k - 1]->reading.starts_with('_');
+    if (applySuggestion(nodeStart, suggestion, keyedByContext)) return true;
   }
   return false;
 }
@@ -162,7 +166,8 @@ bool KeyHandler::undoesAPick(const ReadingGrid::CrossingNode& entry) const {
   return false;
 }
 
-bool KeyHandler::applySuggestion(std::size_t position, const PickSuggestion& suggestion) {
+bool KeyHandler::applySuggestion(std::size_t position, const PickSuggestion& suggestion,
+                                 bool keep) {
   // The node that takes the suggestion, as overrideAt finds it; it must not
   // undo a pick of the user's by releasing it.
   for (const ReadingGrid::CrossingNode& entry : grid_.nodesCrossing(position)) {
@@ -174,7 +179,7 @@ bool KeyHandler::applySuggestion(std::size_t position, const PickSuggestion& sug
                           kind)) {
       return false;
     }
-    suggested_.push_back({entry.node, entry.start, suggestion.value});
+    if (keep) suggested_.push_back({entry.node, entry.start, suggestion.value});
     return true;
   }
   return false;

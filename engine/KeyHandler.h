@@ -199,7 +199,9 @@ class KeyHandler {
   void followSuggestions(const Palisar::Lattivor2::BestPath& before);
   bool applyNewSuggestion(const Palisar::Lattivor2::BestPath& before, double now);
   bool keepSuggestionsOnWalk();
-  bool applySuggestion(std::size_t position, const PickSuggestion& suggestion);
+  // With `keep`, the suggested node stays fixed when the walk of a later
+  // syllable would leave it (keepSuggestionsOnWalk).
+  bool applySuggestion(std::size_t position, const PickSuggestion& suggestion, bool keep);
   // Whether node `index` of the last walk shows a phrase of the user's own
   // (a learnt word or a user phrase).
   bool showsUsersChoice(std::size_t index) const;

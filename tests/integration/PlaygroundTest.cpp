@@ -265,6 +265,16 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    "ru.4u zj6ru.4u <Space>2<Enter>ru.4u zj6ru.4u <Enter>",
                    "舊衣服舊衣舊衣服舊衣"},
+        // A suggestion at the start of a composition has no context to go
+        // by: once the next syllable makes a word there, the word wins.
+        RetypeCase{"AStartingSuggestionGivesWayToAWord",
+                   {"ㄧ 一 -1.5", "ㄧ 伊 -3", "ㄋㄨˇ 努 -3", "ㄘˋ 次 -2", "ㄧ-ㄘˋ 一次 -2.5"},
+                   {},
+                   "true",
+                   "",
+                   "",
+                   "u sj3<Left><Space>2<Enter>u h4<Enter>",
+                   "伊努一次"},
         // A pick undone before the commit teaches nothing.
         RetypeCase{"APickThenEscapeTeachesNothing",
                    kAlsoIsAt,
