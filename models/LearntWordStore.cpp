@@ -30,7 +30,7 @@ void LearntWordStore::configure(bool learn, bool remember) {
   if (startsRemembering && !file_.path().empty()) {
     // What was learnt so far joins what the file kept.
     for (const LearntWords::Word& word : words_->words()) {
-      unwritten_.push_back({word.reading, word.value, true});
+      unwritten_.push_back({word.reading, word.value, ChangeKind::Learn});
     }
     writeOrRead();
   }
@@ -41,18 +41,22 @@ std::shared_ptr<const LearntWords> LearntWordStore::words() const {
 }
 
 void LearntWordStore::learnWords(const std::vector<std::pair<std::string, std::string>>& words) {
-  record(words, true);
+  record(words, ChangeKind::Learn);
 }
 
 void LearntWordStore::forgetWords(const std::vector<std::pair<std::string, std::string>>& words) {
-  record(words, false);
+  record(words, ChangeKind::Forget);
+}
+
+void LearntWordStore::weakenWords(const std::vector<std::pair<std::string, std::string>>& words) {
+  record(words, ChangeKind::Weaken);
 }
 
 void LearntWordStore::record(const std::vector<std::pair<std::string, std::string>>& words,
-                             bool learnt) {
+                             ChangeKind kind) {
   if (!learn_ || words.empty()) return;
   std::vector<Change> changes;
-  for (const auto& [reading, value] : words) changes.push_back({reading, value, learnt});
+  for (const auto& [reading, value] : words) changes.push_back({reading, value, kind});
   if (remember_ && !file_.path().empty()) {
     unwritten_.insert(unwritten_.end(), changes.begin(), changes.end());
     if (writeFile()) return;
@@ -62,10 +66,16 @@ void LearntWordStore::record(const std::vector<std::pair<std::string, std::strin
 
 void LearntWordStore::apply(LearntWords& words, const std::vector<Change>& changes) const {
   for (const Change& change : changes) {
-    if (change.learnt) {
-      words.learn(change.reading, change.value);
-    } else {
-      words.forget(change.reading, change.value);
+    switch (change.kind) {
+      case ChangeKind::Learn:
+        words.learn(change.reading, change.value);
+        break;
+      case ChangeKind::Forget:
+        words.forget(change.reading, change.value);
+        break;
+      case ChangeKind::Weaken:
+        words.weaken(change.reading, change.value);
+        break;
     }
   }
 }

@@ -49,6 +49,7 @@ class LearntWordStore : public WordLearner {
 
   void learnWords(const std::vector<std::pair<std::string, std::string>>& words) override;
   void forgetWords(const std::vector<std::pair<std::string, std::string>>& words) override;
+  void weakenWords(const std::vector<std::pair<std::string, std::string>>& words) override;
   // Reads the file again when it changed, and writes what is still to be
   // written. True when the words changed.
   bool reloadIfChanged();
@@ -76,13 +77,14 @@ class LearntWordStore : public WordLearner {
   WatchedFile file_;
   std::filesystem::path lockFile_;
   // A word learnt or forgotten in memory that the file does not know yet.
+  enum class ChangeKind { Learn, Forget, Weaken };
   struct Change {
     std::string reading;
     std::string value;
-    bool learnt = true;
+    ChangeKind kind = ChangeKind::Learn;
   };
   void apply(LearntWords& words, const std::vector<Change>& changes) const;
-  void record(const std::vector<std::pair<std::string, std::string>>& words, bool learnt);
+  void record(const std::vector<std::pair<std::string, std::string>>& words, ChangeKind kind);
 
   std::vector<Change> unwritten_;
 };

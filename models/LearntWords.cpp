@@ -44,6 +44,18 @@ void LearntWords::forget(std::string_view reading, std::string_view value) {
   }
 }
 
+void LearntWords::weaken(std::string_view reading, std::string_view value) {
+  const auto found = byReading_.find(reading);
+  if (found == byReading_.end()) return;
+  for (Order::iterator word : found->second) {
+    if (word->value != value) continue;
+    word->weight /= 2;
+    if (word->weight < kForgetBelow) forget(word);
+    ++version_;
+    return;
+  }
+}
+
 void LearntWords::forget(Order::iterator word) {
   auto found = byReading_.find(word->reading);
   if (found != byReading_.end()) {

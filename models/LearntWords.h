@@ -48,6 +48,9 @@ class LearntWords {
   void learn(std::string_view reading, std::string_view value);
   // Forgets the value learnt under the reading, if it was learnt.
   void forget(std::string_view reading, std::string_view value);
+  // Halves the weight of the value learnt under the reading, if it was
+  // learnt; forgotten below kForgetBelow.
+  void weaken(std::string_view reading, std::string_view value);
   // The words of a reading, strongest first (the latest learnt among equals).
   std::vector<Word> wordsOf(std::string_view reading) const;
   // Whether any word is learnt under the reading.
@@ -89,6 +92,7 @@ class WordLearner {
   virtual ~WordLearner() = default;
   virtual void learnWords(const std::vector<std::pair<std::string, std::string>>& words) = 0;
   virtual void forgetWords(const std::vector<std::pair<std::string, std::string>>& words) = 0;
+  virtual void weakenWords(const std::vector<std::pair<std::string, std::string>>& words) = 0;
 };
 
 // learnt.txt: one word per line, "VALUE READING WEIGHT", the weight a

@@ -141,6 +141,23 @@ TEST_F(LearntWordStoreTest, AForgetHoldsWhenRememberingChangesBeforeTheNextCheck
   EXPECT_EQ(fileText(), "側視 ㄘㄜˋ-ㄕˋ 1\n妳 ㄋㄧˇ 1\n");
 }
 
+// A word another pick wore away is kept at its new weight, on disk and in
+// memory alike.
+TEST_F(LearntWordStoreTest, AWeakenedWordIsWrittenAtItsWeight) {
+  for (const bool remember : {false, true}) {
+    SCOPED_TRACE(remember ? "on disk" : "in memory");
+    fs::remove(learntFile());
+    std::unique_ptr<LearntWordStore> running = start(remember);
+    running->learnWords(kPicks);
+    running->weakenWords({{"ㄘㄜˋ-ㄕˋ", "側視"}});
+    EXPECT_EQ(running->words()->wordsOf("ㄘㄜˋ-ㄕˋ").front().weight, 0.5);
+    if (remember) {
+      EXPECT_EQ(fileText(), "側視 ㄘㄜˋ-ㄕˋ 0.5\n妳 ㄋㄧˇ 1\n");
+      EXPECT_EQ(start(true)->words()->wordsOf("ㄘㄜˋ-ㄕˋ").front().weight, 0.5);
+    }
+  }
+}
+
 // Forgetting in the settings window empties the file, and every instance
 // on the same folder forgets: the one that wrote the file, another that
 // remembers, and one that keeps its words in memory only.

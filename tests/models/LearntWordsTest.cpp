@@ -44,6 +44,23 @@ TEST(LearntWords, ALaterPickWearsTheEarlierOnesOfItsReadingAway) {
   EXPECT_FALSE(words.has("ㄅㄚ"));
 }
 
+TEST(LearntWords, AWeakenedWordHalvesAndGoesBelowTheThreshold) {
+  LearntWords words;
+  words.learn("ㄅㄨˋ-ㄈㄣˋ", "部分");
+  words.learn("ㄉㄚˋ", "大");
+  const std::uint64_t version = words.version();
+  words.weaken("ㄅㄨˋ-ㄈㄣˋ", "部份");  // not learnt: nothing changes
+  EXPECT_EQ(words.version(), version);
+  words.weaken("ㄅㄨˋ-ㄈㄣˋ", "部分");
+  EXPECT_NE(words.version(), version);
+  EXPECT_EQ(words.wordsOf("ㄅㄨˋ-ㄈㄣˋ").front().weight, 0.5);
+  words.weaken("ㄅㄨˋ-ㄈㄣˋ", "部分");
+  EXPECT_EQ(words.wordsOf("ㄅㄨˋ-ㄈㄣˋ").front().weight, 0.25);
+  words.weaken("ㄅㄨˋ-ㄈㄣˋ", "部分");
+  EXPECT_FALSE(words.has("ㄅㄨˋ-ㄈㄣˋ"));
+  EXPECT_EQ(words.size(), 1u);
+}
+
 TEST(LearntWords, TheLeastRecentlyLearntGoFirstPastTheCapacity) {
   LearntWords words;
   for (std::size_t i = 0; i <= LearntWords::kCapacity; ++i) {
