@@ -283,10 +283,9 @@ void KeyHandler::learnPicks() {
     }
     return false;
   });
-  if (!replaced_.empty()) wordLearner_->forgetWords(replaced_);
-  if (picked_.empty()) return;
   std::vector<std::pair<std::string, std::string>> words;
   std::vector<std::size_t> pickedCharacters;  // nodes of one picked character
+  std::vector<std::pair<std::string, std::string>> weakened;
   for (std::size_t k = 0; k < walk_.nodes.size(); ++k) {
     const ReadingGrid::NodePtr& node = walk_.nodes[k];
     if (node->overrideKind != OverrideKind::HighScore || node->reading.starts_with('_')) continue;
@@ -295,17 +294,25 @@ void KeyHandler::learnPicks() {
     // Very unlikely phrases (macros among them) are not learnt, as picks
     // are not remembered.
     if (!picked || !(node->currentPhrase().score > kLearningThreshold)) continue;
-    // A phrase picked over another value learnt under its reading: the user
-    // writes both, so the pick is learnt in the company it was made in and
-    // does not take the reading over; the learnt value it replaced on the
-    // screen is forgotten, and the pick history still knows where it went.
-    const bool contested = std::any_of(
-        node->phrases.begin(), node->phrases.end(),
-        [&](const auto& phrase) { return phrase.learnt && phrase.value != walk_.valueAt(k); });
+    // A phrase picked over another value learnt under its reading, or
+    // committed under it before: the user writes both, so the pick is
+    // learnt in the company it was made in and does not take the reading
+    // over. A learnt value it replaced on the screen is worn down rather
+    // than forgotten, and the pick history still knows where it went.
+    const bool contested =
+        committedWords_.hasOtherThan(node->reading, walk_.valueAt(k)) ||
+        std::any_of(node->phrases.begin(), node->phrases.end(), [&](const auto& phrase) {
+          return phrase.learnt && phrase.value != walk_.valueAt(k);
+        });
     if (node->length == 1) {
       pickedCharacters.push_back(k);
-    } else if (contested) {
-      if (auto joined = joinedCharacters(k, k)) words.push_back(std::move(*joined));
+    } else if (auto joined = contested ? joinedCharacters(k, k) : std::nullopt) {
+      words.push_back(std::move(*joined));
+      std::erase_if(replaced_, [&](const auto& word) {
+        if (word.first != node->reading) return false;
+        weakened.push_back(word);
+        return true;
+      });
     } else {
       words.emplace_back(node->reading, walk_.valueAt(k));
     }
@@ -325,6 +332,8 @@ void KeyHandler::learnPicks() {
     }
     i = j;
   }
+  if (!replaced_.empty()) wordLearner_->forgetWords(replaced_);
+  if (!weakened.empty()) wordLearner_->weakenWords(weakened);
   for (const BrokenWord& broken : brokenWords_) {
     const auto text = textOver(broken.start, broken.length);
     if (text && Utf8::characterCount(*text) == broken.length) {
@@ -336,29 +345,65 @@ void KeyHandler::learnPicks() {
   keepCommittedText();
 }
 
+void KeyHandler::learnFromCommit() {
+  learnPicks();
+  if (!options_.learn_words || !wordLearner_) return;
+  // Every stretch of the committed text is remembered with its readings,
+  // for the picks of later compositions to be weighed against.
+  const std::vector<std::string> readings = grid_.readings();
+  const std::vector<std::string_view> committed = Utf8::splitCharacters(composed_.text);
+  if (committed.size() != readings.size()) return;
+  for (std::size_t from = 0; from < readings.size(); ++from) {
+    std::string reading;
+    std::string value;
+    for (std::size_t to = from; to < readings.size() && to < from + ReadingGrid::MaxNodeLength;
+         ++to) {
+      if (readings[to].starts_with('_')) break;
+      if (to > from) reading += grid_.separator();
+      reading += readings[to];
+      value += committed[to];
+      if (to > from) committedWords_.add(reading, value);
+    }
+  }
+}
+
 std::optional<std::pair<std::string, std::string>> KeyHandler::joinedCharacters(
     std::size_t first, std::size_t last) const {
   const auto joinable = [&](std::size_t k) {
     return k < walk_.nodes.size() && !walk_.nodes[k]->reading.starts_with('_');
   };
-  if (first == last) {
-    if (first > 0 && joinable(first - 1)) {
-      --first;
-    } else if (joinable(last + 1)) {
-      ++last;
-    } else {
-      return std::nullopt;
+  const auto join = [&](std::size_t from,
+                        std::size_t to) -> std::optional<std::pair<std::string, std::string>> {
+    std::pair<std::string, std::string> word;
+    std::size_t readings = 0;
+    for (std::size_t k = from; k <= to; ++k) {
+      if (k > from) word.first += grid_.separator();
+      word.first += walk_.nodes[k]->reading;
+      word.second += walk_.valueAt(k);
+      readings += walk_.nodes[k]->length;
     }
+    if (readings > kMaxJoinedWordReadings) return std::nullopt;
+    return word;
+  };
+  // Widened by the phrase before it, or the one after it when that is too
+  // long or there is none.
+  const auto widened = [&](std::size_t& from, std::size_t& to) {
+    std::optional<std::pair<std::string, std::string>> word;
+    if (from > 0 && joinable(from - 1) && (word = join(from - 1, to))) {
+      --from;
+    } else if (joinable(to + 1) && (word = join(from, to + 1))) {
+      ++to;
+    }
+    return word;
+  };
+  std::optional<std::pair<std::string, std::string>> word =
+      first != last ? join(first, last) : widened(first, last);
+  // Text the user committed before under the same readings would change
+  // if this took them over: widened once more, it is learnt in closer
+  // company, where it does not reach that text.
+  if (word && committedWords_.hasOtherThan(word->first, word->second)) {
+    if (auto wider = widened(first, last)) word = std::move(wider);
   }
-  std::pair<std::string, std::string> word;
-  std::size_t readings = 0;
-  for (std::size_t k = first; k <= last; ++k) {
-    if (k > first) word.first += grid_.separator();
-    word.first += walk_.nodes[k]->reading;
-    word.second += walk_.valueAt(k);
-    readings += walk_.nodes[k]->length;
-  }
-  if (readings > kMaxJoinedWordReadings) return std::nullopt;
   return word;
 }
 
@@ -431,14 +476,14 @@ void KeyHandler::keepCommittedText() {
     again.rebuild(grid.bestPath());
     const auto words =
         stretchesWalkedOtherwise(again.text, again.readingEnds, committed, composed_.readingEnds,
-                                 readings, grid_.separator(), kMaxJoinedWordReadings);
+                                 readings, grid_.separator(), ReadingGrid::MaxNodeLength);
     if (words.empty()) return;
     wordLearner_->learnWords(words);
   }
 }
 
 void KeyHandler::commit(std::string text, const StateCallback& onState) {
-  learnPicks();
+  learnFromCommit();
   onState(std::make_unique<Committing>(std::move(text)));
   reset();
 }
@@ -637,7 +682,7 @@ bool KeyHandler::handleMarkingKey(Key key, char plain, const Marking& marking,
 
 bool KeyHandler::openFeatureMenu(const StateCallback& onState) {
   // The Empty commits what was composed.
-  learnPicks();
+  learnFromCommit();
   reset();
   std::vector<std::unique_ptr<InputState>> states;
   states.push_back(std::make_unique<Empty>());

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/CommittedWords.h"
 #include "engine/InputState.h"
 #include "engine/Key.h"
 #include "engine/Options.h"
@@ -73,9 +74,12 @@ class KeyHandler {
   // A pick is learnt only when the picked phrase scores above this.
   static constexpr double kLearningThreshold = -8.0;
   // The longest word learnt from what surrounds a pick (a single character
-  // with the phrase beside it, or a stretch of committed text a learnt word
-  // would change).
+  // with the phrase beside it). A stretch of committed text a learnt word
+  // would change may be as long as a node of the grid.
   static constexpr std::size_t kMaxJoinedWordReadings = 6;
+  // How many readings of committed text are remembered to tell a pick the
+  // user's earlier text contests (at least half as many are kept; 2 MiB).
+  static constexpr std::size_t kCommittedWordCapacity = 131072;
 
   // The status a marking shows for the outcome of checkUserPhrase; the
   // phrase editor of the settings window shows the same texts.
@@ -213,10 +217,13 @@ class KeyHandler {
   // The phrases the user picked that the walk still shows are taught to the
   // word learner; called when the composition is committed.
   void learnPicks();
+  // At a commit: learns the picks, and remembers the words committed.
+  void learnFromCommit();
   // The single characters picked at nodes first..last, one after another,
-  // joined as a word; a single one joined with the phrase before it (after
-  // it, at the start). Nothing if the word would be too long or take in
-  // punctuation.
+  // joined as a word; a single one (or a single contested phrase) joined
+  // with the phrase before it (after it, at the start, or when that would
+  // be too long). A word the user's earlier text contests is widened once
+  // more. Nothing if the word would be too long or take in punctuation.
   std::optional<std::pair<std::string, std::string>> joinedCharacters(std::size_t first,
                                                                       std::size_t last) const;
   // After learning, the committed readings are walked again; where the
@@ -278,6 +285,8 @@ class KeyHandler {
   std::shared_ptr<UserPhraseAdder> userPhraseAdder_;
   std::unique_ptr<LocalizedStrings> localizedStrings_;
   PickHistory pickHistory_;
+  // The text committed lately, stretch by stretch (with learn_words on).
+  CommittedWords committedWords_{kCommittedWordCapacity};
   ReadingBuffer readingBuffer_;
   Palisar::Lattivor2::BestPath walk_;
   ComposedText composed_;

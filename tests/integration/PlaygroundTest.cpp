@@ -265,6 +265,18 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    "ru.4u zj6ru.4u <Space>2<Enter>ru.4u zj6ru.4u <Enter>",
                    "舊衣服舊衣舊衣服舊衣"},
+        // A word picked over one the user committed before under the same
+        // readings is learnt in the company it was picked in: the text
+        // committed before comes back as it was written.
+        RetypeCase{"TextCommittedBeforeComesBackAsWritten",
+                   {"ㄗㄞˋ 在 -1.8", "ㄗㄞˋ 再 -2.4", "ㄐㄧㄚ 家 -2", "ㄐㄧㄚ 加 -2.2",
+                    "ㄧ 一 -1.5", "ㄗㄞˋ-ㄐㄧㄚ 在家 -3", "ㄗㄞˋ-ㄐㄧㄚ 再加 -3.5"},
+                   {},
+                   "true",
+                   "",
+                   "",
+                   "y94ru8 <Enter>u y94ru8 <Space>2<Enter>y94ru8 <Enter>u y94ru8 <Enter>",
+                   "在家一再加在家一再加"},
         // A suggestion at the start of a composition has no context to go
         // by: once the next syllable makes a word there, the word wins.
         RetypeCase{"AStartingSuggestionGivesWayToAWord",
