@@ -148,27 +148,37 @@ struct Typist {
   KeyHandler& handler() { return receiver->keyHandler(); }
 };
 
-// A pick of the second candidate for the last of `range(0)` syllables, and
-// the commit: what learning at the commit costs (the picked words, and the
-// committed readings walked again). Typing the syllables is not timed.
-void BM_PickAndCommit(benchmark::State& state) {
+// Typing `range(0)` syllables (not timed), then the keys timed: the commit
+// with learning on, as the loader keeps learnt words without learnt.txt.
+void typeThenTime(benchmark::State& state, const std::vector<Key>& timed) {
   Typist typist;
-  // Learnt words in memory, as the loader keeps them without learnt.txt.
   auto learner = std::make_shared<Kestova::LearntWordStore>();
   typist.model->setLearntWords(learner->words());
   typist.handler().setWordLearner(learner);
   const auto length = static_cast<std::size_t>(state.range(0));
   const std::vector<Key> syllables = keysFor(database().sentence(length, 4));
-  const std::vector<Key> pickAndCommit = {Key::fromCharacter(Key::kSpace), Key::fromCharacter('2'),
-                                          Key::fromCharacter(Key::kEnter)};
   for (auto _ : state) {
     state.PauseTiming();
     for (const auto& key : syllables) typist.press(key);
     state.ResumeTiming();
-    for (const auto& key : pickAndCommit) typist.press(key);
+    for (const auto& key : timed) typist.press(key);
   }
 }
+
+// A pick of the second candidate for the last syllable, and the commit:
+// what learning at the commit costs (the picked words, and the committed
+// readings walked again).
+void BM_PickAndCommit(benchmark::State& state) {
+  typeThenTime(state, {Key::fromCharacter(Key::kSpace), Key::fromCharacter('2'),
+                       Key::fromCharacter(Key::kEnter)});
+}
 BENCHMARK(BM_PickAndCommit)->Arg(20)->Arg(200)->Unit(benchmark::kMicrosecond);
+
+// A commit without a pick: remembering what was committed.
+void BM_CommitWithLearning(benchmark::State& state) {
+  typeThenTime(state, {Key::fromCharacter(Key::kEnter)});
+}
+BENCHMARK(BM_CommitWithLearning)->Arg(20)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 // Typing a 20-syllable sentence from nothing and committing it.
 void BM_TypeSentence(benchmark::State& state) {
