@@ -274,8 +274,8 @@ std::optional<std::string> KeyHandler::textOver(std::size_t start, std::size_t l
   return text;
 }
 
-void KeyHandler::learnPicks() {
-  if (!options_.learn_words || !wordLearner_) return;
+void KeyHandler::learnPicks(const std::vector<std::string>& readings,
+                            const std::vector<std::string_view>& committed) {
   // Replaced words that the composition shows again are not forgotten.
   std::erase_if(replaced_, [&](const auto& word) {
     for (std::size_t k = 0; k < walk_.nodes.size(); ++k) {
@@ -294,6 +294,10 @@ void KeyHandler::learnPicks() {
     // Very unlikely phrases (macros among them) are not learnt, as picks
     // are not remembered.
     if (!picked || !(node->currentPhrase().score > kLearningThreshold)) continue;
+    if (node->length == 1) {
+      pickedCharacters.push_back(k);
+      continue;
+    }
     // A phrase picked over another value learnt under its reading, or
     // committed under it before: the user writes both, so the pick is
     // learnt in the company it was made in and does not take the reading
@@ -304,9 +308,7 @@ void KeyHandler::learnPicks() {
         std::any_of(node->phrases.begin(), node->phrases.end(), [&](const auto& phrase) {
           return phrase.learnt && phrase.value != walk_.valueAt(k);
         });
-    if (node->length == 1) {
-      pickedCharacters.push_back(k);
-    } else if (auto joined = contested ? joinedCharacters(k, k) : std::nullopt) {
+    if (auto joined = contested ? joinedCharacters(k, k) : std::nullopt) {
       words.push_back(std::move(*joined));
       std::erase_if(replaced_, [&](const auto& word) {
         if (word.first != node->reading) return false;
@@ -342,16 +344,16 @@ void KeyHandler::learnPicks() {
   }
   if (words.empty()) return;
   wordLearner_->learnWords(words);
-  keepCommittedText();
+  keepCommittedText(readings, committed);
 }
 
 void KeyHandler::learnFromCommit() {
-  learnPicks();
   if (!options_.learn_words || !wordLearner_) return;
-  // Every stretch of the committed text is remembered with its readings,
-  // for the picks of later compositions to be weighed against.
   const std::vector<std::string> readings = grid_.readings();
   const std::vector<std::string_view> committed = Utf8::splitCharacters(composed_.text);
+  learnPicks(readings, committed);
+  // Every stretch of the committed text is remembered with its readings,
+  // for the picks of later compositions to be weighed against.
   if (committed.size() != readings.size()) return;
   for (std::size_t from = 0; from < readings.size(); ++from) {
     std::string reading;
@@ -462,9 +464,8 @@ std::vector<std::pair<std::string, std::string>> stretchesWalkedOtherwise(
 
 }  // namespace
 
-void KeyHandler::keepCommittedText() {
-  const std::vector<std::string> readings = grid_.readings();
-  const std::vector<std::string_view> committed = Utf8::splitCharacters(composed_.text);
+void KeyHandler::keepCommittedText(const std::vector<std::string>& readings,
+                                   const std::vector<std::string_view>& committed) {
   if (committed.size() != readings.size()) return;
   // A word learnt here can change the walk elsewhere in turn; a second
   // round settles what the first one moved.

@@ -214,11 +214,15 @@ class KeyHandler {
   bool usersChoiceCrosses(std::size_t position,
                           const Palisar::Lattivor2::ReadingGrid::NodePtr& node) const;
   bool undoesAPick(const Palisar::Lattivor2::ReadingGrid::CrossingNode& entry) const;
-  // The phrases the user picked that the walk still shows are taught to the
-  // word learner; called when the composition is committed.
-  void learnPicks();
-  // At a commit: learns the picks, and remembers the words committed.
+  // At a commit, with learning on: learns the picks (learnPicks), and
+  // remembers the committed text.
   void learnFromCommit();
+  // The phrases the user picked that the walk still shows are taught to the
+  // word learner. `readings` are the committed composition's, `committed`
+  // its text one character each (another count when a reading gave more or
+  // fewer, as a macro does).
+  void learnPicks(const std::vector<std::string>& readings,
+                  const std::vector<std::string_view>& committed);
   // The single characters picked at nodes first..last, one after another,
   // joined as a word; a single one (or a single contested phrase) joined
   // with the phrase before it (after it, at the start, or when that would
@@ -228,7 +232,8 @@ class KeyHandler {
                                                                       std::size_t last) const;
   // After learning, the committed readings are walked again; where the
   // walk now differs from what was committed, that text is learnt too.
-  void keepCommittedText();
+  void keepCommittedText(const std::vector<std::string>& readings,
+                         const std::vector<std::string_view>& committed);
   void noteReplacedWords(const Palisar::Lattivor2::BestPath& before, std::size_t start,
                          std::size_t end);
   void noteBrokenWord(const Palisar::Lattivor2::BestPath& before, std::size_t position,

@@ -76,7 +76,8 @@ class LearntWordStore : public WordLearner {
   bool remember_ = false;
   WatchedFile file_;
   std::filesystem::path lockFile_;
-  // A word learnt or forgotten in memory that the file does not know yet.
+  // A word learnt, forgotten or worn down in memory that the file does not
+  // know yet.
   enum class ChangeKind { Learn, Forget, Weaken };
   struct Change {
     std::string reading;
