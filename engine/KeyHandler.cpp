@@ -274,6 +274,39 @@ std::optional<std::string> KeyHandler::textOver(std::size_t start, std::size_t l
   return text;
 }
 
+bool KeyHandler::wasPicked(const ReadingGrid::NodePtr& node) const {
+  return std::any_of(picked_.begin(), picked_.end(),
+                     [&](const auto& weak) { return weak.lock() == node; });
+}
+
+// A phrase of several syllables picked at node k. Picked over another value
+// learnt under its reading, or committed under it before, the user writes
+// both, so the pick is learnt in the company it was made in and does not
+// take the reading over. A learnt value it replaced on the screen is worn
+// down rather than forgotten, and the pick history still knows where it
+// went.
+void KeyHandler::learnPickedPhrase(std::size_t k,
+                                   std::vector<std::pair<std::string, std::string>>& words,
+                                   std::vector<std::pair<std::string, std::string>>& weakened) {
+  const ReadingGrid::NodePtr& node = walk_.nodes[k];
+  const bool contested =
+      committedWords_.hasOtherThan(node->reading, walk_.valueAt(k)) ||
+      std::any_of(node->phrases.begin(), node->phrases.end(), [&](const auto& phrase) {
+        return phrase.learnt && phrase.value != walk_.valueAt(k);
+      });
+  auto joined = contested ? joinedCharacters(k, k) : std::nullopt;
+  if (!joined) {
+    words.emplace_back(node->reading, walk_.valueAt(k));
+    return;
+  }
+  words.push_back(std::move(*joined));
+  std::erase_if(replaced_, [&](const auto& word) {
+    if (word.first != node->reading) return false;
+    weakened.push_back(word);
+    return true;
+  });
+}
+
 void KeyHandler::learnPicks(const std::vector<std::string>& readings,
                             const std::vector<std::string_view>& committed) {
   // Replaced words that the composition shows again are not forgotten.
@@ -289,51 +322,16 @@ void KeyHandler::learnPicks(const std::vector<std::string>& readings,
   for (std::size_t k = 0; k < walk_.nodes.size(); ++k) {
     const ReadingGrid::NodePtr& node = walk_.nodes[k];
     if (node->overrideKind != OverrideKind::HighScore || node->reading.starts_with('_')) continue;
-    const bool picked = std::any_of(picked_.begin(), picked_.end(),
-                                    [&](const auto& weak) { return weak.lock() == node; });
     // Very unlikely phrases (macros among them) are not learnt, as picks
     // are not remembered.
-    if (!picked || !(node->currentPhrase().score > kLearningThreshold)) continue;
+    if (!wasPicked(node) || !(node->currentPhrase().score > kLearningThreshold)) continue;
     if (node->length == 1) {
       pickedCharacters.push_back(k);
-      continue;
-    }
-    // A phrase picked over another value learnt under its reading, or
-    // committed under it before: the user writes both, so the pick is
-    // learnt in the company it was made in and does not take the reading
-    // over. A learnt value it replaced on the screen is worn down rather
-    // than forgotten, and the pick history still knows where it went.
-    const bool contested =
-        committedWords_.hasOtherThan(node->reading, walk_.valueAt(k)) ||
-        std::any_of(node->phrases.begin(), node->phrases.end(), [&](const auto& phrase) {
-          return phrase.learnt && phrase.value != walk_.valueAt(k);
-        });
-    if (auto joined = contested ? joinedCharacters(k, k) : std::nullopt) {
-      words.push_back(std::move(*joined));
-      std::erase_if(replaced_, [&](const auto& word) {
-        if (word.first != node->reading) return false;
-        weakened.push_back(word);
-        return true;
-      });
     } else {
-      words.emplace_back(node->reading, walk_.valueAt(k));
+      learnPickedPhrase(k, words, weakened);
     }
   }
-  // A single character is not learnt alone: it would win under its
-  // syllable everywhere, and picks of it in different words would undo
-  // each other (語 in 索馬利語, 與 in 與這個). Characters picked one after
-  // another are learnt together as the word the user spelt; a character
-  // picked alone is learnt with the phrase beside it. Either comes back
-  // where the user picked it, whatever is learnt later, and the pick
-  // history still suggests the character in the same context.
-  for (std::size_t i = 0; i < pickedCharacters.size();) {
-    std::size_t j = i + 1;
-    while (j < pickedCharacters.size() && pickedCharacters[j] == pickedCharacters[j - 1] + 1) ++j;
-    if (auto joined = joinedCharacters(pickedCharacters[i], pickedCharacters[j - 1])) {
-      words.push_back(std::move(*joined));
-    }
-    i = j;
-  }
+  learnPickedCharacters(pickedCharacters, words);
   if (!replaced_.empty()) wordLearner_->forgetWords(replaced_);
   if (!weakened.empty()) wordLearner_->weakenWords(weakened);
   for (const BrokenWord& broken : brokenWords_) {
@@ -345,6 +343,25 @@ void KeyHandler::learnPicks(const std::vector<std::string>& readings,
   if (words.empty()) return;
   wordLearner_->learnWords(words);
   keepCommittedText(readings, committed);
+}
+
+// A single character is not learnt alone: it would win under its syllable
+// everywhere, and picks of it in different words would undo each other (語
+// in 索馬利語, 與 in 與這個). Characters picked one after another are learnt
+// together as the word the user spelt; a character picked alone is learnt
+// with the phrase beside it. Either comes back where the user picked it,
+// whatever is learnt later, and the pick history still suggests the
+// character in the same context.
+void KeyHandler::learnPickedCharacters(const std::vector<std::size_t>& pickedCharacters,
+                                       std::vector<std::pair<std::string, std::string>>& words) {
+  for (std::size_t i = 0; i < pickedCharacters.size();) {
+    std::size_t j = i + 1;
+    while (j < pickedCharacters.size() && pickedCharacters[j] == pickedCharacters[j - 1] + 1) ++j;
+    if (auto joined = joinedCharacters(pickedCharacters[i], pickedCharacters[j - 1])) {
+      words.push_back(std::move(*joined));
+    }
+    i = j;
+  }
 }
 
 void KeyHandler::learnFromCommit() {
@@ -411,6 +428,21 @@ std::optional<std::pair<std::string, std::string>> KeyHandler::joinedCharacters(
 
 namespace {
 
+// The committed text over readings [from, to) with its reading; nothing
+// when a special reading (punctuation) lies inside.
+std::optional<std::pair<std::string, std::string>> committedWordOver(
+    std::size_t from, std::size_t to, const std::vector<std::string_view>& committed,
+    const std::vector<std::string>& readings, std::string_view separator) {
+  std::pair<std::string, std::string> word;
+  for (std::size_t i = from; i < to; ++i) {
+    if (readings[i].starts_with('_')) return std::nullopt;
+    if (i > from) word.first += separator;
+    word.first += readings[i];
+    word.second += committed[i];
+  }
+  return word;
+}
+
 // The stretches of `committed` (one character per reading, its phrases
 // ending at `committedEnds`) that another walk (`again`, its phrases ending
 // at `againEnds`) shows otherwise, each widened to whole committed phrases,
@@ -447,16 +479,9 @@ std::vector<std::pair<std::string, std::string>> stretchesWalkedOtherwise(
       }
     }
     if (to - from < 2 || to - from > maxReadings) continue;
-    std::string reading;
-    std::string value;
-    for (std::size_t i = from; i < to; ++i) {
-      if (readings[i].starts_with('_')) break;
-      if (i > from) reading += separator;
-      reading += readings[i];
-      value += committed[i];
-      if (i + 1 == to && (words.empty() || words.back().first != reading)) {
-        words.emplace_back(std::move(reading), std::move(value));
-      }
+    auto word = committedWordOver(from, to, committed, readings, separator);
+    if (word && (words.empty() || words.back().first != word->first)) {
+      words.push_back(std::move(*word));
     }
   }
   return words;

@@ -223,6 +223,11 @@ class KeyHandler {
   // fewer, as a macro does).
   void learnPicks(const std::vector<std::string>& readings,
                   const std::vector<std::string_view>& committed);
+  bool wasPicked(const Palisar::Lattivor2::ReadingGrid::NodePtr& node) const;
+  void learnPickedPhrase(std::size_t k, std::vector<std::pair<std::string, std::string>>& words,
+                         std::vector<std::pair<std::string, std::string>>& weakened);
+  void learnPickedCharacters(const std::vector<std::size_t>& pickedCharacters,
+                             std::vector<std::pair<std::string, std::string>>& words);
   // The single characters picked at nodes first..last, one after another,
   // joined as a word; a single one (or a single contested phrase) joined
   // with the phrase before it (after it, at the start, or when that would
