@@ -13,11 +13,20 @@ function(kestova_add_library folder alias)
   if(KESTOVA_LIBRARY_NAME)
     set(name ${KESTOVA_LIBRARY_NAME})
   endif()
+  add_library(${name} STATIC ${ARGN})
+  add_library(Kestova::${alias} ALIAS ${name})
+  kestova_use_own_headers(${name} ${folder} PUBLIC)
+endfunction()
+
+# kestova_use_own_headers(<target> <folder> <PUBLIC|PRIVATE>)
+#
+# Gives a target the include root of its folder, as above: a host (a shared
+# object, not a library of the layers) sees its own headers as
+# "<folder>/Header.h" and, besides, only those of what it links.
+function(kestova_use_own_headers target folder scope)
   set(root ${PROJECT_BINARY_DIR}/include-roots/${folder})
   file(MAKE_DIRECTORY ${root})
   file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
-  add_library(${name} STATIC ${ARGN})
-  add_library(Kestova::${alias} ALIAS ${name})
-  target_include_directories(${name} PUBLIC $<BUILD_INTERFACE:${root}>)
+  target_include_directories(${target} ${scope} $<BUILD_INTERFACE:${root}>)
   set_property(GLOBAL PROPERTY KESTOVA_INCLUDE_ROOT_${folder} ${root})
 endfunction()

@@ -7,9 +7,9 @@ set(KESTOVA_FUZZ_phrase_table_SOURCES PhraseTableFuzzer.cpp)
 set(KESTOVA_FUZZ_phrase_table_LIBS kestova_models)
 set(KESTOVA_FUZZ_user_file_SOURCES UserFileFuzzer.cpp)
 set(KESTOVA_FUZZ_user_file_LIBS kestova_models)
-# The settings readers are part of the module's core library.
+# The settings readers are part of the shared core library.
 set(KESTOVA_FUZZ_module_config_SOURCES ModuleConfigFuzzer.cpp)
-set(KESTOVA_FUZZ_module_config_LIBS kestova_module_core)
+set(KESTOVA_FUZZ_module_config_LIBS kestova_core)
 set(KESTOVA_FUZZ_syllable_SOURCES SyllableFuzzer.cpp)
 set(KESTOVA_FUZZ_syllable_LIBS kestova_phonetics)
 set(KESTOVA_FUZZ_braille_SOURCES BrailleFuzzer.cpp)

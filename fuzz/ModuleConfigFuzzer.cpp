@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/Settings.h"
 #include "fuzz/FuzzSupport.h"
-#include "module/Settings.h"
 
 using namespace Kestova;
 

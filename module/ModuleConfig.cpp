@@ -2,17 +2,28 @@
 
 #include <glib.h>
 
-#include "module/Settings.h"
+#include <array>
+
+#include "core/Settings.h"
 
 namespace Kestova {
 namespace {
+
+// The record's boolean fields: those of the first options of kBoolOptions,
+// in the same order.
+constexpr std::array<std::int32_t ModuleConfig::*, kOriginalBoolOptions> kRecordFields = {
+    &ModuleConfig::choose_candidate_using_space, &ModuleConfig::select_phrase_after_cursor,
+    &ModuleConfig::move_cursor_after_selection,  &ModuleConfig::esc_clears_buffer,
+    &ModuleConfig::keep_invalid_syllable,        &ModuleConfig::put_lowercase_to_buffer,
+    &ModuleConfig::half_width_punctuation,       &ModuleConfig::repeated_punctuation_selects,
+};
 
 // The record of the options the exported functions carry; the options the
 // record lacks are not in it.
 ModuleConfig toModuleConfig(const Options& options) {
   ModuleConfig config{};
-  for (const BoolOption& option : kBoolOptions) {
-    if (option.record) config.*option.record = options.*option.field;
+  for (std::size_t i = 0; i < kRecordFields.size(); ++i) {
+    config.*kRecordFields[i] = options.*kBoolOptions[i].field;
   }
   config.ctrl_enter = static_cast<int32_t>(options.ctrl_enter);
   return config;
@@ -20,8 +31,8 @@ ModuleConfig toModuleConfig(const Options& options) {
 
 // The options with the record's fields taken over.
 Options withModuleConfig(Options options, const ModuleConfig& config) {
-  for (const BoolOption& option : kBoolOptions) {
-    if (option.record) options.*option.field = config.*option.record != 0;
+  for (std::size_t i = 0; i < kRecordFields.size(); ++i) {
+    options.*kBoolOptions[i].field = config.*kRecordFields[i] != 0;
   }
   options.ctrl_enter = ctrlEnterMode(config.ctrl_enter);
   return options;

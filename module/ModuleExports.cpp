@@ -9,12 +9,12 @@
 #include <string>
 
 #include "base/ModuleLog.h"
+#include "core/KeyTranslation.h"
+#include "core/KstCore.h"
+#include "core/Settings.h"
 #include "module/HostFunctions.h"
-#include "module/KeyTranslation.h"
-#include "module/KstCore.h"
 #include "module/ModuleConfig.h"
 #include "module/ModuleState.h"
-#include "module/Settings.h"
 #include "module/StatusWindow.h"
 #include "text/Utf8.h"
 

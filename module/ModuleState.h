@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/KstCore.h"
 #include "module/HostFunctions.h"
-#include "module/KstCore.h"
 
 namespace Kestova {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "module/PhraseBook.h"
-#include "module/Settings.h"
+#include "core/PhraseBook.h"
+#include "core/Settings.h"
 
 namespace Kestova::PhrasesPage {
 namespace {

@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
+#include "core/Settings.h"
 #include "models/LanguageModelLoader.h"
 #include "models/UserFilesEditor.h"
 #include "module/PhrasesPage.h"
-#include "module/Settings.h"
 
 namespace Kestova {
 namespace {

@@ -7,10 +7,10 @@
 #include <optional>
 #include <utility>
 
+#include "core/Presentation.h"
 #include "engine/KeyHandler.h"
 #include "engine/StateReceiver.h"
 #include "module/ModuleState.h"
-#include "module/Presentation.h"
 #include "text/Utf8.h"
 
 namespace Kestova::StatusWindow {

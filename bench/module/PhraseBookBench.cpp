@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "module/PhraseBook.h"
+#include "core/PhraseBook.h"
 
 namespace {
 

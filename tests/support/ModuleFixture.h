@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "module/KeyTranslation.h"
+#include "core/KeyTranslation.h"
 #include "testhost/TestEnvironment.h"
 #include "testhost/TestHost.h"
 

@@ -1,4 +1,4 @@
-#include "module/Presentation.h"
+#include "core/Presentation.h"
 
 #include <algorithm>
 

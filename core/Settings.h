@@ -15,38 +15,28 @@
 #include <string_view>
 
 #include "engine/Options.h"
-#include "module/ModuleConfig.h"
 #include "phonetics/BpmfKeyboardLayout.h"
 
 namespace Kestova {
 
 // A boolean option: its key in the settings file, its check box label in
-// the settings window, the Options field it stands for and, for the options
-// the exported settings record carries, its field there. In file order.
+// the settings window and the Options field it stands for. In file order.
 struct BoolOption {
   std::string_view key;
   std::string_view label;
   bool Options::*field;
-  std::int32_t ModuleConfig::*record = nullptr;
 };
 
 inline constexpr std::array<BoolOption, 12> kBoolOptions = {{
-    {"choose_candidate_using_space", "空白鍵叫出候選字", &Options::choose_candidate_using_space,
-     &ModuleConfig::choose_candidate_using_space},
-    {"select_phrase_after_cursor", "候選字取游標後的詞", &Options::select_phrase_after_cursor,
-     &ModuleConfig::select_phrase_after_cursor},
-    {"move_cursor_after_selection", "選字後游標移到詞後", &Options::move_cursor_after_selection,
-     &ModuleConfig::move_cursor_after_selection},
-    {"esc_clears_buffer", "ESC 鍵清空編輯區", &Options::esc_clears_buffer,
-     &ModuleConfig::esc_clears_buffer},
-    {"keep_invalid_syllable", "保留打錯的注音以便修改", &Options::keep_invalid_syllable,
-     &ModuleConfig::keep_invalid_syllable},
-    {"put_lowercase_to_buffer", "Shift + 字母以小寫放進編輯區", &Options::put_lowercase_to_buffer,
-     &ModuleConfig::put_lowercase_to_buffer},
-    {"half_width_punctuation", "半形標點", &Options::half_width_punctuation,
-     &ModuleConfig::half_width_punctuation},
+    {"choose_candidate_using_space", "空白鍵叫出候選字", &Options::choose_candidate_using_space},
+    {"select_phrase_after_cursor", "候選字取游標後的詞", &Options::select_phrase_after_cursor},
+    {"move_cursor_after_selection", "選字後游標移到詞後", &Options::move_cursor_after_selection},
+    {"esc_clears_buffer", "ESC 鍵清空編輯區", &Options::esc_clears_buffer},
+    {"keep_invalid_syllable", "保留打錯的注音以便修改", &Options::keep_invalid_syllable},
+    {"put_lowercase_to_buffer", "Shift + 字母以小寫放進編輯區", &Options::put_lowercase_to_buffer},
+    {"half_width_punctuation", "半形標點", &Options::half_width_punctuation},
     {"repeated_punctuation_selects", "重複按標點鍵選下一個候選字",
-     &Options::repeated_punctuation_selects, &ModuleConfig::repeated_punctuation_selects},
+     &Options::repeated_punctuation_selects},
     {"context_model", "依前後文選詞", &Options::context_model},
     {"shift_toggles_english", "單按 Shift 切換中英文", &Options::shift_toggles_english},
     {"learn_words", "學習選過的詞", &Options::learn_words},
@@ -55,15 +45,9 @@ inline constexpr std::array<BoolOption, 12> kBoolOptions = {{
 
 // The file holds the first eight of them, then ctrl_enter, then the rest:
 // the nine settings every version of the module reads stay first, in their
-// order.
+// order. Those eight are also the ones gcin's exported settings record
+// carries.
 inline constexpr std::size_t kOriginalBoolOptions = 8;
-// Those eight are exactly the ones the exported record carries.
-static_assert([] {
-  for (std::size_t i = 0; i < kBoolOptions.size(); ++i) {
-    if ((kBoolOptions[i].record != nullptr) != (i < kOriginalBoolOptions)) return false;
-  }
-  return true;
-}());
 
 // The Control+Enter choices: the settings file's string and the settings
 // window's label, by CtrlEnterMode number.

@@ -1,6 +1,6 @@
 // What the module shows of a composition: the parts of a long one that fit,
 // the preedit's attributes, candidate rows and where popups go.
-#include "module/Presentation.h"
+#include "core/Presentation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The phrase page's logic without a display: what it lists from the user
 // files, how it searches and proposes readings, the key handler's checks and
 // texts, and what every change leaves in the files.
-#include "module/PhraseBook.h"
+#include "core/PhraseBook.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

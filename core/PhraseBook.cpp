@@ -1,4 +1,4 @@
-#include "module/PhraseBook.h"
+#include "core/PhraseBook.h"
 
 #include <glib.h>
 

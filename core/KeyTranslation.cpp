@@ -1,4 +1,4 @@
-#include "module/KeyTranslation.h"
+#include "core/KeyTranslation.h"
 
 #include <X11/keysym.h>
 

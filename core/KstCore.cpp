@@ -1,13 +1,13 @@
-#include "module/KstCore.h"
+#include "core/KstCore.h"
 
 #include <exception>
 #include <utility>
 
 #include "base/ModuleLog.h"
+#include "core/Settings.h"
 #include "engine/KeyHandler.h"
 #include "engine/KeyHandlerStrings.h"
 #include "models/LanguageModelLoader.h"
-#include "module/Settings.h"
 #include "phonetics/BpmfKeyboardLayout.h"
 
 namespace Kestova {

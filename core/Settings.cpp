@@ -1,4 +1,4 @@
-#include "module/Settings.h"
+#include "core/Settings.h"
 
 #include <glib.h>
 #include <json-c/json.h>

@@ -1,5 +1,5 @@
 // Keysym and modifier translation.
-#include "module/KeyTranslation.h"
+#include "core/KeyTranslation.h"
 
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
