@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "core/Settings.h"
+#include "gtkui/PhrasesPage.h"
 #include "models/LanguageModelLoader.h"
 #include "models/UserFilesEditor.h"
-#include "module/PhrasesPage.h"
 
 namespace Kestova {
 namespace {
@@ -83,7 +83,10 @@ void onSwitchPage(GtkNotebook*, GtkWidget* page, guint number, gpointer) {
     PhrasesPage::refresh(built);
     return;
   }
-  GtkWidget* phrases = PhrasesPage::create(GTK_WINDOW(gOpen.window));
+  const PhrasesPage::Place place{
+      moduleDataRoot(), moduleUserDirectory(),
+      keyboardLayoutNamed(readKeyboardFile(keyboardFilePath()).keyboardName)};
+  GtkWidget* phrases = PhrasesPage::create(GTK_WINDOW(gOpen.window), place);
   gtk_box_pack_start(GTK_BOX(page), phrases, TRUE, TRUE, 0);
   gtk_widget_show_all(phrases);
 }

@@ -1,11 +1,10 @@
-#include "module/PhrasesPage.h"
+#include "gtkui/PhrasesPage.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/PhraseBook.h"
-#include "core/Settings.h"
 
 namespace Kestova::PhrasesPage {
 namespace {
@@ -342,13 +341,11 @@ void refresh(GtkWidget* root) {
   if (page && page->book->refreshIfChanged()) refreshList(*page);
 }
 
-GtkWidget* create(GtkWindow* window) {
+GtkWidget* create(GtkWindow* window, const Place& place) {
   auto owned = std::make_unique<Page>();
   Page& page = *owned;
   page.window = window;
-  page.book = std::make_unique<PhraseBook>(
-      moduleDataRoot(), moduleUserDirectory(),
-      keyboardLayoutNamed(readKeyboardFile(keyboardFilePath()).keyboardName));
+  page.book = std::make_unique<PhraseBook>(place.dataRoot, place.userDirectory, place.layout);
 
   GtkWidget* root = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
   page.root = root;
